@@ -1,0 +1,294 @@
+#include "serial/Comm32.h"
+
+#include "serial/CommLog.h"
+#include "serial/CommThreads.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <termios.h>
+#include <unistd.h>
+
+namespace serial {
+
+// The hidden "message window": lives on the owner's thread and turns what the
+// threads post into the owner's callbacks.
+class TCommMessageWindow : public QObject {
+public:
+    explicit TCommMessageWindow(TComm32* owner) : m_owner(owner) {}
+
+    bool event(QEvent* e) override {
+        if (e->type() == DataMessage) {
+            auto* data = static_cast<TDataEvent*>(e);
+            m_owner->Deliver(data->Buffer(), data->Count());
+            return true;
+        }
+        if (e->type() == HangupMessage) {
+            m_owner->Hangup();
+            return true;
+        }
+        return QObject::event(e);
+    }
+
+private:
+    TComm32* m_owner;
+};
+
+namespace {
+
+speed_t SpeedOf(TBaudrate rate) {
+    static const speed_t table[] = {B19200, B9600, B4800, B2400, B1200, B600, B300};
+    const auto index = size_t(rate);
+    return index < std::size(table) ? table[index] : B9600;
+}
+
+// The DCB flag word mapped onto termios; modem lines are set separately.
+void ApplyLineSettings(termios& tio, TBaudrate rate, int databits, TParity parity,
+                       TStopbits stopbits, uint16_t flags) {
+    ::cfmakeraw(&tio);
+    ::cfsetispeed(&tio, SpeedOf(rate));
+    ::cfsetospeed(&tio, SpeedOf(rate));
+    tio.c_cflag &= ~tcflag_t(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CLOCAL | CREAD;
+    switch (databits) {
+    case 5:
+        tio.c_cflag |= CS5;
+        break;
+    case 6:
+        tio.c_cflag |= CS6;
+        break;
+    case 7:
+        tio.c_cflag |= CS7;
+        break;
+    default:
+        tio.c_cflag |= databits < 5 ? CS5 : CS8;
+        break;
+    }
+    switch (parity) {
+    case TParity::none:
+        break;
+    case TParity::odd:
+        tio.c_cflag |= PARENB | PARODD;
+        break;
+    case TParity::even:
+        tio.c_cflag |= PARENB;
+        break;
+    case TParity::mark:
+        tio.c_cflag |= PARENB | PARODD | CMSPAR;
+        break;
+    case TParity::space:
+        tio.c_cflag |= PARENB | CMSPAR;
+        break;
+    }
+    if (stopbits != TStopbits::Stopbit1) tio.c_cflag |= CSTOPB;
+
+    tio.c_iflag &= ~tcflag_t(INPCK | IXON | IXOFF | IXANY);
+    if (flags & 0x0002) tio.c_iflag |= INPCK;             // fParity
+    if (flags & 0x0004) tio.c_cflag |= CRTSCTS;           // fOutxCtsFlow
+    if (flags & 0x0100) tio.c_iflag |= IXON;              // fOutX
+    if (flags & 0x0200) tio.c_iflag |= IXOFF;             // fInX
+    if (((flags >> 12) & 3) == 2) tio.c_cflag |= CRTSCTS; // RTS handshake
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+}
+
+// fDtrControl 0 keeps DTR low; fRtsControl 0 keeps RTS low.
+void ModemLinesOf(uint16_t flags, bool& rts, bool& dtr) {
+    dtr = ((flags >> 4) & 3) != 0;
+    rts = ((flags >> 12) & 3) != 0;
+}
+
+} // namespace
+
+} // namespace serial
+
+using namespace serial;
+
+TComm32::TComm32(QObject* parent)
+    : QObject(parent), m_messageWindow(new TCommMessageWindow(this)),
+      m_lineAccess(DefaultLineAccess()) {
+    SetCommsLogName(QString());
+    if (auto* app = QCoreApplication::instance()) {
+        // Session end: Qt quits the application, which closes the port.
+        connect(app, &QCoreApplication::aboutToQuit, m_messageWindow, [this] { EndSession(); });
+    }
+}
+
+TComm32::~TComm32() {
+    ClosePort();
+    delete m_messageWindow;
+}
+
+int TComm32::BaudRateValue() const {
+    static const int table[] = {19200, 9600, 4800, 2400, 1200, 600, 300};
+    const auto index = size_t(m_baudRate);
+    return index < std::size(table) ? table[index] : 0;
+}
+
+void TComm32::SetCommsLogFileName(const QString& path) {
+    m_commsLogFileName = path;
+    SetCommsLogName(path);
+}
+
+void TComm32::SetLineAccess(std::shared_ptr<TLineAccess> access) {
+    m_lineAccess = access ? std::move(access) : DefaultLineAccess();
+}
+
+void TComm32::EndSession() {
+    if (IsOpen()) ClosePort();
+}
+
+bool TComm32::OpenPort() {
+    if (m_port >= 0) throw ECommsError("Already have a comm file open");
+    if (!m_commsLogFileName.isEmpty()) OpenCommsLog();
+
+    const QByteArray path = QFile::encodeName(ResolveCommPort(m_commPort, m_portLookup));
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw ECommsError("Error opening com port");
+    // Exclusive like CreateFile without sharing: flock binds root as well.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        throw ECommsError("Error opening com port");
+    }
+    struct stat info {};
+    termios tio{};
+    if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode) || ::tcgetattr(fd, &tio) != 0) {
+        ::close(fd);
+        throw ECommsError("File handle is not a comm handle. ");
+    }
+    (void)::ioctl(fd, TIOCEXCL);
+    m_port = fd;
+
+    ApplyLineSettings(tio, m_baudRate, m_databits, m_parity, m_stopbits, m_flags);
+    char line[160];
+    std::snprintf(line, sizeof line, "Port %s, Bytesize %d, Parity %d, StopBits %d, Flags %d",
+                  m_commPort.toLocal8Bit().constData(), int(m_databits), int(m_parity),
+                  int(m_stopbits), int(m_flags));
+    CommLog(line);
+    (void)::tcsetattr(fd, TCSANOW, &tio);
+    bool rts = false, dtr = false;
+    ModemLinesOf(m_flags, rts, dtr);
+    m_lineAccess->SetModemLines(fd, rts, dtr);
+
+    m_closeEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_closeEvent < 0) {
+        LogSystemError("Unable to CreateEvent: ", errno);
+        ReleasePort();
+        return false;
+    }
+    const TThreadHandles handles{m_port, m_closeEvent, m_messageWindow};
+
+    try {
+        m_readThread = std::make_unique<TReadThread>(handles, m_readTimeout, m_lineAccess);
+        m_readThread->Start();
+    } catch (const std::system_error& e) {
+        LogSystemError("Unable to create Read thread", e.code().value());
+        m_readThread.reset();
+        ClosePort();
+        throw ECommsError("Unable to create Read thread");
+    }
+    CommLog("Read thread created");
+
+    bool writerReady = false;
+    try {
+        m_writeThread = std::make_unique<TWriteThread>(handles);
+        m_writeThread->Start();
+        CommLog("Write thread created");
+        writerReady = m_writeThread->WaitReady(WriterReadyTimeoutMs);
+        if (!writerReady) CommLog("Unable to create Write thread");
+    } catch (const std::system_error& e) {
+        LogSystemError("Unable to create Write thread", e.code().value());
+        m_writeThread.reset();
+    }
+    if (!writerReady) {
+        // A half-open component would keep the port locked for nothing.
+        ClosePort();
+        throw ECommsError("Unable to create Write thread");
+    }
+    return true;
+}
+
+void TComm32::ClosePort() {
+    if (m_port < 0) return;
+    CommLog("Stopping the Comm");
+    const uint64_t one = 1;
+    if (m_readThread) {
+        CommLog("Closing Read Thread ");
+        if (m_closeEvent >= 0) (void)::write(m_closeEvent, &one, sizeof one);
+        (void)::tcflush(m_port, TCIFLUSH);
+        if (!m_readThread->WaitFor(ThreadStopTimeoutMs))
+            CommLog("Read thread not exiting.  Terminating it.");
+        m_readThread->Join();
+        m_readThread.reset();
+    }
+    if (m_writeThread) {
+        CommLog("Closing Write Thread");
+        if (m_closeEvent >= 0) (void)::write(m_closeEvent, &one, sizeof one);
+        (void)::tcflush(m_port, TCOFLUSH);
+        if (!m_writeThread->WaitFor(ThreadStopTimeoutMs))
+            CommLog("Write thread not exiting.  Terminating it.");
+        m_writeThread->Join();
+        m_writeThread.reset();
+    }
+    ReleasePort();
+    if (!m_commsLogFileName.isEmpty()) CloseCommsLog();
+}
+
+void TComm32::ReleasePort() {
+    if (m_closeEvent >= 0) ::close(m_closeEvent);
+    m_closeEvent = -1;
+    // Pending output would make close() wait for the line to drain.
+    (void)::tcflush(m_port, TCIOFLUSH);
+    (void)::ioctl(m_port, TIOCNXCL);
+    ::close(m_port);
+    m_port = -1;
+}
+
+bool TComm32::SendData(const char* data, int length) {
+    if (!m_writeThread) {
+        CommLog("Write thread not created");
+        return false;
+    }
+    if (length < 0 || length > 0xFFFF || (length > 0 && !data)) {
+        CommLog("Failed to Post to Write thread");
+        return false;
+    }
+    std::unique_ptr<char[]> buffer(new char[size_t(length) + 1]());
+    if (length > 0) std::memcpy(buffer.get(), data, size_t(length));
+    if (!m_writeThread->Post(std::move(buffer), uint16_t(length))) {
+        CommLog("Failed to Post to Write thread");
+        return false;
+    }
+    return true;
+}
+
+void TComm32::Deliver(const char* buffer, uint16_t count) {
+    if (!CommsLogName().isEmpty()) {
+        static const char hex[] = "0123456789ABCDEF";
+        std::string line;
+        for (uint16_t i = 0; i < count; ++i) {
+            const auto byte = uint8_t(buffer[i]);
+            line += hex[byte >> 4];
+            line += hex[byte & 15];
+            line += ' ';
+            if ((i + 1) % 20 == 0 || i + 1 == count) {
+                CommLog(line);
+                line.clear();
+            }
+        }
+    }
+    if (OnReceiveData) OnReceiveData(buffer, count);
+}
+
+void TComm32::Hangup() {
+    if (OnRequestHangup) OnRequestHangup(this);
+}

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "serial/LineAccess.h"
+
+#include <QEvent>
+#include <QObject>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace serial {
+
+// What the threads post to the component's message window.
+inline constexpr QEvent::Type DataMessage = QEvent::Type(QEvent::User + 1);
+inline constexpr QEvent::Type HangupMessage = QEvent::Type(QEvent::User + 2);
+
+// One completed read (or a line-error report): `count` bytes followed by a zero byte.
+// The event owns the block, so a block still queued when the window dies is freed too.
+class TDataEvent : public QEvent {
+public:
+    TDataEvent(std::unique_ptr<char[]> block, uint16_t count)
+        : QEvent(DataMessage), m_block(std::move(block)), m_count(count) {}
+    const char* Buffer() const { return m_block.get(); }
+    uint16_t Count() const { return m_count; }
+
+private:
+    std::unique_ptr<char[]> m_block;
+    uint16_t m_count;
+};
+
+// The three handles a thread is given before it starts.
+struct TThreadHandles {
+    int port = -1;
+    int closeEvent = -1; // eventfd; readable once set, never reset
+    QObject* messageWindow = nullptr;
+};
+
+// "CE_FRAME and CE_OVERRUN" and friends, in the order the log reader expects.
+std::string DescribeLineErrors(uint32_t flags);
+std::string LineErrorReport(uint32_t flags);
+
+inline constexpr const char* InvalidHandleLine =
+    "ERROR_INVALID_HANDLE, Likely that the Service Provider has closed the port.";
+
+// A thread object in the framework's sense: owns its body and can be waited for
+// with a time limit; neither thread ever frees itself.
+class TCommThread {
+public:
+    explicit TCommThread(TThreadHandles handles) : m_handles(handles) {}
+    virtual ~TCommThread();
+    TCommThread(const TCommThread&) = delete;
+    TCommThread& operator=(const TCommThread&) = delete;
+
+    // Throws std::system_error when the thread cannot be created.
+    void Start();
+    // True once the body has ended (within `ms`).
+    bool WaitFor(int ms);
+    void Join();
+    bool Finished();
+
+protected:
+    virtual void Execute() = 0;
+    void PostHangupRequest();
+    bool CloseEventSet() const;
+    TThreadHandles m_handles;
+
+private:
+    std::thread m_thread;
+    std::mutex m_lock;
+    std::condition_variable m_ended;
+    bool m_finished = false;
+};
+
+// Keeps one read pending: waits without limit for the first byte, then completes
+// after more than `readTimeout` ms of silence or at 2048 bytes.
+class TReadThread : public TCommThread {
+public:
+    static constexpr size_t ReadBufferSize = 2048;
+    TReadThread(TThreadHandles handles, uint16_t readTimeout, std::shared_ptr<TLineAccess> line);
+
+protected:
+    void Execute() override;
+
+private:
+    bool PostReceived(const char* data, size_t count);
+    void CheckLineErrors();
+
+    uint16_t m_readTimeout;
+    std::shared_ptr<TLineAccess> m_line;
+    bool m_haveCounters = false;
+    TLineErrorCounters m_counters;
+};
+
+// Writes queued requests strictly in order, one only after the previous is out.
+class TWriteThread : public TCommThread {
+public:
+    explicit TWriteThread(TThreadHandles handles);
+    ~TWriteThread() override;
+
+    // Hands a block to the writer; false once the writer has ended.
+    bool Post(std::unique_ptr<char[]> data, uint16_t length);
+    // Waits until the writer first idles on an empty queue; false on time-out or
+    // when the writer ended before that.
+    bool WaitReady(int ms);
+    bool WriterReady();
+
+protected:
+    void Execute() override;
+
+private:
+    struct TRequest {
+        std::unique_ptr<char[]> data;
+        uint16_t length = 0;
+    };
+    bool WriteBlock(const char* data, size_t length);
+    void Shutdown();
+
+    int m_queueEvent = -1;
+    std::mutex m_queueLock;
+    std::condition_variable m_readyChanged;
+    std::deque<TRequest> m_queue;
+    bool m_ready = false;
+    bool m_ended = false;
+};
+
+} // namespace serial

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace serial {
+
+// Cumulative error counters of the line driver.
+struct TLineErrorCounters {
+    uint32_t frame = 0;
+    uint32_t overrun = 0;
+    uint32_t parity = 0;
+    uint32_t brk = 0;
+    uint32_t bufOverrun = 0;
+};
+
+// The calls a pseudo-terminal cannot exercise (error counters, modem lines), kept
+// behind one seam so tests can stand in for a real UART.
+class TLineAccess {
+public:
+    virtual ~TLineAccess() = default;
+    // False when the device keeps no counters.
+    virtual bool ReadErrorCounters(int fd, TLineErrorCounters& counters);
+    // Failures are ignored: a pseudo-terminal has no modem lines.
+    virtual void SetModemLines(int fd, bool rts, bool dtr);
+};
+
+std::shared_ptr<TLineAccess> DefaultLineAccess();
+
+// Win32's ClearCommError flags for the counters that grew from `before` to `after`.
+uint32_t LineErrorFlags(const TLineErrorCounters& before, const TLineErrorCounters& after);
+
+} // namespace serial
