@@ -1,0 +1,46 @@
+#include "device/PacedSend.h"
+
+#include "device/FrameCodec.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+namespace device {
+namespace {
+
+constexpr int DesignStepMs = 50;
+std::chrono::milliseconds g_step{DesignStepMs};
+
+} // namespace
+
+int PacedWaitSteps(int milliseconds) {
+    if (milliseconds <= 0) return 0;
+    // 64-bit so that a huge t cannot overflow the rounding.
+    return int((qint64(milliseconds) + DesignStepMs - 1) / DesignStepMs);
+}
+
+void PacedWait(int milliseconds) {
+    const int steps = PacedWaitSteps(milliseconds);
+    for (int i = 0; i < steps; ++i) {
+        if (g_step.count() > 0) QThread::msleep(static_cast<unsigned long>(g_step.count()));
+        QCoreApplication::processEvents();
+    }
+}
+
+std::chrono::milliseconds PacingStep() {
+    return g_step;
+}
+
+void SetPacingStep(std::chrono::milliseconds step) {
+    g_step = step < std::chrono::milliseconds::zero() ? std::chrono::milliseconds::zero() : step;
+}
+
+void SendFramed(QByteArrayView message, const LineByteSender& send) {
+    const QByteArray line = FrameLineBytes(message);
+    for (const char byte : line) {
+        PacedWait(DesignStepMs);
+        if (send) send(byte);
+    }
+}
+
+} // namespace device

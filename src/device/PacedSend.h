@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <chrono>
+#include <functional>
+
+namespace device {
+
+// Number of steps PacedWait takes for t milliseconds: floor((t + 49) / 50), none for t <= 0.
+int PacedWaitSteps(int milliseconds);
+
+// Waits in steps of one pacing step each (sleep, then let the event loop run
+// whatever is pending), so timers, received data and clicks are handled meanwhile.
+void PacedWait(int milliseconds);
+
+// Length of one PacedWait step: 50 ms in the program. Tests shorten it.
+std::chrono::milliseconds PacingStep();
+void SetPacingStep(std::chrono::milliseconds step);
+
+// Hands one line byte to the serial side; its answer is not looked at.
+using LineByteSender = std::function<void(char)>;
+
+// Sends the message as frame groups, each line byte by itself after PacedWait(50).
+void SendFramed(QByteArrayView message, const LineByteSender& send);
+
+} // namespace device
