@@ -1,0 +1,167 @@
+// Start-up, the one-second timer and close handling of the main window.
+#include "app/Catalogue.h"
+#include "app/HauptFormular.h"
+#include "app/Hilfe.h"
+#include "app/ZeitEdit.h"
+#include "platform/IniFile.h"
+#include "platform/Priority.h"
+#include "platform/ProgramFiles.h"
+#include "platform/SingleInstance.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTimer>
+#include <exception>
+
+namespace {
+const QString kTitel = QStringLiteral("Varno KM20/KM50 - Konfiguration");
+}
+
+THauptFenster::THauptFenster(TUmgebung umgebung, QWidget* parent)
+    : QWidget(parent), m_env(std::move(umgebung)) {
+    BaueFenster();
+    OnCreate();
+}
+
+THauptFenster::~THauptFenster() = default;
+
+bool THauptFenster::DoIExist() {
+    m_instance = std::make_unique<platform::SingleInstance>(kTitel);
+    if (!m_instance->alreadyRunning()) return false;
+    m_instance.reset();
+    if (m_env.warnung) m_env.warnung(QStringLiteral("Warnung"), catalogue::Text(30));
+    return true;
+}
+
+void THauptFenster::OnCreate() {
+    // 1: a second instance tells the user and ends before touching anything else.
+    if (DoIExist()) {
+        m_terminated = true;
+        SekundenTimer->stop();
+        return;
+    }
+    platform::RaiseProcessPriority();
+    ZeitsteuerungSperre = 0;
+    BackupPending = true;
+    BeendenAngefordert = false;
+    HelpFile = platform::programfiles::BesideProgram(m_env.programPath, QStringLiteral(".hlp"));
+    Hilfe = new THilfe(HelpFile, this);
+    BaueTabellen();
+    for (int i = 0; i < 5; ++i)
+        BerechtigungsNamen[i] = catalogue::Text(11 + i);
+    for (int i = 0; i < 6; ++i)
+        DienstNamen[i] = catalogue::Text(16 + i);
+    TimeoutCounter = -1;
+    AutoEndeZaehler = -1;
+    ZeigeMeldung(0, 0);
+
+    const startup::Switches sw = startup::ParseCommandLine(m_env.arguments);
+    AutoEnde = sw.autoEnde;
+    Zyklisch = sw.zyklisch;
+
+    // 9: one read batch of the settings file.
+    const platform::IniFile ini(m_env.settingsPath);
+    CommPort = startup::LiesPortName(ini);
+    if (!startup::IstGueltigerPortName(CommPort)) {
+        ZeigeMeldung(22, 2, CommPort);
+        return;
+    }
+    ZeigeMeldung(24, 1, CommPort);
+    try {
+        if (m_env.openPort) m_env.openPort(CommPort);
+    } catch (const std::exception&) {
+        ZeigeMeldung(5, 2, CommPort);
+        return;
+    }
+
+    MainPageControl->setCurrentWidget(AutoEnde ? TabGebuehren : TabKonfiguration);
+    ParametrierungPageControl->setCurrentWidget(MSNParametrierung);
+    MSNAuswahl->setCurrentIndex(0);
+    SelectedMsn = 0;
+    abAuswahl->setCurrentIndex(0);
+    SelectedPort = 0;
+    BerechtigungsAuswahl->setCurrentIndex(0);
+    DienstAuswahl->setCurrentIndex(0);
+
+    AktualisiereUhrzeit();
+    VersionsString->setText(VersionsString->text()
+                                .replace(VersionsString->text().indexOf(QStringLiteral("%s")), 2,
+                                         QStringLiteral("3.03"))
+                                .replace(QStringLiteral("%s"), QStringLiteral("13. Juli 1996")));
+
+    const startup::Einstellungen e = startup::LiesEinstellungen(ini);
+    for (int i = 0; i < kPorts; ++i) {
+        BezeichnungTabelleA[i]->setText(e.bezeichnungen[i]);
+        BezeichnungTabelleB[i]->setText(e.bezeichnungen[i]);
+        BezeichnungTabelleC[i]->setText(e.bezeichnungen[i]);
+    }
+    AlteEinheiten = e.alteEinheiten;
+    AlteKosten = e.alteKosten;
+    KostenProEinheit = e.kostenProEinheit;
+    ZyklusSekunden = e.zyklusSekunden;
+    ZyklischNeuLesen->setText(startup::ZyklusBeschriftung(ZyklusSekunden));
+    move(e.fensterX.value_or(x()), e.fensterY.value_or(y()));
+    for (int n = 0; n < 4; ++n) {
+        EditUhrzeit[n]->setZeitText(e.zeitpunkte[n].zeit);
+        EditDateiname[n]->setText(e.zeitpunkte[n].datei);
+    }
+
+    ZyklusZaehler = Zyklisch ? ZyklusSekunden : -1;
+    ZyklischNeuLesen->setChecked(Zyklisch);
+    LesenButtonClick();
+}
+
+void THauptFenster::LesenButtonClick() {
+    if (m_env.startRead) m_env.startRead();
+}
+
+void THauptFenster::OnSekunde() {
+    if (ZyklusZaehler > 0 && --ZyklusZaehler == 0) {
+        ZyklusZaehler = ZyklusSekunden;
+        if (ZyklischNeuLesen->isChecked()) LesenButtonClick();
+    }
+    if (AutoEndeZaehler > 0 && --AutoEndeZaehler == 0) close();
+    if (TimeoutCounter > 0 && --TimeoutCounter == 0) {
+        ZeigeMeldung(4, 2);
+        // Re-enabling the controls belongs to the transfer code that armed the counter.
+    }
+    AktualisiereUhrzeit();
+    // The schedule check comes last: it may return early.
+}
+
+void THauptFenster::HilfeButtonClick() {
+    Hilfe->ShowContents();
+}
+
+void THauptFenster::BeendenButtonClick() {
+    BeendenAngefordert = true;
+    close();
+}
+
+void THauptFenster::closeEvent(QCloseEvent* event) {
+    OnClose(event);
+}
+
+void THauptFenster::OnClose(QCloseEvent* event) {
+    if (BeendenAngefordert) {
+        if (m_env.closePort) m_env.closePort();
+        SekundenTimer->stop();
+        event->accept();
+        return;
+    }
+    event->ignore();
+    showMinimized();
+}
+
+void THauptFenster::OnMessage(TMessage& message) {
+    if (message.Msg != WM_MOVE) return;
+    platform::IniFile ini(m_env.settingsPath);
+    ini.writeString(QStringLiteral("Fenster"), QStringLiteral("X-Position"), QString::number(x()));
+    ini.writeString(QStringLiteral("Fenster"), QStringLiteral("Y-Position"), QString::number(y()));
+    ini.save();
+}

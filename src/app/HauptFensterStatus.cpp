@@ -1,0 +1,35 @@
+// The status line: messages from the catalogue in their colour, and the clock.
+#include "app/Catalogue.h"
+#include "app/HauptFormular.h"
+#include "app/StatusZeile.h"
+
+#include <QCoreApplication>
+#include <QPainter>
+
+void THauptFenster::ZeigeMeldung(int nummer, int stufe, const QString& argument) {
+    StatusZeile->setPanelText(0, catalogue::PanelText(nummer, stufe, argument));
+    // The caller may go on with a long operation; show the text now.
+    QCoreApplication::processEvents();
+}
+
+QString THauptFenster::statusText(int panel) const {
+    return StatusZeile->panelText(panel);
+}
+
+void THauptFenster::OnStatusPanelDraw(QPainter& painter, int panel, const QRect& rect) {
+    if (panel != 0) return;
+    const QString text = StatusZeile->panelText(0);
+    if (text.startsWith(u'0'))
+        painter.setPen(Qt::black);
+    else if (text.startsWith(u'1'))
+        painter.setPen(Qt::blue);
+    else if (text.startsWith(u'2'))
+        painter.setPen(Qt::red);
+    const QFontMetrics fm(painter.font());
+    painter.drawText(rect.left() + 5, rect.top() + fm.ascent(), text.mid(2));
+}
+
+void THauptFenster::AktualisiereUhrzeit() {
+    const QDateTime now = m_env.now ? m_env.now() : QDateTime::currentDateTime();
+    StatusZeile->setPanelText(1, now.toString(QStringLiteral("HH:mm:ss")));
+}

@@ -1,0 +1,166 @@
+#pragma once
+
+#include "app/Startup.h"
+
+#include <QDateTime>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+class QFileDialog;
+class QPainter;
+
+namespace platform {
+class SingleInstance;
+}
+
+class TStatusZeile;
+class TMatrixBild;
+class TZeitEdit;
+class THilfe;
+
+// A window message as the message hook presents it (a move is 3).
+struct TMessage {
+    unsigned Msg = 0;
+    quintptr WParam = 0;
+    qintptr LParam = 0;
+    qintptr Result = 0;
+};
+inline constexpr unsigned WM_MOVE = 3;
+
+// What the main window needs from its surroundings. The program passes the real
+// things; tests pass fakes, so start-up can be driven without a port or a user.
+struct TUmgebung {
+    QStringList arguments; // without the program name
+    QString settingsPath;  // WinVarno.INI
+    QString programPath;   // the running executable
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+    // The modal warning box; returns when the user has closed it.
+    std::function<void(const QString& caption, const QString& text)> warnung;
+    // Opening the serial port; throws (ECommsError) when it cannot be opened.
+    std::function<void(const QString& portName)> openPort;
+    std::function<void()> closePort;
+    // The read sequence of the device link.
+    std::function<void()> startRead;
+};
+
+// The main window: every control of the program, the control tables through which
+// the subsystems reach the per-port and per-MSN controls, and the handlers of
+// timer, buttons and close requests. Everything runs on the GUI thread.
+class THauptFenster : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kPorts = startup::kPortCount;
+    static constexpr int kMsns = 10;
+
+    explicit THauptFenster(TUmgebung umgebung, QWidget* parent = nullptr);
+    ~THauptFenster() override;
+
+    // True when start-up found another instance; the program must end at once.
+    bool terminated() const { return m_terminated; }
+
+    // --- status line and catalogue ---
+    void ZeigeMeldung(int nummer, int stufe, const QString& argument = QString());
+    void AktualisiereUhrzeit();
+    QString statusText(int panel) const;
+
+    // --- handlers ---
+    void OnSekunde();
+    void LesenButtonClick();
+    void HilfeButtonClick();
+    void BeendenButtonClick();
+    void OnMessage(TMessage& message);
+
+    // --- state that start-up sets ---
+    bool AutoEnde = false;
+    bool Zyklisch = false;
+    int AutoEndeZaehler = -1;
+    bool BeendenAngefordert = false;
+    double KostenProEinheit = 0.0;
+    std::array<int, kPorts> AlteEinheiten{};
+    std::array<double, kPorts> AlteKosten{};
+    std::array<QString, 5> BerechtigungsNamen;
+    std::array<QString, 6> DienstNamen;
+    int ZyklusSekunden = 60;
+    int ZyklusZaehler = -1;
+    int TimeoutCounter = -1;
+    int ZeitsteuerungSperre = 0;
+    bool BackupPending = true;
+    int SelectedMsn = 0;
+    int SelectedPort = 0;
+    QString HelpFile;
+    QString CommPort;        // the configured port name ("COM1" ... "COM4")
+    bool HookActive = false; // window moves are saved only once this is set
+
+    // --- control tables ---
+    std::array<QLabel*, kMsns> MSNTabelle{};
+    std::array<QLabel*, kPorts> BezeichnungTabelleA{}, BezeichnungTabelleB{}, BezeichnungTabelleC{};
+    std::array<QLabel*, kPorts> BerechtigungTabelle{}, DienstTabelle{}, KostenTabelle{},
+        DiffTabelle{}, EinheitenTabelle{}, RufumleitungTabelle{};
+    std::array<QCheckBox*, kPorts> ZuordnungTabelle{};
+    std::array<TMatrixBild*, kPorts> ImpulsTabelle{}, AmtsholungTabelle{};
+    std::array<std::array<TMatrixBild*, kMsns>, kPorts> MSNMatrixTabelle{};
+
+    // --- controls used by the handlers ---
+    QTabWidget* MainPageControl = nullptr;
+    QTabWidget* ParametrierungPageControl = nullptr;
+    QWidget *TabKonfiguration = nullptr, *TabZuordnung = nullptr, *TabBerechtigungen = nullptr,
+            *TabGebuehren = nullptr, *TabParametrierung = nullptr, *TabProgrammInfo = nullptr;
+    QWidget *MSNParametrierung = nullptr, *abParametrierung = nullptr,
+            *ZeitParametrierung = nullptr;
+    QCheckBox* ZyklischNeuLesen = nullptr;
+    QPushButton *LesenButton = nullptr, *HilfeButton = nullptr, *BeendenButton = nullptr;
+    QPushButton *OeffnenButton = nullptr, *SpeichernButton = nullptr, *SchreibenButton = nullptr,
+                *DruckenButton = nullptr;
+    TStatusZeile* StatusZeile = nullptr;
+    QLabel *Protokoll = nullptr, *Anschlussart = nullptr, *S0Extern = nullptr, *S0Intern = nullptr,
+           *abSchnittstellen = nullptr, *Firmware = nullptr, *MusicOnHold = nullptr;
+    QLabel *EinheitenSumme = nullptr, *DiffSumme = nullptr, *KostenSumme = nullptr;
+    QComboBox *MSNAuswahl = nullptr, *abAuswahl = nullptr, *BerechtigungsAuswahl = nullptr,
+              *DienstAuswahl = nullptr;
+    QLineEdit *TelefonNummer = nullptr, *GebuehrenEinheiten = nullptr;
+    QCheckBox *GebuehrenImpuls = nullptr, *SpontaneAmtsholung = nullptr;
+    std::array<TZeitEdit*, 4> EditUhrzeit{};
+    std::array<QLineEdit*, 4> EditDateiname{};
+    std::array<QPushButton*, 4> ButtonDurchsuchen{};
+    QLabel* VersionsString = nullptr;
+    QWidget* AnimationControl = nullptr; // the clip player takes this place
+    QTimer* SekundenTimer = nullptr;
+    QFileDialog *OpenDialog = nullptr, *SaveDialog = nullptr, *ZeitOpenDialog = nullptr;
+    THilfe* Hilfe = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void OnCreate();
+    bool DoIExist();
+    void OnClose(QCloseEvent* event);
+    void OnStatusPanelDraw(QPainter& painter, int panel, const QRect& rect);
+
+    // Layout, one page at a time.
+    void BaueFenster();
+    void BaueKonfiguration(QWidget* page);
+    void BaueZuordnung(QWidget* page);
+    void BaueBerechtigungen(QWidget* page);
+    void BaueGebuehren(QWidget* page);
+    void BaueParametrierung(QWidget* page);
+    void BaueMsnParametrierung(QWidget* page);
+    void BaueAbParametrierung(QWidget* page);
+    void BaueZeitParametrierung(QWidget* page);
+    void BaueProgrammInfo(QWidget* page);
+    void BaueDialoge();
+    void BaueTabellen();
+
+    TUmgebung m_env;
+    std::unique_ptr<platform::SingleInstance> m_instance;
+    bool m_terminated = false;
+};

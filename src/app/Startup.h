@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <optional>
+
+namespace platform {
+class IniFile;
+}
+
+// The widget-free parts of start-up: command line, price texts and the values
+// read from the settings file.
+namespace startup {
+
+inline constexpr int kPortCount = 8; // ports 21..28
+inline constexpr int kFirstPort = 21;
+inline constexpr int kLabelLength = 40;
+
+struct Switches {
+    bool autoEnde = false;
+    bool zyklisch = false; // already false when autoEnde is set
+};
+
+// Every argument upper-cased (ASCII letters only) and compared with the switches.
+Switches ParseCommandLine(const QStringList& arguments);
+
+// At most the first 10 characters, the first "," taken as the decimal point.
+// A text that is no number gives 0.
+double PreisAusText(const QString& text);
+
+// The price per unit: outside 0 .. 9.99 it is 0.
+double KostenProEinheitAusText(const QString& text);
+
+// The cyclic period in seconds; a "Wartezeit" of 0 or less counts as one minute,
+// since a countdown armed with 0 would never fire.
+int ZyklusSekundenAusWartezeit(int minuten);
+
+// Caption of the cyclic check box for a period.
+QString ZyklusBeschriftung(int zyklusSekunden);
+
+bool IstGueltigerPortName(const QString& name);
+
+struct Zeitpunkt {
+    QString zeit = QStringLiteral("9999");
+    QString datei;
+};
+
+// Everything start-up reads from the settings file after the port name.
+struct Einstellungen {
+    std::array<QString, kPortCount> bezeichnungen;
+    std::array<int, kPortCount> alteEinheiten{};
+    std::array<double, kPortCount> alteKosten{};
+    double kostenProEinheit = 0.0;
+    int zyklusSekunden = 60;
+    std::optional<int> fensterX, fensterY;
+    std::array<Zeitpunkt, 4> zeitpunkte;
+};
+
+QString LiesPortName(const platform::IniFile& ini);
+Einstellungen LiesEinstellungen(const platform::IniFile& ini);
+
+} // namespace startup

@@ -1,0 +1,25 @@
+#include "app/HauptFormular.h"
+#include "app/Look.h"
+#include "platform/IniFile.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("WinVarno"));
+    app::ApplyLook(app);
+
+    TUmgebung env;
+    env.arguments = app.arguments().mid(1);
+    env.settingsPath = platform::IniFile::SettingsPath();
+    env.programPath = QCoreApplication::applicationFilePath();
+    env.warnung = [](const QString& caption, const QString& text) {
+        QMessageBox::warning(nullptr, caption, text, QMessageBox::Ok);
+    };
+
+    THauptFenster fenster(env);
+    if (fenster.terminated()) return 0;
+    fenster.show();
+    return app.exec();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace testsupport {
+
+// A scratch directory that also serves as XDG_CONFIG_HOME, XDG_DATA_HOME and
+// XDG_RUNTIME_DIR while it lives, so no test touches the user's real files.
+class ScratchHome {
+public:
+    ScratchHome();
+    ~ScratchHome();
+    QString path() const { return m_dir.path(); }
+    QString file(const QString& name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldConfig, m_oldData, m_oldRuntime;
+};
+
+QByteArray readAll(const QString& path);
+void writeAll(const QString& path, const QByteArray& bytes);
+
+} // namespace testsupport

@@ -1,0 +1,46 @@
+// Renders the main window with each page in front to PNG files, for the README
+// and for looking at the layout without a display.
+#include "app/HauptFormular.h"
+#include "app/Look.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    app::ApplyLook(app);
+    const QStringList args = app.arguments();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: winvarno-shots OUTDIR [SETTINGS.INI]\n");
+        return 2;
+    }
+    const QString out = args[1];
+    QDir().mkpath(out);
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+
+    TUmgebung env;
+    env.settingsPath = args.size() > 2 ? args[2] : runtime.filePath(QStringLiteral("none.INI"));
+    env.programPath = QCoreApplication::applicationFilePath();
+    THauptFenster w(env);
+    w.show();
+    auto grab = [&](const QString& name) {
+        QCoreApplication::processEvents();
+        w.grab().save(out + u'/' + name + QStringLiteral(".png"));
+    };
+    for (int i = 0; i < w.MainPageControl->count(); ++i) {
+        w.MainPageControl->setCurrentIndex(i);
+        grab(w.MainPageControl->widget(i)->objectName());
+    }
+    w.MainPageControl->setCurrentWidget(w.TabParametrierung);
+    for (int i = 0; i < w.ParametrierungPageControl->count(); ++i) {
+        w.ParametrierungPageControl->setCurrentIndex(i);
+        grab(w.ParametrierungPageControl->widget(i)->objectName());
+    }
+    w.BeendenButtonClick();
+    return 0;
+}
