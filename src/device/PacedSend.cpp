@@ -8,15 +8,16 @@
 namespace device {
 namespace {
 
-constexpr int DesignStepMs = 50;
-std::chrono::milliseconds g_step{DesignStepMs};
+constexpr int StepMs = 50;
+constexpr int LineByteGapMs = 50;
+std::chrono::milliseconds g_step{StepMs};
 
 } // namespace
 
 int PacedWaitSteps(int milliseconds) {
     if (milliseconds <= 0) return 0;
     // 64-bit so that a huge t cannot overflow the rounding.
-    return int((qint64(milliseconds) + DesignStepMs - 1) / DesignStepMs);
+    return int((qint64(milliseconds) + StepMs - 1) / StepMs);
 }
 
 void PacedWait(int milliseconds) {
@@ -38,7 +39,7 @@ void SetPacingStep(std::chrono::milliseconds step) {
 void SendFramed(QByteArrayView message, const LineByteSender& send) {
     const QByteArray line = FrameLineBytes(message);
     for (const char byte : line) {
-        PacedWait(DesignStepMs);
+        PacedWait(LineByteGapMs);
         if (send) send(byte);
     }
 }
