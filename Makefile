@@ -1,0 +1,33 @@
+# The two commands of the README:
+#   make demo   installs what is missing, builds and starts WinVarno
+#   make check  installs what is missing, builds and runs every test
+BUILD    ?= build
+JOBS     ?= 2
+PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev \
+            fonts-liberation dbus-daemon dbus-bin
+
+.PHONY: demo check build deps shots clean
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:" $$missing; \
+	  SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
+	  $$SUDO apt-get update && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j$(JOBS)
+
+demo: build
+	scripts/demo.sh $(BUILD)
+
+check: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+shots: build
+	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/shots/winvarno-shots docs/screenshots
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,49 @@
+#include "WindowFixture.h"
+
+#include "app/StatusZeile.h"
+
+#include <QImage>
+#include <algorithm>
+#include <stdexcept>
+
+TUmgebung WindowFixture::umgebung(const QStringList& args) {
+    TUmgebung env;
+    env.arguments = args;
+    env.settingsPath = settingsPath();
+    env.programPath = qEnvironmentVariable("WINVARNO_SOURCE_DIR") + "/assets/WinVarno";
+    env.now = [this] { return now; };
+    env.warnung = [this](const QString& caption, const QString& text) {
+        warnings << caption + "|" + text;
+    };
+    env.openPort = [this](const QString& port) {
+        calls << "open " + port;
+        if (openThrows) throw std::runtime_error("Error opening com port");
+    };
+    env.closePort = [this] { calls << "close"; };
+    env.startRead = [this] { calls << "read"; };
+    return env;
+}
+
+std::unique_ptr<THauptFenster> WindowFixture::make(const QStringList& args) {
+    return std::make_unique<THauptFenster>(umgebung(args));
+}
+
+namespace {
+// Text is antialiased, so a pixel counts by the hue that dominates it.
+bool LooksLike(const QColor& c, const QColor& target) {
+    const int r = c.red(), g = c.green(), b = c.blue();
+    if (target == QColor(Qt::red)) return r - std::max(g, b) > 80;
+    if (target == QColor(Qt::blue)) return b - std::max(r, g) > 80;
+    return std::max({r, g, b}) < 80 && std::max({r, g, b}) - std::min({r, g, b}) < 30;
+}
+} // namespace
+
+int WindowFixture::pixelsOf(THauptFenster& w, const QColor& colour) {
+    auto* bar = w.findChild<TStatusZeile*>("StatusZeile");
+    const QImage img = bar->grab(bar->panelRect(0)).toImage();
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            n += LooksLike(QColor(img.pixel(x, y)), colour);
+    return n;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "app/HauptFormular.h"
+#include "support/TestSupport.h"
+
+#include <QColor>
+#include <gtest/gtest.h>
+#include <memory>
+
+// A main window with recording fakes for the port, the read sequence and the
+// warning box, and its own settings file in a scratch home.
+struct WindowFixture : ::testing::Test {
+    testsupport::ScratchHome home;
+    QStringList calls; // "open COM2", "read", "close" in the order they happened
+    QStringList warnings;
+    bool openThrows = false;
+    QDateTime now{QDate(2026, 12, 7), QTime(9, 5, 3)};
+
+    QString settingsPath() const { return home.file("WinVarno.INI"); }
+    void settings(const QByteArray& bytes) { testsupport::writeAll(settingsPath(), bytes); }
+    TUmgebung umgebung(const QStringList& args = {});
+    std::unique_ptr<THauptFenster> make(const QStringList& args = {});
+
+    // How many pixels of the message panel are drawn in this colour (red, blue or black).
+    static int pixelsOf(THauptFenster& w, const QColor& colour);
+    template <class T> static T* find(THauptFenster& w, const char* name) {
+        return w.findChild<T*>(QString::fromLatin1(name));
+    }
+};

@@ -1,0 +1,73 @@
+#include "platform/FileCopy.h"
+#include "platform/HelpFile.h"
+#include "platform/ProgramFiles.h"
+#include "platform/SingleInstance.h"
+#include "support/TestSupport.h"
+
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+using namespace platform;
+using testsupport::ScratchHome;
+
+TEST(SingleInstanceGuard, SecondGuardSeesTheFirstUntilItIsGone) {
+    ScratchHome home;
+    const QString title = QStringLiteral("Varno KM20/KM50 - Konfiguration");
+    EXPECT_EQ(QFileInfo(SingleInstance::LockPath(title)).dir().path(), home.path());
+    EXPECT_FALSE(SingleInstance::LockPath(title).section('/', -1).contains("KM20/"));
+    {
+        const SingleInstance first(title);
+        EXPECT_FALSE(first.alreadyRunning());
+        const SingleInstance second(title);
+        EXPECT_TRUE(second.alreadyRunning());
+        const SingleInstance other(QStringLiteral("another title"));
+        EXPECT_FALSE(other.alreadyRunning());
+    }
+    const SingleInstance later(title);
+    EXPECT_FALSE(later.alreadyRunning()) << "the lock dies with its holder";
+}
+
+TEST(HelpTopics, FoundByExactIdWithNestedElements) {
+    const QString html = QStringLiteral(
+        "<p id=\"10\">ten</p><div class=\"topic\" id=\"100\"><div>inner</div> end</div>"
+        "<div id='1000'>thousand</div>");
+    EXPECT_EQ(HelpFile::TopicIn(html, 10), "ten");
+    EXPECT_EQ(HelpFile::TopicIn(html, 100), "<div>inner</div> end");
+    EXPECT_EQ(HelpFile::TopicIn(html, 1000), "thousand");
+    EXPECT_TRUE(HelpFile::TopicIn(html, 101).isEmpty());
+    EXPECT_TRUE(HelpFile(QStringLiteral("/nonexistent.hlp")).topic(100).isEmpty());
+}
+
+TEST(HelpTopics, TheShippedHelpFileHasEveryContext) {
+    const HelpFile help(qEnvironmentVariable("WINVARNO_SOURCE_DIR") + "/assets/WinVarno.hlp");
+    ASSERT_FALSE(help.document().isEmpty());
+    for (int context = 100; context <= 119; ++context) {
+        const QString topic = help.topic(context);
+        EXPECT_TRUE(topic.contains("<h3>")) << context;
+        EXPECT_FALSE(topic.contains("class=\"topic\""))
+            << "topic " << context << " swallowed the next";
+    }
+}
+
+TEST(ProgramFileNames, CompanionsBesideOrInDataHome) {
+    EXPECT_EQ(programfiles::BesideProgram("/opt/wv/WinVarno", ".hlp"), "/opt/wv/WinVarno.hlp");
+    EXPECT_EQ(programfiles::BesideProgram("/opt/wv/WinVarno.bin", ".dat"), "/opt/wv/WinVarno.dat");
+    ScratchHome home;
+    EXPECT_EQ(programfiles::DataFile(home.file("WinVarno"), ".dat"), home.file("WinVarno.dat"));
+    // A directory we cannot write to (here: one that does not exist).
+    EXPECT_EQ(programfiles::DataFile("/nonexistent/lib/WinVarno", ".bak"),
+              home.path() + "/WinVarno/WinVarno.bak");
+}
+
+TEST(FileCopyBytes, CopiesExactlyAndFailsWithoutSource) {
+    ScratchHome home;
+    QByteArray bytes;
+    for (int i = 0; i < 200000; ++i)
+        bytes.append(char(i * 7));
+    testsupport::writeAll(home.file("a.dat"), bytes);
+    testsupport::writeAll(home.file("a.bak"), "old");
+    ASSERT_TRUE(CopyFileBytes(home.file("a.dat"), home.file("a.bak")));
+    EXPECT_EQ(testsupport::readAll(home.file("a.bak")), bytes);
+    EXPECT_FALSE(CopyFileBytes(home.file("missing"), home.file("a.bak")));
+    EXPECT_EQ(testsupport::readAll(home.file("a.bak")), bytes);
+}
