@@ -1,6 +1,6 @@
 #include "serial/CommLog.h"
 
-#include <QDebug>
+#include <QLoggingCategory>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -12,6 +12,8 @@
 namespace serial {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcSerial, "winvarno.serial", QtInfoMsg)
 
 struct LogState {
     std::mutex lock;
@@ -92,7 +94,7 @@ void LogSystemError(std::string_view prefix, int error) {
 }
 
 void DebugOutput(std::string_view text) {
-    qDebug().noquote() << QString::fromUtf8(text.data(), qsizetype(text.size()));
+    qCDebug(lcSerial).noquote() << QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
 } // namespace serial

@@ -92,7 +92,10 @@ bool TCommThread::CloseEventSet() const {
 
 TReadThread::TReadThread(TThreadHandles handles, uint16_t readTimeout,
                          std::shared_ptr<TLineAccess> line)
-    : TCommThread(handles), m_readTimeout(readTimeout), m_line(std::move(line)) {}
+    : TCommThread(handles), m_readTimeout(readTimeout), m_line(std::move(line)) {
+    // Baseline taken before the thread runs, so errors right after opening count.
+    m_haveCounters = m_line && m_line->ReadErrorCounters(handles.port, m_counters);
+}
 
 bool TReadThread::PostReceived(const char* data, size_t count) {
     if (count == 0) return false;
@@ -129,7 +132,6 @@ void TReadThread::CheckLineErrors() {
 void TReadThread::Execute() {
     TryRaisePriority(2);
     const int port = m_handles.port;
-    m_haveCounters = m_line && m_line->ReadErrorCounters(port, m_counters);
 
     char buffer[ReadBufferSize];
     size_t count = 0;

@@ -1,0 +1,407 @@
+#include "SerialTestSupport.h"
+
+#include "PtySimulator.h"
+#include "serial/CommLog.h"
+#include "serial/CommThreads.h"
+#include "serial/LineSettings.h"
+#include "support/TestSupport.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTest>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace serialtest;
+
+namespace {
+
+// Log texts without their "HH:mm:ss  " stamps.
+QStringList LogTexts(const QString& path) {
+    QStringList texts;
+    for (const QString& line : ReadLogLines(path))
+        texts << line.mid(10);
+    return texts;
+}
+
+struct SimFixture {
+    varnosim::TPtySimulator sim;
+    explicit SimFixture(varnosim::TVarnoDevice device = {})
+        : sim(std::move(device), varnosim::TSimOptions{}) {
+        std::string error;
+        if (!sim.Start(&error)) throw std::runtime_error(error);
+    }
+};
+
+const QByteArray BasicRequest("\x83\x0A\x00\x00", 4);
+const QByteArray ChargeRequest("\x83\x06\x00\x00", 4);
+
+QByteArray ExpectedAnswer(const varnosim::TImage& image, const varnosim::TRegion& region) {
+    std::vector<uint8_t> data(image.begin() + long(region.offset),
+                              image.begin() + long(region.offset + varnosim::DataBytes(region)));
+    data[0] = region.readCode;
+    const auto line = varnosim::FrameAnswer(data.data(), region.size);
+    return QByteArray(reinterpret_cast<const char*>(line.data()), qsizetype(line.size()));
+}
+
+} // namespace
+
+TEST(Comm32Receive, AnswerBurstArrivesAsOneZeroTerminatedBlock) {
+    SimFixture f;
+    TComm32 comm;
+    comm.SetCommPort(QString::fromStdString(f.sim.DevicePath()));
+    Received got;
+    got.bind(comm);
+    comm.OpenPort();
+    ASSERT_TRUE(comm.SendData(BasicRequest));
+    ASSERT_TRUE(WaitUntil([&] { return !got.blocks.empty(); }));
+    QTest::qWait(300); // a second block would show up here
+    ASSERT_EQ(got.blocks.size(), 1u);
+    EXPECT_EQ(got.blocks[0].size(), 151);
+    EXPECT_TRUE(got.zeroTerminated[0]);
+    EXPECT_EQ(got.blocks[0], ExpectedAnswer(f.sim.ImageSnapshot(), varnosim::BasicRegion));
+}
+
+TEST(Comm32Receive, PauseLongerThanReadTimeoutSplitsTheBlock) {
+    varnosim::TVarnoDevice device;
+    device.Faults().pauseAfter = 80;
+    device.Faults().pauseMs = 200;
+    SimFixture f(std::move(device));
+    TComm32 comm;
+    comm.SetCommPort(QString::fromStdString(f.sim.DevicePath()));
+    Received got;
+    got.bind(comm);
+    comm.OpenPort();
+    comm.SendData(BasicRequest);
+    ASSERT_TRUE(WaitUntil([&] { return got.blocks.size() >= 2; }));
+    EXPECT_EQ(got.blocks[0].size(), 80);
+    EXPECT_EQ(got.blocks[1].size(), 71);
+    EXPECT_TRUE(got.zeroTerminated[0] && got.zeroTerminated[1]);
+}
+
+TEST(Comm32Receive, BackToBackRequestsArriveCompleteAndInOrder) {
+    SimFixture f;
+    TComm32 comm;
+    comm.SetCommPort(QString::fromStdString(f.sim.DevicePath()));
+    Received got;
+    got.bind(comm);
+    comm.OpenPort();
+    comm.SendData(BasicRequest);
+    comm.SendData(ChargeRequest);
+    ASSERT_TRUE(WaitUntil([&] { return got.all().size() >= 151 + 176; }));
+    const auto image = f.sim.ImageSnapshot();
+    EXPECT_EQ(got.all(), ExpectedAnswer(image, varnosim::BasicRegion) +
+                             ExpectedAnswer(image, varnosim::ChargeRegion));
+}
+
+TEST(Comm32Receive, LongInputIsCutAtTheReadBufferSize) {
+    PtyPair pty;
+    TComm32 comm;
+    comm.SetCommPort(pty.devicePath());
+    Received got;
+    got.bind(comm);
+    comm.OpenPort();
+    QByteArray input(3000, 'x');
+    for (int i = 0; i < input.size(); ++i)
+        input[i] = char(i * 7);
+    pty.write(input);
+    ASSERT_TRUE(WaitUntil([&] { return got.all().size() >= 3000; }));
+    ASSERT_EQ(got.blocks.size(), 2u);
+    EXPECT_EQ(got.blocks[0].size(), 2048);
+    EXPECT_EQ(got.blocks[1].size(), 952);
+    EXPECT_EQ(got.all(), input);
+}
+
+TEST(Comm32Receive, InjectedLineErrorsAreReportedAsText) {
+    PtyPair pty;
+    auto line = std::make_shared<FakeLine>();
+    TComm32 comm;
+    comm.SetCommPort(pty.devicePath());
+    comm.SetLineAccess(line);
+    Received got;
+    got.bind(comm);
+    comm.OpenPort();
+
+    line->add(1, 1, 0);
+    pty.write("A");
+    ASSERT_TRUE(WaitUntil([&] { return got.blocks.size() >= 2; }));
+    EXPECT_EQ(got.blocks[0], QByteArray("Comm Event: CE_FRAME and CE_OVERRUN, EvtMask = 10"));
+    EXPECT_TRUE(got.zeroTerminated[0]);
+    EXPECT_EQ(got.blocks[1], QByteArray("A")); // the reader goes on
+
+    line->add(0, 0, 1);
+    pty.write("B");
+    ASSERT_TRUE(WaitUntil([&] { return got.blocks.size() >= 4; }));
+    EXPECT_EQ(got.blocks[2], QByteArray("Comm Event: CE_RXPARITY, EvtMask = 4"));
+    EXPECT_EQ(got.blocks[3], QByteArray("B"));
+}
+
+TEST(Comm32Receive, LineErrorDescriptions) {
+    EXPECT_EQ(serial::LineErrorReport(8), "Comm Event: CE_FRAME, EvtMask = 8");
+    EXPECT_EQ(serial::LineErrorReport(1), "Comm Event: EV_ERR Unknown EvtMask, EvtMask = 1");
+    EXPECT_EQ(serial::LineErrorReport(0), "Comm Event: NULL Error, EvtMask = 0");
+    EXPECT_EQ(serial::DescribeLineErrors(8 | 4 | 2 | 16),
+              "CE_FRAME and CE_OVERRUN and CE_RXPARITY and EV_ERR Unknown EvtMask");
+    serial::TLineErrorCounters before, after;
+    after.bufOverrun = 3;
+    after.brk = 1;
+    EXPECT_EQ(serial::LineErrorFlags(before, after), 1u | 16u);
+}
+
+TEST(Comm32Receive, HangupEndsTheReaderWithOneNotification) {
+    testsupport::ScratchHome home;
+    const QString log = home.file("comms.log");
+    PtyPair pty;
+    TComm32 comm;
+    comm.SetCommPort(pty.devicePath());
+    comm.SetCommsLogFileName(log);
+    Received got;
+    got.bind(comm);
+    comm.OpenPort();
+    pty.closeMaster();
+    ASSERT_TRUE(WaitUntil([&] { return got.hangups > 0; }));
+    QTest::qWait(300); // a spinning reader would keep posting
+    EXPECT_EQ(got.hangups, 1);
+    const QStringList texts = LogTexts(log);
+    EXPECT_TRUE(texts.contains(QString::fromLatin1(serial::InvalidHandleLine)));
+    EXPECT_EQ(texts.count(QStringLiteral("Read thread shutting down")), 1);
+    comm.ClosePort();
+    EXPECT_FALSE(comm.IsOpen());
+}
+
+TEST(Comm32Write, RequestsAreWrittenInOrderAndEmptyOnesWriteNothing) {
+    PtyPair pty;
+    TComm32 comm;
+    comm.SetCommPort(pty.devicePath());
+    comm.OpenPort();
+    QByteArray expected;
+    for (int i = 0; i < 60; ++i) {
+        QByteArray chunk(1 + (i % 7) * 50, char('a' + i % 26));
+        expected += chunk;
+        ASSERT_TRUE(comm.SendData(chunk));
+        ASSERT_TRUE(comm.SendData(nullptr, 0));
+    }
+    EXPECT_EQ(pty.read(int(expected.size()) + 1, 1000), expected);
+    EXPECT_FALSE(comm.SendData("x", -1));
+}
+
+TEST(Comm32Write, SendDataWithoutWriterFailsAndLogs) {
+    testsupport::ScratchHome home;
+    TComm32 comm;
+    comm.SetCommsLogFileName(home.file("comms.log"));
+    EXPECT_FALSE(comm.SendData("abc", 3));
+    EXPECT_EQ(LogTexts(home.file("comms.log")), QStringList{"Write thread not created"});
+}
+
+TEST(Comm32Open, LogStartsWithSettingsAndThreadLines) {
+    testsupport::ScratchHome home;
+    const QString log = home.file("comms.log");
+    PtyPair pty;
+    TComm32 comm;
+    comm.SetPortLookup([&](const QString& key) -> std::optional<QString> {
+        if (key == "COM2") return pty.devicePath();
+        return std::nullopt;
+    });
+    comm.SetCommsLogFileName(log);
+    EXPECT_TRUE(comm.OpenPort());
+    const QStringList lines = ReadLogLines(log);
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines[0].mid(10), "Port COM2, Bytesize 8, Parity 0, StopBits 0, Flags 4097");
+    const QStringList texts = LogTexts(log);
+    ASSERT_TRUE(texts.contains("Read thread created"));
+    EXPECT_LT(texts.indexOf("Read thread created"), texts.indexOf("Write thread created"));
+    const QRegularExpression stamp(QStringLiteral("^([01]\\d|2[0-3]):[0-5]\\d:[0-5]\\d  \\S"));
+    for (const QString& line : lines)
+        EXPECT_TRUE(stamp.match(line).hasMatch()) << line.toStdString();
+}
+
+TEST(Comm32Open, OpenErrorsKeepTheComponentUsable) {
+    testsupport::ScratchHome home;
+    PtyPair pty;
+    TComm32 comm;
+
+    comm.SetCommPort(home.file("missing-device"));
+    EXPECT_THROW(
+        try { comm.OpenPort(); } catch (const ECommsError& e) {
+            EXPECT_STREQ(e.what(), "Error opening com port");
+            throw;
+        },
+        ECommsError);
+
+    const QString plain = home.file("plain.txt");
+    testsupport::writeAll(plain, "data");
+    comm.SetCommPort(plain);
+    try {
+        comm.OpenPort();
+        ADD_FAILURE() << "an ordinary file was opened";
+    } catch (const ECommsError& e) {
+        EXPECT_STREQ(e.what(), "File handle is not a comm handle. ");
+    }
+    EXPECT_FALSE(comm.IsOpen());
+    const int fd = ::open(plain.toLocal8Bit().constData(), O_RDONLY);
+    EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0) << "the file was not released";
+    ::close(fd);
+
+    comm.SetCommPort(QStringLiteral("/dev/null"));
+    try {
+        comm.OpenPort();
+        ADD_FAILURE() << "/dev/null was opened";
+    } catch (const ECommsError& e) {
+        EXPECT_STREQ(e.what(), "File handle is not a comm handle. ");
+    }
+
+    comm.SetCommPort(pty.devicePath());
+    EXPECT_TRUE(comm.OpenPort());
+    try {
+        comm.OpenPort();
+        ADD_FAILURE() << "opened twice";
+    } catch (const ECommsError& e) {
+        EXPECT_STREQ(e.what(), "Already have a comm file open");
+    }
+    EXPECT_TRUE(comm.IsOpen());
+
+    TComm32 other;
+    other.SetCommPort(pty.devicePath());
+    try {
+        other.OpenPort();
+        ADD_FAILURE() << "a port held by another component was opened";
+    } catch (const ECommsError& e) {
+        EXPECT_STREQ(e.what(), "Error opening com port");
+    }
+    comm.ClosePort();
+    EXPECT_TRUE(other.OpenPort());
+}
+
+TEST(Comm32Open, LineSettingsAndModemLines) {
+    PtyPair pty;
+    auto line = std::make_shared<FakeLine>();
+    TComm32 comm;
+    comm.SetCommPort(pty.devicePath());
+    comm.SetLineAccess(line);
+    comm.OpenPort();
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(pty.master(), &tio), 0);
+    EXPECT_EQ(tio.c_cflag & CSIZE, tcflag_t(CS8));
+    EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+    EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | INPCK), 0u);
+    EXPECT_EQ(::cfgetospeed(&tio), speed_t(B9600));
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(line->rts.load(), 1);
+    EXPECT_EQ(line->dtr.load(), 0);
+    comm.ClosePort();
+
+    comm.SetFlags(1 | (1 << 4)); // DTR enabled, RTS disabled
+    comm.OpenPort();
+    EXPECT_EQ(line->rts.load(), 0);
+    EXPECT_EQ(line->dtr.load(), 1);
+}
+
+// A pseudo-terminal forces 8N1, so the other settings are checked on termios alone.
+TEST(Comm32Open, OtherLineSettingsMapOntoTermios) {
+    termios tio{};
+    serial::ApplyLineSettings(tio, TBaudrate::bd_19200, 7, TParity::odd, TStopbits::Stopbit2,
+                              0x1001 | 0x0002 | 0x0100);
+    EXPECT_EQ(tio.c_cflag & CSIZE, tcflag_t(CS7));
+    EXPECT_EQ(tio.c_cflag & (PARENB | PARODD | CMSPAR | CSTOPB),
+              tcflag_t(PARENB | PARODD | CSTOPB));
+    EXPECT_EQ(tio.c_iflag & (INPCK | IXON | IXOFF), tcflag_t(INPCK | IXON));
+    EXPECT_EQ(::cfgetospeed(&tio), speed_t(B19200));
+    serial::ApplyLineSettings(tio, TBaudrate::bd_300, 8, TParity::space, TStopbits::Stopbit1,
+                              0x2001);
+    EXPECT_EQ(tio.c_cflag & (PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS),
+              tcflag_t(PARENB | CMSPAR | CRTSCTS));
+    EXPECT_EQ(::cfgetispeed(&tio), speed_t(B300));
+}
+
+TEST(Comm32Close, ClosingIdleEndsBothThreadsPromptly) {
+    testsupport::ScratchHome home;
+    const QString log = home.file("comms.log");
+    PtyPair pty;
+    TComm32 comm;
+    comm.SetCommPort(pty.devicePath());
+    comm.SetCommsLogFileName(log);
+    Received got;
+    got.bind(comm);
+    comm.ClosePort(); // closed: nothing happens
+    EXPECT_TRUE(ReadLogLines(log).isEmpty());
+    comm.OpenPort();
+    QElapsedTimer timer;
+    timer.start();
+    comm.ClosePort();
+    EXPECT_LT(timer.elapsed(), 5000);
+    const QStringList texts = LogTexts(log);
+    for (const char* text :
+         {"Stopping the Comm", "Closing Read Thread ", "Read thread shutting down",
+          "Closing Write Thread", "Write thread shutting down"})
+        EXPECT_TRUE(texts.contains(QString::fromLatin1(text))) << text;
+    EXPECT_FALSE(texts.contains("Read thread not exiting.  Terminating it."));
+    QTest::qWait(50);
+    EXPECT_EQ(got.hangups, 0);
+}
+
+TEST(Comm32Close, ClosingWhileAWriteIsStalledEndsTheWriter) {
+    testsupport::ScratchHome home;
+    const QString log = home.file("comms.log");
+    PtyPair pty; // the master never reads, so the writer stalls on back-pressure
+    TComm32 comm;
+    comm.SetCommPort(pty.devicePath());
+    comm.SetCommsLogFileName(log);
+    Received got;
+    got.bind(comm);
+    comm.OpenPort();
+    ASSERT_TRUE(comm.SendData(QByteArray(60000, 'w')));
+    ASSERT_TRUE(comm.SendData(QByteArray(10, 'z')));
+    QTest::qWait(200);
+    QElapsedTimer timer;
+    timer.start();
+    comm.ClosePort();
+    EXPECT_LT(timer.elapsed(), 5000);
+    const QStringList texts = LogTexts(log);
+    EXPECT_EQ(texts.count("Writing to comm port"), 1);
+    EXPECT_TRUE(texts.contains("Write thread shutting down"));
+    EXPECT_FALSE(texts.contains("Write thread not exiting.  Terminating it."));
+    QTest::qWait(50);
+    EXPECT_EQ(got.hangups, 0);
+}
+
+TEST(Comm32Close, BlockPostedBeforeCloseIsStillDelivered) {
+    PtyPair pty;
+    TComm32 comm;
+    comm.SetCommPort(pty.devicePath());
+    comm.SetReadTimeout(20);
+    Received got;
+    got.bind(comm);
+    comm.OpenPort();
+    pty.write("late");
+    // Let the reader post without the GUI thread taking the event yet.
+    QThread::msleep(300);
+    comm.ClosePort();
+    EXPECT_TRUE(got.blocks.empty());
+    ASSERT_TRUE(WaitUntil([&] { return !got.blocks.empty(); }));
+    EXPECT_EQ(got.blocks[0], QByteArray("late"));
+}
+
+TEST(Comm32Close, ThousandOpenCloseCyclesLeaveNothingBehind) {
+    PtyPair pty;
+    TComm32 comm;
+    comm.SetCommPort(pty.devicePath());
+    {
+        comm.OpenPort(); // warm-up: first use allocates process-wide state
+        comm.ClosePort();
+    }
+    const int fds = CountEntries("/proc/self/fd");
+    const int tasks = CountEntries("/proc/self/task");
+    for (int i = 0; i < 1000; ++i) {
+        comm.OpenPort();
+        if (i % 100 == 0) {
+            ASSERT_TRUE(comm.SendData("ping", 4));
+        }
+        comm.ClosePort();
+    }
+    pty.read(1000, 200);
+    EXPECT_EQ(CountEntries("/proc/self/fd"), fds);
+    EXPECT_EQ(CountEntries("/proc/self/task"), tasks);
+}

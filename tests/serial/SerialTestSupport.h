@@ -1,0 +1,62 @@
+#pragma once
+
+#include "serial/Comm32.h"
+#include "serial/LineAccess.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace serialtest {
+
+// A bare pseudo-terminal pair: the test plays the device on the master side.
+class PtyPair {
+public:
+    PtyPair();
+    ~PtyPair();
+    int master() const { return m_master; }
+    QString devicePath() const { return m_path; }
+    void write(const QByteArray& bytes);
+    // Reads what the component wrote, up to `count` bytes or until `timeoutMs`.
+    QByteArray read(int count, int timeoutMs);
+    void closeMaster();
+
+private:
+    int m_master = -1;
+    QString m_path;
+};
+
+// Processes events until `done` holds or `timeoutMs` passes; bounds are generous.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+
+// Everything a TComm32 hands to its owner.
+struct Received {
+    std::vector<QByteArray> blocks;
+    std::vector<bool> zeroTerminated;
+    int hangups = 0;
+    void bind(TComm32& comm);
+    QByteArray all() const;
+};
+
+// Stands in for a UART's error counters and modem lines.
+class FakeLine : public serial::TLineAccess {
+public:
+    bool ReadErrorCounters(int fd, serial::TLineErrorCounters& counters) override;
+    void SetModemLines(int fd, bool rts, bool dtr) override;
+    void add(uint32_t frame, uint32_t overrun, uint32_t parity, uint32_t bufOverrun = 0);
+    std::atomic<int> rts{-1}, dtr{-1};
+
+private:
+    std::mutex m_lock;
+    serial::TLineErrorCounters m_counters;
+};
+
+QStringList ReadLogLines(const QString& path);
+int CountEntries(const char* dir);
+
+} // namespace serialtest
