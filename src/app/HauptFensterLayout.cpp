@@ -178,6 +178,8 @@ void THauptFenster::BaueFenster() {
     connect(LesenButton, &QPushButton::clicked, this, &THauptFenster::LesenButtonClick);
     connect(HilfeButton, &QPushButton::clicked, this, &THauptFenster::HilfeButtonClick);
     connect(BeendenButton, &QPushButton::clicked, this, &THauptFenster::BeendenButtonClick);
+    connect(OeffnenButton, &QPushButton::clicked, this, &THauptFenster::OeffnenClick);
+    connect(SpeichernButton, &QPushButton::clicked, this, &THauptFenster::SpeichernClick);
 }
 
 void THauptFenster::BaueKonfiguration(QWidget* page) {
@@ -421,11 +423,11 @@ void THauptFenster::BaueDialoge() {
 void THauptFenster::BaueTabellen() {
     // The tables were filled as the controls were made; here every matrix image gets
     // its own copy of the template, row by row as the ports run.
-    const QImage vorlage = app::MakeMatrixTemplate();
+    MatrixVorlage = app::MakeMatrixTemplate();
     for (int i = 0; i < kPorts; ++i) {
         for (TMatrixBild* bild : MSNMatrixTabelle[i])
-            bild->setPicture(vorlage);
-        ImpulsTabelle[i]->setPicture(vorlage);
-        AmtsholungTabelle[i]->setPicture(vorlage);
+            bild->setPicture(MatrixVorlage);
+        ImpulsTabelle[i]->setPicture(MatrixVorlage);
+        AmtsholungTabelle[i]->setPicture(MatrixVorlage);
     }
 }

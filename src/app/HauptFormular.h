@@ -1,8 +1,10 @@
 #pragma once
 
 #include "app/Startup.h"
+#include "config/ConfigImage.h"
 
 #include <QDateTime>
+#include <QImage>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -50,6 +52,8 @@ struct TUmgebung {
     std::function<void()> closePort;
     // The read sequence of the device link.
     std::function<void()> startRead;
+    // Shows a file dialog; the chosen path, or empty when the user cancelled.
+    std::function<QString(QFileDialog*)> dateiDialog;
 };
 
 // The main window: every control of the program, the control tables through which
@@ -78,6 +82,20 @@ public:
     void HilfeButtonClick();
     void BeendenButtonClick();
     void OnMessage(TMessage& message);
+    void OeffnenClick();
+    void SpeichernClick();
+
+    // --- configuration image and its views ---
+    // Loads a parameter file into the image (keeping the charge block) and decodes
+    // it; message 32 and no change when the file cannot be read.
+    bool LadeParameterDatei(const QString& path);
+    void DecodeBasicBlock();
+    void DecodeTerminalBlock();
+    void RefreshMsnPage();
+    void RefreshPortPage();
+    config::ConfigImage Image;
+    config::DecodedArrays Arrays;
+    QImage MatrixVorlage; // the empty box every matrix image starts from
 
     // --- state that start-up sets ---
     bool AutoEnde = false;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QPalette>
 #include <QProxyStyle>
 #include <QStyleFactory>
 
@@ -27,6 +28,24 @@ void ApplyLook(QApplication& app) {
     font.setPixelSize(11);
     app.setFont(font);
     app.setStyle(new TKlassikStil);
+    // The classic system colours: the matrix pictures' grey is the button face.
+    QPalette pal = app.style()->standardPalette();
+    const QColor face(192, 192, 192);
+    for (auto role : {QPalette::Window, QPalette::Button})
+        pal.setColor(role, face);
+    pal.setColor(QPalette::Light, Qt::white);
+    pal.setColor(QPalette::Midlight, QColor(224, 224, 224));
+    pal.setColor(QPalette::Mid, QColor(160, 160, 160));
+    pal.setColor(QPalette::Dark, QColor(128, 128, 128));
+    pal.setColor(QPalette::Shadow, Qt::black);
+    pal.setColor(QPalette::Base, Qt::white);
+    pal.setColor(QPalette::Highlight, QColor(0, 0, 128));
+    pal.setColor(QPalette::HighlightedText, Qt::white);
+    pal.setColor(QPalette::Disabled, QPalette::WindowText, QColor(128, 128, 128));
+    pal.setColor(QPalette::Disabled, QPalette::Text, QColor(128, 128, 128));
+    pal.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(128, 128, 128));
+    pal.setColor(QPalette::Disabled, QPalette::Base, face);
+    app.setPalette(pal);
 }
 
 } // namespace app

@@ -3,6 +3,7 @@
 #include "platform/IniFile.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 
 int main(int argc, char** argv) {
@@ -16,6 +17,10 @@ int main(int argc, char** argv) {
     env.programPath = QCoreApplication::applicationFilePath();
     env.warnung = [](const QString& caption, const QString& text) {
         QMessageBox::warning(nullptr, caption, text, QMessageBox::Ok);
+    };
+
+    env.dateiDialog = [](QFileDialog* dialog) {
+        return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
     };
 
     THauptFenster fenster(env);

@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     app::ApplyLook(app);
     const QStringList args = app.arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: winvarno-shots OUTDIR [SETTINGS.INI]\n");
+        std::fprintf(stderr, "usage: winvarno-shots OUTDIR [SETTINGS.INI [PARAMETERS.vrn]]\n");
         return 2;
     }
     const QString out = args[1];
@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     env.settingsPath = args.size() > 2 ? args[2] : runtime.filePath(QStringLiteral("none.INI"));
     env.programPath = QCoreApplication::applicationFilePath();
     THauptFenster w(env);
+    if (args.size() > 3 && !w.LadeParameterDatei(args[3])) return 1;
     w.show();
     auto grab = [&](const QString& name) {
         QCoreApplication::processEvents();

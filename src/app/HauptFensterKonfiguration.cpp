@@ -1,0 +1,152 @@
+// The configuration image on the window: decoding onto the three view pages,
+// refreshing the parametrization pages, and parameter files.
+#include "app/Catalogue.h"
+#include "app/HauptFormular.h"
+#include "app/MatrixBild.h"
+#include "config/ConfigViews.h"
+#include "config/MatrixGlyphs.h"
+#include "config/ParameterFile.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+
+void SetBlack(QLabel* label, const QString& text) {
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(pal);
+    label->setText(text);
+}
+
+void Tick(TMatrixBild* cell, bool set) {
+    if (set)
+        config::DrawTick(cell->canvas(), Qt::black);
+    else
+        config::EraseTick(cell->canvas());
+    cell->changed();
+}
+
+void Unused(TMatrixBild* cell) {
+    config::DrawUnusedBox(cell->canvas());
+    cell->changed();
+}
+
+// What a cell shows once its port exists again: the empty box of the template.
+void Restore(TMatrixBild* cell, const QImage& vorlage) {
+    if (cell->picture().pixel(5, 4) != vorlage.pixel(5, 4)) cell->setPicture(vorlage);
+}
+
+} // namespace
+
+void THauptFenster::DecodeBasicBlock() {
+    const config::BasicBlockView v = config::DecodeBasicBlock(Image, Arrays);
+    SetBlack(Protokoll, v.Protokoll);
+    SetBlack(Anschlussart, v.Anschlussart);
+    SetBlack(MusicOnHold, v.MusicOnHold);
+    SetBlack(S0Extern, v.S0Extern);
+    SetBlack(S0Intern, v.S0Intern);
+    SetBlack(abSchnittstellen, v.abSchnittstellen);
+
+    // Ports the device has come back when a later image has more of them, so a
+    // smaller file loaded once does not grey the device's ports for good.
+    for (int i = 0; i < kPorts; ++i) {
+        const bool unused = v.PortUnused[i];
+        BezeichnungTabelleA[i]->setEnabled(!unused);
+        BezeichnungTabelleB[i]->setEnabled(!unused);
+        BezeichnungTabelleC[i]->setEnabled(!unused);
+        if (unused) {
+            for (TMatrixBild* cell : MSNMatrixTabelle[i])
+                Unused(cell);
+            ZuordnungTabelle[i]->setEnabled(false);
+            Unused(ImpulsTabelle[i]);
+            Unused(AmtsholungTabelle[i]);
+        } else {
+            for (TMatrixBild* cell : MSNMatrixTabelle[i])
+                Restore(cell, MatrixVorlage);
+            Restore(ImpulsTabelle[i], MatrixVorlage);
+            Restore(AmtsholungTabelle[i], MatrixVorlage);
+        }
+    }
+    const int entries = v.UsedPorts;
+    while (abAuswahl->count() > entries)
+        abAuswahl->removeItem(abAuswahl->count() - 1);
+    while (abAuswahl->count() < entries)
+        abAuswahl->addItem(
+            QStringLiteral("Anschluß %1").arg(startup::kFirstPort + abAuswahl->count()));
+
+    SetBlack(Firmware, v.Firmware);
+    for (int m = 0; m < kMsns; ++m)
+        SetBlack(MSNTabelle[m], v.MSN[m]);
+    RefreshMsnPage();
+}
+
+void THauptFenster::DecodeTerminalBlock() {
+    const config::TerminalBlockView v = config::DecodeTerminalBlock(Image, Arrays);
+    for (int i = 0; i < v.DecodedPorts && i < kPorts; ++i) {
+        const config::PortRowView& row = v.Ports[i];
+        SetBlack(BerechtigungTabelle[i], row.Berechtigung);
+        SetBlack(DienstTabelle[i], row.Dienst);
+        Tick(AmtsholungTabelle[i], row.Amtsholung);
+        Tick(ImpulsTabelle[i], row.Impuls);
+        SetBlack(RufumleitungTabelle[i], row.Rufumleitung);
+    }
+    for (int m = 0; m < kMsns; ++m)
+        for (int i = 0; i < v.DecodedPorts && i < kPorts; ++i)
+            Tick(MSNMatrixTabelle[i][m], v.Ports[i].Zuordnung[m]);
+    RefreshMsnPage();
+    RefreshPortPage();
+}
+
+void THauptFenster::RefreshMsnPage() {
+    const int m = MSNAuswahl->currentIndex();
+    if (m < 0 || m >= kMsns) return;
+    TelefonNummer->setText(MSNTabelle[m]->text());
+    for (int i = 0; i < Arrays.UsedPorts(); ++i)
+        ZuordnungTabelle[i]->setChecked(Arrays.AssignmentMatrix[i][m]);
+}
+
+void THauptFenster::RefreshPortPage() {
+    const int i = abAuswahl->currentIndex();
+    if (i < 0 || i >= kPorts) return;
+    GebuehrenImpuls->setChecked(Arrays.PulseFlag[i]);
+    SpontaneAmtsholung->setChecked(Arrays.OutsideLineFlag[i]);
+    // An index without a name selects nothing rather than a wrong entry.
+    const int permission = Arrays.PermissionIndex[i], service = Arrays.ServiceIndex[i];
+    BerechtigungsAuswahl->setCurrentIndex(permission < BerechtigungsAuswahl->count() ? permission
+                                                                                     : -1);
+    DienstAuswahl->setCurrentIndex(service < DienstAuswahl->count() ? service : -1);
+    GebuehrenEinheiten->setText(EinheitenTabelle[i]->text());
+}
+
+bool THauptFenster::LadeParameterDatei(const QString& path) {
+    if (!config::LoadParameterFile(path, Image)) {
+        ZeigeMeldung(32, 2, path);
+        return false;
+    }
+    DecodeBasicBlock();
+    DecodeTerminalBlock();
+    return true;
+}
+
+void THauptFenster::OeffnenClick() {
+    OpenDialog->selectFile(QStringLiteral("*.vrn"));
+    const QString path = m_env.dateiDialog ? m_env.dateiDialog(OpenDialog) : QString();
+    if (path.isEmpty()) return;
+    if (LadeParameterDatei(path)) {
+        // Not inside a transfer: the ports the file has may be edited.
+        for (int i = 0; i < Arrays.UsedPorts(); ++i)
+            ZuordnungTabelle[i]->setEnabled(true);
+    }
+}
+
+void THauptFenster::SpeichernClick() {
+    const QDate heute = (m_env.now ? m_env.now() : QDateTime::currentDateTime()).date();
+    SaveDialog->selectFile(config::ProposedSaveName(heute));
+    const QString path = m_env.dateiDialog ? m_env.dateiDialog(SaveDialog) : QString();
+    if (path.isEmpty()) return;
+    if (!config::SaveParameterFile(path, Image)) ZeigeMeldung(33, 2, path);
+}
