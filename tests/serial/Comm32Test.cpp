@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace serialtest;
@@ -404,4 +405,56 @@ TEST(Comm32Close, ThousandOpenCloseCyclesLeaveNothingBehind) {
     pty.read(1000, 200);
     EXPECT_EQ(CountEntries("/proc/self/fd"), fds);
     EXPECT_EQ(CountEntries("/proc/self/task"), tasks);
+}
+
+TEST(CommsLog, ReceivedBytesAreDumpedInLinesOfTwenty) {
+    testsupport::ScratchHome home;
+    const QString log = home.file("comms.log");
+    PtyPair pty;
+    TComm32 comm;
+    comm.SetCommPort(pty.devicePath());
+    comm.SetCommsLogFileName(log);
+    Received got;
+    got.bind(comm);
+    comm.OpenPort();
+    QByteArray input;
+    for (int i = 0; i < 25; ++i)
+        input += char(0xF0 + i % 16);
+    pty.write(input);
+    ASSERT_TRUE(WaitUntil([&] { return !got.blocks.empty(); }));
+    EXPECT_EQ(got.blocks[0], input);
+    const QStringList texts = LogTexts(log);
+    EXPECT_TRUE(texts.contains("Got something from Comm port: 25 Byte"));
+    const qsizetype first =
+        texts.indexOf("F0 F1 F2 F3 F4 F5 F6 F7 F8 F9 FA FB FC FD FE FF F0 F1 F2 F3 ");
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(texts.value(first + 1), "F4 F5 F6 F7 F8 ");
+    EXPECT_GT(texts.lastIndexOf("Waiting for data from comm connection."),
+              texts.indexOf("Got something from Comm port: 25 Byte"));
+}
+
+TEST(CommsLog, LinesFromManyThreadsNeverInterleave) {
+    testsupport::ScratchHome home;
+    const QString log = home.file("comms.log");
+    serial::SetCommsLogName(log);
+    serial::OpenCommsLog();
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t)
+        writers.emplace_back([t] {
+            const std::string text = "thread " + std::to_string(t) + std::string(200, 'a' + t);
+            for (int i = 0; i < 200; ++i)
+                serial::CommLog(text);
+        });
+    for (auto& w : writers)
+        w.join();
+    serial::LogSystemError("Unable to CreateEvent: ", ENOENT);
+    serial::CloseCommsLog();
+    serial::SetCommsLogName(QString());
+    const QStringList texts = LogTexts(log);
+    ASSERT_EQ(texts.size(), 801);
+    const QRegularExpression whole(QStringLiteral("^thread ([0-3])(a{200}|b{200}|c{200}|d{200})$"));
+    for (int i = 0; i < 800; ++i)
+        EXPECT_TRUE(whole.match(texts[i]).hasMatch()) << i;
+    EXPECT_EQ(texts[800], "Unable to CreateEvent: GetLastError returned: \"No such file or "
+                          "directory\"");
 }
