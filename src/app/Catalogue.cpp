@@ -54,14 +54,16 @@ constexpr std::array kEntries{
 
 QString Text(int nummer) {
     for (const auto& e : kEntries)
-        if (e.nummer == nummer) return QString::fromUtf8(e.text);
+        if (e.nummer == nummer)
+            return QString::fromUtf8(e.text);
     return {};
 }
 
 QString PanelText(int nummer, int stufe, const QString& argument) {
     QString text = QString(QChar(u'0' + stufe)) + u':' + Text(nummer);
     // Only the first placeholder is filled; the argument is never parsed as a format.
-    if (const qsizetype at = text.indexOf(u"%s"); at >= 0) text.replace(at, 2, argument);
+    if (const qsizetype at = text.indexOf(u"%s"); at >= 0)
+        text.replace(at, 2, argument);
     return text;
 }
 

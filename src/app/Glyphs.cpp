@@ -131,7 +131,8 @@ QImage DisabledLook(const QImage& glyph) {
                 out.setPixel(x + 1, y + 1, white);
     for (int y = 0; y < glyph.height(); ++y)
         for (int x = 0; x < glyph.width(); ++x)
-            if (dark(x, y)) out.setPixel(x, y, shadow);
+            if (dark(x, y))
+                out.setPixel(x, y, shadow);
     return out;
 }
 

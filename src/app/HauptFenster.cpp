@@ -7,6 +7,7 @@
 #include "platform/Priority.h"
 #include "platform/ProgramFiles.h"
 #include "platform/SingleInstance.h"
+#include "serial/Comm32.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -32,9 +33,11 @@ THauptFenster::~THauptFenster() = default;
 
 bool THauptFenster::DoIExist() {
     m_instance = std::make_unique<platform::SingleInstance>(kTitel);
-    if (!m_instance->alreadyRunning()) return false;
+    if (!m_instance->alreadyRunning())
+        return false;
     m_instance.reset();
-    if (m_env.warnung) m_env.warnung(QStringLiteral("Warnung"), catalogue::Text(30));
+    if (m_env.warnung)
+        m_env.warnung(QStringLiteral("Warnung"), catalogue::Text(30));
     return true;
 }
 
@@ -73,7 +76,12 @@ void THauptFenster::OnCreate() {
     }
     ZeigeMeldung(24, 1, CommPort);
     try {
-        if (m_env.openPort) m_env.openPort(CommPort);
+        if (m_env.openPort) {
+            m_env.openPort(CommPort);
+        } else {
+            Communication->SetCommPort(CommPort);
+            Communication->OpenPort();
+        }
     } catch (const std::exception&) {
         ZeigeMeldung(5, 2, CommPort);
         return;
@@ -116,19 +124,19 @@ void THauptFenster::OnCreate() {
     LesenButtonClick();
 }
 
-void THauptFenster::LesenButtonClick() {
-    if (m_env.startRead) m_env.startRead();
-}
-
 void THauptFenster::OnSekunde() {
     if (ZyklusZaehler > 0 && --ZyklusZaehler == 0) {
         ZyklusZaehler = ZyklusSekunden;
-        if (ZyklischNeuLesen->isChecked()) LesenButtonClick();
+        // Falling due during a transfer skips this turn; the next period comes anyway.
+        if (ZyklischNeuLesen->isChecked() && !TransferAktiv())
+            ReadBasicBlock();
     }
-    if (AutoEndeZaehler > 0 && --AutoEndeZaehler == 0) close();
+    if (AutoEndeZaehler > 0 && --AutoEndeZaehler == 0)
+        close();
     if (TimeoutCounter > 0 && --TimeoutCounter == 0) {
         ZeigeMeldung(4, 2);
-        // Re-enabling the controls belongs to the transfer code that armed the counter.
+        SetControlsEnabled(true);
+        TransferEnde();
     }
     AktualisiereUhrzeit();
     // The schedule check comes last: it may return early.
@@ -149,7 +157,10 @@ void THauptFenster::closeEvent(QCloseEvent* event) {
 
 void THauptFenster::OnClose(QCloseEvent* event) {
     if (BeendenAngefordert) {
-        if (m_env.closePort) m_env.closePort();
+        if (m_env.closePort)
+            m_env.closePort();
+        else
+            Communication->ClosePort();
         SekundenTimer->stop();
         event->accept();
         return;
@@ -159,7 +170,8 @@ void THauptFenster::OnClose(QCloseEvent* event) {
 }
 
 void THauptFenster::OnMessage(TMessage& message) {
-    if (message.Msg != WM_MOVE) return;
+    if (message.Msg != WM_MOVE)
+        return;
     platform::IniFile ini(m_env.settingsPath);
     ini.writeString(QStringLiteral("Fenster"), QStringLiteral("X-Position"), QString::number(x()));
     ini.writeString(QStringLiteral("Fenster"), QStringLiteral("Y-Position"), QString::number(y()));

@@ -37,7 +37,8 @@ void Unused(TMatrixBild* cell) {
 
 // What a cell shows once its port exists again: the empty box of the template.
 void Restore(TMatrixBild* cell, const QImage& vorlage) {
-    if (cell->picture().pixel(5, 4) != vorlage.pixel(5, 4)) cell->setPicture(vorlage);
+    if (cell->picture().pixel(5, 4) != vorlage.pixel(5, 4))
+        cell->setPicture(vorlage);
 }
 
 } // namespace
@@ -103,7 +104,8 @@ void THauptFenster::DecodeTerminalBlock() {
 
 void THauptFenster::RefreshMsnPage() {
     const int m = MSNAuswahl->currentIndex();
-    if (m < 0 || m >= kMsns) return;
+    if (m < 0 || m >= kMsns)
+        return;
     TelefonNummer->setText(MSNTabelle[m]->text());
     for (int i = 0; i < Arrays.UsedPorts(); ++i)
         ZuordnungTabelle[i]->setChecked(Arrays.AssignmentMatrix[i][m]);
@@ -111,7 +113,8 @@ void THauptFenster::RefreshMsnPage() {
 
 void THauptFenster::RefreshPortPage() {
     const int i = abAuswahl->currentIndex();
-    if (i < 0 || i >= kPorts) return;
+    if (i < 0 || i >= kPorts)
+        return;
     GebuehrenImpuls->setChecked(Arrays.PulseFlag[i]);
     SpontaneAmtsholung->setChecked(Arrays.OutsideLineFlag[i]);
     // An index without a name selects nothing rather than a wrong entry.
@@ -133,9 +136,11 @@ bool THauptFenster::LadeParameterDatei(const QString& path) {
 }
 
 void THauptFenster::OeffnenClick() {
+    BaueDialoge();
     OpenDialog->selectFile(QStringLiteral("*.vrn"));
     const QString path = m_env.dateiDialog ? m_env.dateiDialog(OpenDialog) : QString();
-    if (path.isEmpty()) return;
+    if (path.isEmpty())
+        return;
     if (LadeParameterDatei(path)) {
         // Not inside a transfer: the ports the file has may be edited.
         for (int i = 0; i < Arrays.UsedPorts(); ++i)
@@ -144,9 +149,12 @@ void THauptFenster::OeffnenClick() {
 }
 
 void THauptFenster::SpeichernClick() {
+    BaueDialoge();
     const QDate heute = (m_env.now ? m_env.now() : QDateTime::currentDateTime()).date();
     SaveDialog->selectFile(config::ProposedSaveName(heute));
     const QString path = m_env.dateiDialog ? m_env.dateiDialog(SaveDialog) : QString();
-    if (path.isEmpty()) return;
-    if (!config::SaveParameterFile(path, Image)) ZeigeMeldung(33, 2, path);
+    if (path.isEmpty())
+        return;
+    if (!config::SaveParameterFile(path, Image))
+        ZeigeMeldung(33, 2, path);
 }

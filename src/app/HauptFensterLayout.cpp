@@ -7,6 +7,7 @@
 #include "app/MatrixBild.h"
 #include "app/StatusZeile.h"
 #include "app/ZeitEdit.h"
+#include "serial/Comm32.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -173,13 +174,18 @@ void THauptFenster::BaueFenster() {
     connect(SekundenTimer, &QTimer::timeout, this, &THauptFenster::OnSekunde);
     SekundenTimer->start();
 
-    BaueDialoge();
+    Communication = new TComm32(this);
+    Communication->setObjectName(QStringLiteral("Communication"));
+    Communication->OnReceiveData = [this](const char* buffer, uint16_t length) {
+        OnReceiveData(buffer, length);
+    };
 
     connect(LesenButton, &QPushButton::clicked, this, &THauptFenster::LesenButtonClick);
     connect(HilfeButton, &QPushButton::clicked, this, &THauptFenster::HilfeButtonClick);
     connect(BeendenButton, &QPushButton::clicked, this, &THauptFenster::BeendenButtonClick);
     connect(OeffnenButton, &QPushButton::clicked, this, &THauptFenster::OeffnenClick);
     connect(SpeichernButton, &QPushButton::clicked, this, &THauptFenster::SpeichernClick);
+    connect(SchreibenButton, &QPushButton::clicked, this, &THauptFenster::OnSchreibenClick);
 }
 
 void THauptFenster::BaueKonfiguration(QWidget* page) {
@@ -400,6 +406,9 @@ void THauptFenster::BaueProgrammInfo(QWidget* page) {
 }
 
 void THauptFenster::BaueDialoge() {
+    // Made on first use: a file dialog scans its directory as soon as it exists.
+    if (OpenDialog)
+        return;
     const QString filter = QStringLiteral("Varno-Parametrierung (*.vrn)");
     auto make = [&](const QString& name, const QString& title, QFileDialog::AcceptMode mode) {
         auto* d = new QFileDialog(this, title, QString(), filter);

@@ -17,7 +17,8 @@ QString THauptFenster::statusText(int panel) const {
 }
 
 void THauptFenster::OnStatusPanelDraw(QPainter& painter, int panel, const QRect& rect) {
-    if (panel != 0) return;
+    if (panel != 0)
+        return;
     const QString text = StatusZeile->panelText(0);
     if (text.startsWith(u'0'))
         painter.setPen(Qt::black);

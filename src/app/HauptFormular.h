@@ -24,6 +24,7 @@ namespace platform {
 class SingleInstance;
 }
 
+class TComm32;
 class TStatusZeile;
 class TMatrixBild;
 class TZeitEdit;
@@ -47,11 +48,12 @@ struct TUmgebung {
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
     // The modal warning box; returns when the user has closed it.
     std::function<void(const QString& caption, const QString& text)> warnung;
-    // Opening the serial port; throws (ECommsError) when it cannot be opened.
+    // The serial line. Left empty, the window's own TComm32 serves: opening
+    // throws (ECommsError) when the port cannot be opened; sending answers false
+    // when the bytes could not be handed over.
     std::function<void(const QString& portName)> openPort;
     std::function<void()> closePort;
-    // The read sequence of the device link.
-    std::function<void()> startRead;
+    std::function<bool(const QByteArray& bytes)> sendData;
     // Shows a file dialog; the chosen path, or empty when the user cancelled.
     std::function<QString(QFileDialog*)> dateiDialog;
 };
@@ -82,6 +84,13 @@ public:
     void HilfeButtonClick();
     void BeendenButtonClick();
     void OnMessage(TMessage& message);
+    void OnSchreibenClick();
+    void OnReceiveData(const char* buffer, quint16 length);
+    void SetControlsEnabled(bool enabled);
+    // A read waits for its answer or a write is running: no second transfer may start.
+    bool TransferAktiv() const { return TimeoutCounter > 0 || SchreibenLaeuft; }
+    // Runs once when a transfer ends; the schedule puts its pending load here.
+    std::function<void()> NachTransfer;
     void OeffnenClick();
     void SpeichernClick();
 
@@ -110,6 +119,8 @@ public:
     int ZyklusSekunden = 60;
     int ZyklusZaehler = -1;
     int TimeoutCounter = -1;
+    int TransferState = 0; // 0 basic, 1 terminal, 2 charge block awaited; 3 write
+    bool SchreibenLaeuft = false;
     int ZeitsteuerungSperre = 0;
     bool BackupPending = true;
     int SelectedMsn = 0;
@@ -154,6 +165,10 @@ public:
     QTimer* SekundenTimer = nullptr;
     QFileDialog *OpenDialog = nullptr, *SaveDialog = nullptr, *ZeitOpenDialog = nullptr;
     THilfe* Hilfe = nullptr;
+    TComm32* Communication = nullptr;
+
+    // --- charges ---
+    void EvaluateCharges();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -163,6 +178,13 @@ private:
     bool DoIExist();
     void OnClose(QCloseEvent* event);
     void OnStatusPanelDraw(QPainter& painter, int panel, const QRect& rect);
+    void ReadBasicBlock();
+    void ReadTerminalBlock();
+    void ReadChargeBlock();
+    void SendeAnfrage(int nachricht, int state, std::uint8_t code, int timeout);
+    bool SendData(const QByteArray& bytes);
+    void SendeNachricht(const QByteArray& message);
+    void TransferEnde();
 
     // Layout, one page at a time.
     void BaueFenster();
@@ -175,7 +197,11 @@ private:
     void BaueAbParametrierung(QWidget* page);
     void BaueZeitParametrierung(QWidget* page);
     void BaueProgrammInfo(QWidget* page);
+
+public:
     void BaueDialoge();
+
+private:
     void BaueTabellen();
 
     TUmgebung m_env;

@@ -17,8 +17,10 @@ THilfe::THilfe(QString helpFile, QWidget* window)
 int THilfe::ContextOf(const QWidget* widget) {
     for (const QWidget* w = widget; w; w = w->parentWidget()) {
         const QVariant v = w->property("helpContext");
-        if (v.isValid()) return v.toInt();
-        if (w->isWindow()) break;
+        if (v.isValid())
+            return v.toInt();
+        if (w->isWindow())
+            break;
     }
     return 0;
 }
@@ -49,14 +51,16 @@ void THilfe::ShowContents() {
 
 void THilfe::ShowContext(int context, const QPoint& globalPos) {
     const QString topic = m_file.topic(context);
-    if (topic.isEmpty()) return;
+    if (topic.isEmpty())
+        return;
     m_lastPopup = topic;
     QWhatsThis::showText(globalPos, topic, m_window);
 }
 
 bool THilfe::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget || widget->window() != m_window) return false;
+    if (!widget || widget->window() != m_window)
+        return false;
     switch (event->type()) {
     case QEvent::QueryWhatsThis:
         // Lets the "What's This?" cursor show that help exists here.
@@ -67,15 +71,18 @@ bool THilfe::eventFilter(QObject* watched, QEvent* event) {
         return false;
     case QEvent::WhatsThis: {
         const int context = ContextOf(widget);
-        if (context == 0) return false;
+        if (context == 0)
+            return false;
         ShowContext(context, static_cast<QHelpEvent*>(event)->globalPos());
         return true;
     }
     case QEvent::KeyPress: {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier) return false;
+        if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier)
+            return false;
         const int context = ContextOf(widget);
-        if (context != 0) ShowContext(context, widget->mapToGlobal(widget->rect().center()));
+        if (context != 0)
+            ShowContext(context, widget->mapToGlobal(widget->rect().center()));
         return true;
     }
     default:

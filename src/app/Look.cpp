@@ -15,7 +15,8 @@ public:
 
     int pixelMetric(PixelMetric metric, const QStyleOption* option,
                     const QWidget* widget) const override {
-        if (metric == PM_TabBarTabHSpace) return 12;
+        if (metric == PM_TabBarTabHSpace)
+            return 12;
         return QProxyStyle::pixelMetric(metric, option, widget);
     }
 };

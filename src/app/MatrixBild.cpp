@@ -13,7 +13,8 @@ void TMatrixBild::setPicture(const QImage& picture) {
 }
 
 void TMatrixBild::paintEvent(QPaintEvent*) {
-    if (m_picture.isNull()) return;
+    if (m_picture.isNull())
+        return;
     // The picture is not stretched: the control shows its top-left 16 × 16 pixels.
     QPainter(this).drawImage(QPoint(0, 0), m_picture);
 }

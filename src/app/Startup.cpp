@@ -12,19 +12,22 @@ Switches ParseCommandLine(const QStringList& arguments) {
     for (const QString& arg : arguments) {
         QString upper = arg;
         for (QChar& c : upper)
-            if (c >= u'a' && c <= u'z') c = QChar(c.unicode() - 32);
+            if (c >= u'a' && c <= u'z')
+                c = QChar(c.unicode() - 32);
         if (upper == u"AUTOENDE")
             s.autoEnde = true;
         else if (upper == u"ZYKLISCH")
             s.zyklisch = true;
     }
-    if (s.autoEnde) s.zyklisch = false;
+    if (s.autoEnde)
+        s.zyklisch = false;
     return s;
 }
 
 double PreisAusText(const QString& text) {
     QString t = text.left(10);
-    if (const qsizetype comma = t.indexOf(u','); comma >= 0) t[comma] = u'.';
+    if (const qsizetype comma = t.indexOf(u','); comma >= 0)
+        t[comma] = u'.';
     bool ok = false;
     const double v = t.trimmed().toDouble(&ok);
     return ok ? v : 0.0;
@@ -36,7 +39,8 @@ double KostenProEinheitAusText(const QString& text) {
 }
 
 int ZyklusSekundenAusWartezeit(int minuten) {
-    if (minuten <= 0) return 60;
+    if (minuten <= 0)
+        return 60;
     // Keep the product in range; a period of years is as good as never.
     return minuten > INT_MAX / 60 ? INT_MAX / 60 * 60 : minuten * 60;
 }

@@ -2,7 +2,8 @@
 
 #include <QPainter>
 
-TStatusZeile::TStatusZeile(QWidget* parent) : QWidget(parent) {}
+TStatusZeile::TStatusZeile(QWidget* parent) : QWidget(parent) {
+}
 
 void TStatusZeile::addPanel(Panel panel) {
     m_panels.push_back(std::move(panel));
@@ -47,7 +48,8 @@ void TStatusZeile::paintEvent(QPaintEvent*) {
         p.setClipRect(inner);
         p.setPen(pal.color(QPalette::WindowText));
         if (m_panels[i].ownerDrawn) {
-            if (m_draw) m_draw(p, i, inner);
+            if (m_draw)
+                m_draw(p, i, inner);
         } else {
             p.drawText(inner.adjusted(2, 0, -2, 0), int(m_panels[i].alignment | Qt::AlignVCenter),
                        m_panels[i].text);

@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
     };
 
     THauptFenster fenster(env);
-    if (fenster.terminated()) return 0;
+    if (fenster.terminated())
+        return 0;
     fenster.show();
     return app.exec();
 }

@@ -52,9 +52,9 @@ TEST_F(WindowFixture, StartUpOpensThePortThenReadsWithEverySetting) {
              "\n[Zeitpunkt2]\nZeit=0730\nDatei=/tmp/x.vrn\n[AlteEinheiten]\n21=4\n"
              "[AlteKosten]\n21=0,48\n");
     auto w = make({"zyklisch"});
-    EXPECT_EQ(calls, QStringList({"open COM2", "read"}));
+    EXPECT_EQ(calls, QStringList({"open COM2", "send 83 0a 00 00"}));
     EXPECT_EQ(w->CommPort, "COM2");
-    EXPECT_EQ(w->statusText(0), QString::fromUtf8("1:Schnittstelle COM2 wird geöffnet"));
+    EXPECT_EQ(w->statusText(0), "1:Grundkonfiguration wird gelesen");
     EXPECT_GT(pixelsOf(*w, kBlue), 10);
     EXPECT_EQ(w->MainPageControl->currentWidget(), w->TabKonfiguration);
     EXPECT_EQ(w->ParametrierungPageControl->currentWidget(), w->MSNParametrierung);
@@ -140,6 +140,9 @@ TEST_F(WindowFixture, CloseBoxMinimisesWhileBeendenEnds) {
     EXPECT_FALSE(calls.contains("close"));
     EXPECT_FALSE(w->BeendenAngefordert);
 
+    EXPECT_FALSE(w->BeendenButton->isEnabled()) << "locked while the first read waits";
+    for (int i = 0; i < 10; ++i)
+        w->OnSekunde();
     QTest::mouseClick(w->BeendenButton, Qt::LeftButton);
     EXPECT_TRUE(w->BeendenAngefordert);
     EXPECT_EQ(calls.last(), "close");
@@ -154,11 +157,12 @@ TEST_F(WindowFixture, TimerDutiesCountDownAndFireOnce) {
     w->show();
 
     // Cyclic re-read: fires at zero, re-arms, and reads only while the box is ticked.
+    w->TimeoutCounter = -1;
     w->ZyklusZaehler = 2;
     w->OnSekunde();
     EXPECT_TRUE(calls.isEmpty());
     w->OnSekunde();
-    EXPECT_EQ(calls, QStringList({"read"}));
+    EXPECT_EQ(calls, QStringList({"send 83 0a 00 00"}));
     EXPECT_EQ(w->ZyklusZaehler, 300);
     w->ZyklischNeuLesen->setChecked(false);
     w->ZyklusZaehler = 1;

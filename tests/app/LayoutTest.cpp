@@ -194,7 +194,8 @@ TEST(ButtonGlyphs, DisabledLookIsGreyEmbossed) {
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x) {
                 const QRgb c = off.pixel(x, y);
-                if (qAlpha(c) == 0) continue;
+                if (qAlpha(c) == 0)
+                    continue;
                 ++painted;
                 EXPECT_TRUE(c == qRgb(128, 128, 128) || c == qRgb(255, 255, 255));
             }

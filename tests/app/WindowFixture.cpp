@@ -17,10 +17,14 @@ TUmgebung WindowFixture::umgebung(const QStringList& args) {
     };
     env.openPort = [this](const QString& port) {
         calls << "open " + port;
-        if (openThrows) throw std::runtime_error("Error opening com port");
+        if (openThrows)
+            throw std::runtime_error("Error opening com port");
     };
     env.closePort = [this] { calls << "close"; };
-    env.startRead = [this] { calls << "read"; };
+    env.sendData = [this](const QByteArray& bytes) {
+        calls << "send " + QString::fromLatin1(bytes.toHex(' '));
+        return sendSucceeds;
+    };
     return env;
 }
 
@@ -32,8 +36,10 @@ namespace {
 // Text is antialiased, so a pixel counts by the hue that dominates it.
 bool LooksLike(const QColor& c, const QColor& target) {
     const int r = c.red(), g = c.green(), b = c.blue();
-    if (target == QColor(Qt::red)) return r - std::max(g, b) > 80;
-    if (target == QColor(Qt::blue)) return b - std::max(r, g) > 80;
+    if (target == QColor(Qt::red))
+        return r - std::max(g, b) > 80;
+    if (target == QColor(Qt::blue))
+        return b - std::max(r, g) > 80;
     return std::max({r, g, b}) < 80 && std::max({r, g, b}) - std::min({r, g, b}) < 30;
 }
 } // namespace

@@ -11,9 +11,11 @@
 // warning box, and its own settings file in a scratch home.
 struct WindowFixture : ::testing::Test {
     testsupport::ScratchHome home;
-    QStringList calls; // "open COM2", "read", "close" in the order they happened
+    // "open COM2", "send 83 0a 00 00", "close" in the order they happened
+    QStringList calls;
     QStringList warnings;
     bool openThrows = false;
+    bool sendSucceeds = true;
     QDateTime now{QDate(2026, 12, 7), QTime(9, 5, 3)};
 
     QString settingsPath() const { return home.file("WinVarno.INI"); }

@@ -1,0 +1,154 @@
+// The conversation with the exchange: the read sequence block by block, the
+// write sequence, and the controls that are locked while either runs.
+#include "app/HauptFormular.h"
+#include "config/ConfigViews.h"
+#include "device/Commands.h"
+#include "device/PacedSend.h"
+#include "serial/Comm32.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+constexpr int kTimeoutGrund = 10, kTimeoutEndgeraete = 10, kTimeoutGebuehren = 5;
+constexpr int kPauseZwischenNachrichten = 1000; // ms between write messages
+} // namespace
+
+bool THauptFenster::SendData(const QByteArray& bytes) {
+    if (m_env.sendData)
+        return m_env.sendData(bytes);
+    return Communication->SendData(bytes);
+}
+
+void THauptFenster::SetControlsEnabled(bool enabled) {
+    for (QWidget* w : std::initializer_list<QWidget*>{OeffnenButton, SpeichernButton, LesenButton,
+                                                      SchreibenButton, DruckenButton, HilfeButton,
+                                                      BeendenButton, MSNAuswahl, TelefonNummer})
+        w->setEnabled(enabled);
+    // Boxes of ports the device does not have stay as the decode left them.
+    for (int i = 0; i < Arrays.UsedPorts(); ++i)
+        ZuordnungTabelle[i]->setEnabled(enabled);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{abAuswahl, GebuehrenImpuls, SpontaneAmtsholung,
+                                         BerechtigungsAuswahl, DienstAuswahl, GebuehrenEinheiten})
+        w->setEnabled(enabled);
+}
+
+void THauptFenster::SendeAnfrage(int nachricht, int state, std::uint8_t code, int timeout) {
+    ZeigeMeldung(nachricht, 1);
+    TransferState = state;
+    if (!SendData(device::ReadRequest(code)))
+        ZeigeMeldung(36, 2, CommPort);
+    TimeoutCounter = timeout;
+}
+
+void THauptFenster::ReadBasicBlock() {
+    ZeigeMeldung(2, 1);
+    SetControlsEnabled(false);
+    TransferState = 0;
+    if (!SendData(device::ReadRequest(device::command::ReadBasicBlock)))
+        ZeigeMeldung(36, 2, CommPort);
+    TimeoutCounter = kTimeoutGrund;
+}
+
+void THauptFenster::ReadTerminalBlock() {
+    SendeAnfrage(3, 1, device::command::ReadTerminalBlock, kTimeoutEndgeraete);
+}
+
+void THauptFenster::ReadChargeBlock() {
+    SendeAnfrage(1, 2, device::command::ReadChargeBlock, kTimeoutGebuehren);
+}
+
+void THauptFenster::LesenButtonClick() {
+    // The button is locked during a transfer; the cyclic and start-up reads
+    // come here too and must not cut into one.
+    if (TransferAktiv())
+        return;
+    ReadBasicBlock();
+}
+
+void THauptFenster::TransferEnde() {
+    if (NachTransfer && !TransferAktiv())
+        NachTransfer();
+}
+
+void THauptFenster::OnReceiveData(const char* buffer, quint16 length) {
+    const QByteArrayView answer(buffer, length);
+    TimeoutCounter = -1;
+    switch (TransferState) {
+    case 0:
+        Image.StoreAnswer(config::Region::Basic, answer);
+        DecodeBasicBlock();
+        if (Firmware->text() == u"1.93") {
+            ReadTerminalBlock();
+        } else {
+            ZeigeMeldung(31, 2);
+            HilfeButton->setEnabled(true);
+            BeendenButton->setEnabled(true);
+            TransferEnde();
+        }
+        break;
+    case 1:
+        Image.StoreAnswer(config::Region::Terminal, answer);
+        DecodeTerminalBlock();
+        ReadChargeBlock();
+        break;
+    case 2:
+        Image.StoreAnswer(config::Region::Charge, answer);
+        EvaluateCharges();
+        HookActive = true;
+        SetControlsEnabled(true);
+        TransferEnde();
+        break;
+    default: // a write runs or ran: nothing is awaited
+        break;
+    }
+}
+
+void THauptFenster::SendeNachricht(const QByteArray& message) {
+    // A byte that cannot be handed over is lost; the sequence goes on regardless,
+    // since the exchange takes the messages without answering.
+    device::SendFramed(message, [this](char byte) { SendData(QByteArray(1, byte)); });
+}
+
+void THauptFenster::OnSchreibenClick() {
+    if (TransferAktiv())
+        return;
+    SchreibenLaeuft = true;
+    SetControlsEnabled(false);
+    TransferState = 3;
+    ZeigeMeldung(26, 1);
+
+    auto basic = Image.BasicBlock();
+    basic[0] = device::command::WriteBasicBlock;
+    SendeNachricht(
+        QByteArray(reinterpret_cast<const char*>(basic.data()), device::BasicBlockMessageLength));
+    device::PacedWait(kPauseZwischenNachrichten);
+
+    for (int p = 1; p <= Arrays.UsedPorts(); ++p) {
+        ZeigeMeldung(27, 1, QString::number(startup::kFirstPort - 1 + p));
+        const auto record = Image.Port(p).Bytes();
+        QByteArray message(1, char(device::command::WritePortRecord));
+        message.append(reinterpret_cast<const char*>(record.data()),
+                       device::PortRecordMessageLength - 1);
+        SendeNachricht(message);
+        device::PacedWait(kPauseZwischenNachrichten);
+    }
+
+    SendeNachricht(QByteArray(1, char(device::command::EndOfPortRecords)));
+    device::PacedWait(kPauseZwischenNachrichten);
+
+    ZeigeMeldung(35, 1);
+    auto charges = Image.ChargeBlock();
+    charges[0] = device::command::WriteChargeBlock;
+    SendeNachricht(QByteArray(reinterpret_cast<const char*>(charges.data()),
+                              device::ChargeBlockMessageLength));
+
+    ZeigeMeldung(0, 0);
+    SetControlsEnabled(true);
+    SchreibenLaeuft = false;
+    TransferEnde();
+}
