@@ -79,16 +79,20 @@ void TComm32::SetLineAccess(std::shared_ptr<TLineAccess> access) {
 }
 
 void TComm32::EndSession() {
-    if (IsOpen()) ClosePort();
+    if (IsOpen())
+        ClosePort();
 }
 
 bool TComm32::OpenPort() {
-    if (m_port >= 0) throw ECommsError("Already have a comm file open");
-    if (!m_commsLogFileName.isEmpty()) OpenCommsLog();
+    if (m_port >= 0)
+        throw ECommsError("Already have a comm file open");
+    if (!m_commsLogFileName.isEmpty())
+        OpenCommsLog();
 
     const QByteArray path = QFile::encodeName(ResolveCommPort(m_commPort, m_portLookup));
     const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) throw ECommsError("Error opening com port");
+    if (fd < 0)
+        throw ECommsError("Error opening com port");
     // Exclusive like CreateFile without sharing: flock binds root as well.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
@@ -139,7 +143,8 @@ bool TComm32::OpenPort() {
         m_writeThread->Start();
         CommLog("Write thread created");
         writerReady = m_writeThread->WaitReady(WriterReadyTimeoutMs);
-        if (!writerReady) CommLog("Unable to create Write thread");
+        if (!writerReady)
+            CommLog("Unable to create Write thread");
     } catch (const std::system_error& e) {
         LogSystemError("Unable to create Write thread", e.code().value());
         m_writeThread.reset();
@@ -153,12 +158,14 @@ bool TComm32::OpenPort() {
 }
 
 void TComm32::ClosePort() {
-    if (m_port < 0) return;
+    if (m_port < 0)
+        return;
     CommLog("Stopping the Comm");
     const uint64_t one = 1;
     if (m_readThread) {
         CommLog("Closing Read Thread ");
-        if (m_closeEvent >= 0) (void)::write(m_closeEvent, &one, sizeof one);
+        if (m_closeEvent >= 0)
+            (void)::write(m_closeEvent, &one, sizeof one);
         (void)::tcflush(m_port, TCIFLUSH);
         if (!m_readThread->WaitFor(ThreadStopTimeoutMs))
             CommLog("Read thread not exiting.  Terminating it.");
@@ -167,7 +174,8 @@ void TComm32::ClosePort() {
     }
     if (m_writeThread) {
         CommLog("Closing Write Thread");
-        if (m_closeEvent >= 0) (void)::write(m_closeEvent, &one, sizeof one);
+        if (m_closeEvent >= 0)
+            (void)::write(m_closeEvent, &one, sizeof one);
         (void)::tcflush(m_port, TCOFLUSH);
         if (!m_writeThread->WaitFor(ThreadStopTimeoutMs))
             CommLog("Write thread not exiting.  Terminating it.");
@@ -175,11 +183,13 @@ void TComm32::ClosePort() {
         m_writeThread.reset();
     }
     ReleasePort();
-    if (!m_commsLogFileName.isEmpty()) CloseCommsLog();
+    if (!m_commsLogFileName.isEmpty())
+        CloseCommsLog();
 }
 
 void TComm32::ReleasePort() {
-    if (m_closeEvent >= 0) ::close(m_closeEvent);
+    if (m_closeEvent >= 0)
+        ::close(m_closeEvent);
     m_closeEvent = -1;
     // Pending output would make close() wait for the line to drain.
     (void)::tcflush(m_port, TCIOFLUSH);
@@ -198,7 +208,8 @@ bool TComm32::SendData(const char* data, int length) {
         return false;
     }
     std::unique_ptr<char[]> buffer(new char[size_t(length) + 1]());
-    if (length > 0) std::memcpy(buffer.get(), data, size_t(length));
+    if (length > 0)
+        std::memcpy(buffer.get(), data, size_t(length));
     if (!m_writeThread->Post(std::move(buffer), uint16_t(length))) {
         CommLog("Failed to Post to Write thread");
         return false;
@@ -221,9 +232,11 @@ void TComm32::Deliver(const char* buffer, uint16_t count) {
             }
         }
     }
-    if (OnReceiveData) OnReceiveData(buffer, count);
+    if (OnReceiveData)
+        OnReceiveData(buffer, count);
 }
 
 void TComm32::Hangup() {
-    if (OnRequestHangup) OnRequestHangup(this);
+    if (OnRequestHangup)
+        OnRequestHangup(this);
 }

@@ -48,24 +48,29 @@ QString CommsLogName() {
 void OpenCommsLog() {
     LogState& s = State();
     std::lock_guard guard(s.lock);
-    if (s.file) std::fclose(s.file);
+    if (s.file)
+        std::fclose(s.file);
     s.file = s.name.empty() ? nullptr : std::fopen(s.name.c_str(), "wbe");
 }
 
 void CloseCommsLog() {
     LogState& s = State();
     std::lock_guard guard(s.lock);
-    if (s.file) std::fclose(s.file);
+    if (s.file)
+        std::fclose(s.file);
     s.file = nullptr;
 }
 
 void CommLog(std::string_view text) {
     LogState& s = State();
     std::lock_guard guard(s.lock);
-    if (s.name.empty()) return;
+    if (s.name.empty())
+        return;
     // Lines logged while the port is closed (SendData without a writer) still land.
-    if (!s.file) s.file = std::fopen(s.name.c_str(), "abe");
-    if (!s.file) return;
+    if (!s.file)
+        s.file = std::fopen(s.name.c_str(), "abe");
+    if (!s.file)
+        return;
 
     std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -82,7 +87,8 @@ void CommLog(std::string_view text) {
 
 std::string SystemErrorText(int error) {
     static locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
-    if (c) return strerror_l(error, c);
+    if (c)
+        return strerror_l(error, c);
     char buf[256];
     return strerror_r(error, buf, sizeof buf);
 }

@@ -23,7 +23,8 @@ using Clock = std::chrono::steady_clock;
 void TryRaisePriority(int niceDelta) {
     errno = 0;
     int current = ::getpriority(PRIO_PROCESS, 0);
-    if (errno == 0) (void)::setpriority(PRIO_PROCESS, ::gettid(), current - niceDelta);
+    if (errno == 0)
+        (void)::setpriority(PRIO_PROCESS, ::gettid(), current - niceDelta);
 }
 
 bool DeviceVanished(int error) {
@@ -35,14 +36,20 @@ bool DeviceVanished(int error) {
 std::string DescribeLineErrors(uint32_t flags) {
     std::string text;
     auto add = [&text](const char* item) {
-        if (!text.empty()) text += " and ";
+        if (!text.empty())
+            text += " and ";
         text += item;
     };
-    if (flags == 0) add("NULL Error");
-    if (flags & 8) add("CE_FRAME");
-    if (flags & 2) add("CE_OVERRUN");
-    if (flags & 4) add("CE_RXPARITY");
-    if (flags & ~uint32_t(2 | 4 | 8)) add("EV_ERR Unknown EvtMask");
+    if (flags == 0)
+        add("NULL Error");
+    if (flags & 8)
+        add("CE_FRAME");
+    if (flags & 2)
+        add("CE_OVERRUN");
+    if (flags & 4)
+        add("CE_RXPARITY");
+    if (flags & ~uint32_t(2 | 4 | 8))
+        add("EV_ERR Unknown EvtMask");
     return text.substr(0, 128);
 }
 
@@ -53,7 +60,8 @@ std::string LineErrorReport(uint32_t flags) {
 // ---------------------------------------------------------------------------
 
 TCommThread::~TCommThread() {
-    if (m_thread.joinable()) m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 void TCommThread::Start() {
@@ -71,7 +79,8 @@ bool TCommThread::WaitFor(int ms) {
 }
 
 void TCommThread::Join() {
-    if (m_thread.joinable()) m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 bool TCommThread::Finished() {
@@ -98,7 +107,8 @@ TReadThread::TReadThread(TThreadHandles handles, uint16_t readTimeout,
 }
 
 bool TReadThread::PostReceived(const char* data, size_t count) {
-    if (count == 0) return false;
+    if (count == 0)
+        return false;
     CommLog("Got something from Comm port: " + std::to_string(count) + " Byte");
     std::unique_ptr<char[]> block(new (std::nothrow) char[count + 1]());
     if (!block) {
@@ -112,12 +122,15 @@ bool TReadThread::PostReceived(const char* data, size_t count) {
 }
 
 void TReadThread::CheckLineErrors() {
-    if (!m_haveCounters) return;
+    if (!m_haveCounters)
+        return;
     TLineErrorCounters now;
-    if (!m_line->ReadErrorCounters(m_handles.port, now)) return;
+    if (!m_line->ReadErrorCounters(m_handles.port, now))
+        return;
     const uint32_t flags = LineErrorFlags(m_counters, now);
     m_counters = now;
-    if (flags == 0) return;
+    if (flags == 0)
+        return;
     const std::string report = LineErrorReport(flags);
     std::unique_ptr<char[]> block(new (std::nothrow) char[256]());
     if (!block) {
@@ -144,7 +157,8 @@ void TReadThread::Execute() {
         const timespec* timeout = nullptr;
         if (count > 0 && m_readTimeout > 0) {
             auto left = lastByte + interval - Clock::now();
-            if (left < Clock::duration::zero()) left = Clock::duration::zero();
+            if (left < Clock::duration::zero())
+                left = Clock::duration::zero();
             const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
             limit.tv_sec = time_t(ns / 1000000000);
             limit.tv_nsec = long(ns % 1000000000);
@@ -153,7 +167,8 @@ void TReadThread::Execute() {
         pollfd fds[2] = {{m_handles.closeEvent, POLLIN, 0}, {port, POLLIN, 0}};
         const int woke = ::ppoll(fds, 2, timeout, nullptr);
         if (woke < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             const int error = errno;
             LogSystemError("Read WAIT_FAILED: ", error);
             PostHangupRequest();
@@ -184,8 +199,10 @@ void TReadThread::Execute() {
                     lastByte = Clock::now();
                     continue;
                 }
-                if (n < 0 && errno == EINTR) continue;
-                if (n < 0 && errno == EAGAIN) break;
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0 && errno == EAGAIN)
+                    break;
                 if (n == 0 || DeviceVanished(errno)) {
                     vanished = true;
                 } else {
@@ -208,7 +225,8 @@ void TReadThread::Execute() {
         if (vanished || failed) {
             PostReceived(buffer, count);
             count = 0;
-            if (vanished) CommLog(InvalidHandleLine);
+            if (vanished)
+                CommLog(InvalidHandleLine);
             PostHangupRequest();
             break;
         }
@@ -226,16 +244,20 @@ void TReadThread::Execute() {
 // ---------------------------------------------------------------------------
 
 TWriteThread::TWriteThread(TThreadHandles handles)
-    : TCommThread(handles), m_queueEvent(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    : TCommThread(handles), m_queueEvent(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      m_queueError(m_queueEvent < 0 ? errno : 0) {
+}
 
 TWriteThread::~TWriteThread() {
     Join();
-    if (m_queueEvent >= 0) ::close(m_queueEvent);
+    if (m_queueEvent >= 0)
+        ::close(m_queueEvent);
 }
 
 bool TWriteThread::Post(std::unique_ptr<char[]> data, uint16_t length) {
     std::lock_guard guard(m_queueLock);
-    if (m_ended || m_queueEvent < 0) return false;
+    if (m_ended || m_queueEvent < 0)
+        return false;
     m_queue.push_back({std::move(data), length});
     const uint64_t one = 1;
     return ::write(m_queueEvent, &one, sizeof one) == sizeof one || errno == EAGAIN;
@@ -265,7 +287,7 @@ void TWriteThread::Shutdown() {
 void TWriteThread::Execute() {
     TryRaisePriority(1);
     if (m_queueEvent < 0) {
-        LogSystemError("Unable to CreateEvent: ", errno);
+        LogSystemError("Unable to CreateEvent: ", m_queueError);
         PostHangupRequest();
         Shutdown();
         return;
@@ -287,19 +309,23 @@ void TWriteThread::Execute() {
         if (!taken) {
             pollfd fds[2] = {{m_handles.closeEvent, POLLIN, 0}, {m_queueEvent, POLLIN, 0}};
             if (::poll(fds, 2, -1) < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR)
+                    continue;
                 LogSystemError("Write WAIT_FAILED: ", errno);
                 PostHangupRequest();
                 break;
             }
-            if (fds[0].revents) break;
+            if (fds[0].revents)
+                break;
             uint64_t pending = 0;
             (void)::read(m_queueEvent, &pending, sizeof pending);
             continue;
         }
-        if (CloseEventSet()) break;
+        if (CloseEventSet())
+            break;
         CommLog("Writing to comm port");
-        if (!WriteBlock(request.data.get(), request.length)) break;
+        if (!WriteBlock(request.data.get(), request.length))
+            break;
     }
     Shutdown();
 }
@@ -312,16 +338,19 @@ bool TWriteThread::WriteBlock(const char* data, size_t length) {
             done += size_t(n);
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n < 0 && errno == EAGAIN) {
             pollfd fds[2] = {{m_handles.closeEvent, POLLIN, 0}, {m_handles.port, POLLOUT, 0}};
             if (::poll(fds, 2, -1) < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR)
+                    continue;
                 LogSystemError("Write WAIT_FAILED: ", errno);
                 PostHangupRequest();
                 return false;
             }
-            if (fds[0].revents) return false;
+            if (fds[0].revents)
+                return false;
             if (fds[1].revents & POLLNVAL) {
                 CommLog(InvalidHandleLine);
                 return false;

@@ -120,6 +120,7 @@ private:
     void Shutdown();
 
     int m_queueEvent = -1;
+    int m_queueError = 0; // errno is per thread: kept from the constructor
     std::mutex m_queueLock;
     std::condition_variable m_readyChanged;
     std::deque<TRequest> m_queue;

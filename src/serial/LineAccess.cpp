@@ -7,7 +7,8 @@ namespace serial {
 
 bool TLineAccess::ReadErrorCounters(int fd, TLineErrorCounters& counters) {
     serial_icounter_struct icount{};
-    if (::ioctl(fd, TIOCGICOUNT, &icount) != 0) return false;
+    if (::ioctl(fd, TIOCGICOUNT, &icount) != 0)
+        return false;
     counters.frame = uint32_t(icount.frame);
     counters.overrun = uint32_t(icount.overrun);
     counters.parity = uint32_t(icount.parity);
@@ -31,11 +32,16 @@ std::shared_ptr<TLineAccess> DefaultLineAccess() {
 uint32_t LineErrorFlags(const TLineErrorCounters& before, const TLineErrorCounters& after) {
     constexpr uint32_t CE_RXOVER = 1, CE_OVERRUN = 2, CE_RXPARITY = 4, CE_FRAME = 8, CE_BREAK = 16;
     uint32_t flags = 0;
-    if (after.bufOverrun != before.bufOverrun) flags |= CE_RXOVER;
-    if (after.overrun != before.overrun) flags |= CE_OVERRUN;
-    if (after.parity != before.parity) flags |= CE_RXPARITY;
-    if (after.frame != before.frame) flags |= CE_FRAME;
-    if (after.brk != before.brk) flags |= CE_BREAK;
+    if (after.bufOverrun != before.bufOverrun)
+        flags |= CE_RXOVER;
+    if (after.overrun != before.overrun)
+        flags |= CE_OVERRUN;
+    if (after.parity != before.parity)
+        flags |= CE_RXPARITY;
+    if (after.frame != before.frame)
+        flags |= CE_FRAME;
+    if (after.brk != before.brk)
+        flags |= CE_BREAK;
     return flags;
 }
 

@@ -48,14 +48,20 @@ void ApplyLineSettings(termios& tio, TBaudrate rate, int databits, TParity parit
         tio.c_cflag |= PARENB | CMSPAR;
         break;
     }
-    if (stopbits != TStopbits::Stopbit1) tio.c_cflag |= CSTOPB;
+    if (stopbits != TStopbits::Stopbit1)
+        tio.c_cflag |= CSTOPB;
 
     tio.c_iflag &= ~tcflag_t(INPCK | IXON | IXOFF | IXANY);
-    if (flags & 0x0002) tio.c_iflag |= INPCK;             // fParity
-    if (flags & 0x0004) tio.c_cflag |= CRTSCTS;           // fOutxCtsFlow
-    if (flags & 0x0100) tio.c_iflag |= IXON;              // fOutX
-    if (flags & 0x0200) tio.c_iflag |= IXOFF;             // fInX
-    if (((flags >> 12) & 3) == 2) tio.c_cflag |= CRTSCTS; // RTS handshake
+    if (flags & 0x0002)
+        tio.c_iflag |= INPCK; // fParity
+    if (flags & 0x0004)
+        tio.c_cflag |= CRTSCTS; // fOutxCtsFlow
+    if (flags & 0x0100)
+        tio.c_iflag |= IXON; // fOutX
+    if (flags & 0x0200)
+        tio.c_iflag |= IXOFF; // fInX
+    if (((flags >> 12) & 3) == 2)
+        tio.c_cflag |= CRTSCTS; // RTS handshake
     tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
 }

@@ -10,8 +10,10 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QThread>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -33,7 +35,8 @@ struct SimFixture {
     explicit SimFixture(varnosim::TVarnoDevice device = {})
         : sim(std::move(device), varnosim::TSimOptions{}) {
         std::string error;
-        if (!sim.Start(&error)) throw std::runtime_error(error);
+        if (!sim.Start(&error))
+            throw std::runtime_error(error);
     }
 };
 
@@ -203,7 +206,8 @@ TEST(Comm32Open, LogStartsWithSettingsAndThreadLines) {
     PtyPair pty;
     TComm32 comm;
     comm.SetPortLookup([&](const QString& key) -> std::optional<QString> {
-        if (key == "COM2") return pty.devicePath();
+        if (key == "COM2")
+            return pty.devicePath();
         return std::nullopt;
     });
     comm.SetCommsLogFileName(log);
@@ -457,4 +461,50 @@ TEST(CommsLog, LinesFromManyThreadsNeverInterleave) {
         EXPECT_TRUE(whole.match(texts[i]).hasMatch()) << i;
     EXPECT_EQ(texts[800], "Unable to CreateEvent: GetLastError returned: \"No such file or "
                           "directory\"");
+}
+
+// A writer that cannot start must not hang OpenPort nor leave the port half-open.
+TEST(Comm32Open, WriterThatNeverGetsReadyFailsTheOpen) {
+    testsupport::ScratchHome home;
+    const QString log = home.file("comms.log");
+    PtyPair pty;
+    TComm32 comm;
+    comm.SetCommPort(pty.devicePath());
+    comm.SetCommsLogFileName(log);
+    Received got;
+    got.bind(comm);
+    serial::OpenCommsLog(); // the log's own descriptor exists before the limit is set
+
+    // Leave exactly two free descriptors: the port and the close event; the
+    // writer's queue event then fails.
+    int freeSeen = 0, limit = 0;
+    for (int fd = 0; freeSeen < 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) < 0)
+            ++freeSeen;
+        limit = fd + 1;
+    }
+    rlimit old{};
+    ::getrlimit(RLIMIT_NOFILE, &old);
+    rlimit tight = old;
+    tight.rlim_cur = rlim_t(limit);
+    ::setrlimit(RLIMIT_NOFILE, &tight);
+    std::string error;
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        comm.OpenPort();
+    } catch (const ECommsError& e) {
+        error = e.what();
+    }
+    ::setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_EQ(error, "Unable to create Write thread");
+    EXPECT_LT(timer.elapsed(), TComm32::WriterReadyTimeoutMs);
+    EXPECT_FALSE(comm.IsOpen());
+    const QStringList texts = LogTexts(log);
+    ASSERT_FALSE(texts
+                     .filter("Unable to CreateEvent: GetLastError returned: \"Too many open "
+                             "files\"")
+                     .isEmpty());
+    EXPECT_TRUE(texts.contains("Read thread shutting down"));
+    EXPECT_TRUE(comm.OpenPort()); // the port was released
 }

@@ -7,8 +7,10 @@ using serial::ResolveCommPort;
 
 TEST(PortName, ComNamesMapToSettingsOrTtyS) {
     const serial::TPortLookup lookup = [](const QString& key) -> std::optional<QString> {
-        if (key == "COM3") return QStringLiteral(" /tmp/varno ");
-        if (key == "COM4") return QStringLiteral("  ");
+        if (key == "COM3")
+            return QStringLiteral(" /tmp/varno ");
+        if (key == "COM4")
+            return QStringLiteral("  ");
         return std::nullopt;
     };
     EXPECT_EQ(ResolveCommPort("COM3", lookup), "/tmp/varno");

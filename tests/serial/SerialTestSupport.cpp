@@ -25,7 +25,8 @@ PtyPair::~PtyPair() {
 }
 
 void PtyPair::closeMaster() {
-    if (m_master >= 0) ::close(m_master);
+    if (m_master >= 0)
+        ::close(m_master);
     m_master = -1;
 }
 
@@ -33,7 +34,8 @@ void PtyPair::write(const QByteArray& bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n <= 0) throw std::runtime_error("write to pseudo-terminal failed");
+        if (n <= 0)
+            throw std::runtime_error("write to pseudo-terminal failed");
         done += n;
     }
 }
@@ -44,10 +46,12 @@ QByteArray PtyPair::read(int count, int timeoutMs) {
     timer.start();
     while (got.size() < count && timer.elapsed() < timeoutMs) {
         pollfd fd{m_master, POLLIN, 0};
-        if (::poll(&fd, 1, 20) <= 0) continue;
+        if (::poll(&fd, 1, 20) <= 0)
+            continue;
         char buffer[4096];
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         got.append(buffer, n);
     }
     return got;
@@ -57,7 +61,8 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
-        if (timer.elapsed() > timeoutMs) return false;
+        if (timer.elapsed() > timeoutMs)
+            return false;
         QTest::qWait(5);
     }
     return true;
@@ -99,18 +104,22 @@ void FakeLine::add(uint32_t frame, uint32_t overrun, uint32_t parity, uint32_t b
 
 QStringList ReadLogLines(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
     QStringList lines = QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
     return lines;
 }
 
 int CountEntries(const char* dir) {
     DIR* d = ::opendir(dir);
-    if (!d) return -1;
+    if (!d)
+        return -1;
     int count = 0;
     while (dirent* e = ::readdir(d))
-        if (e->d_name[0] != '.') ++count;
+        if (e->d_name[0] != '.')
+            ++count;
     ::closedir(d);
     return count;
 }
