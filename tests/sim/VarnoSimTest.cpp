@@ -17,7 +17,8 @@ namespace {
 std::vector<uint8_t> Compact(const std::vector<uint8_t>& line) {
     std::vector<uint8_t> data;
     for (size_t i = 0; i < line.size(); ++i)
-        if (i % 4 != 0) data.push_back(line[i]);
+        if (i % 4 != 0)
+            data.push_back(line[i]);
     return data;
 }
 
@@ -25,7 +26,8 @@ std::optional<TAnswer> FeedAll(TVarnoDevice& device, const std::vector<uint8_t>&
                                int64_t t = 0) {
     std::optional<TAnswer> last;
     for (uint8_t b : bytes)
-        if (auto a = device.Feed(b, t)) last = a;
+        if (auto a = device.Feed(b, t))
+            last = a;
     return last;
 }
 
@@ -39,7 +41,8 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
-        if (timer.elapsed() > timeoutMs) return false;
+        if (timer.elapsed() > timeoutMs)
+            return false;
         QTest::qWait(5);
     }
     return true;
@@ -247,4 +250,17 @@ TEST(PtySimulator, HangupAfterBytesReachesTheProgramOnce) {
     EXPECT_EQ(hangups, 1);
     EXPECT_TRUE(sim.HungUp());
     EXPECT_LE(got.size(), 40);
+}
+
+TEST(PtySimulator, ChargeUnitsCountWhileItRuns) {
+    TSimOptions options;
+    options.chargeIntervalMs = 10;
+    TPtySimulator sim(TVarnoDevice{}, options);
+    ASSERT_TRUE(sim.Start());
+    const int start1 = sim.Units(1), start2 = sim.Units(2);
+    ASSERT_TRUE(WaitUntil([&] { return sim.Units(1) >= start1 + 6; }));
+    const int grown2 = sim.Units(2) - start2; // read first: port 21 only grows meanwhile
+    const int grown1 = sim.Units(1) - start1;
+    EXPECT_GE(grown2, 2);
+    EXPECT_LE(grown2, grown1 / 2 + 1); // port 22 counts at half the rate
 }
