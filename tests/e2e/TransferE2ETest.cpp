@@ -1,0 +1,400 @@
+// The read and write sequences of the real window over the real serial component,
+// against the simulated exchange on a pseudo-terminal.
+#include "LineTap.h"
+#include "PtySimulator.h"
+#include "app/WindowFixture.h"
+
+#include "app/MatrixBild.h"
+#include "device/PacedSend.h"
+#include "serial/Comm32.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <mutex>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kWaitMs = 10000; // generous: the machine may be busy
+
+struct E2eFixture : WindowFixture {
+    varnosim::TVarnoDevice exchange;
+    varnosim::TSimOptions options;
+    bool tapTheLine = false;
+    std::unique_ptr<varnosim::TPtySimulator> sim;
+    TLineTap tap;
+    std::unique_ptr<THauptFenster> w;
+
+    std::mutex eventLock;
+    QStringList simEvents;
+
+    void SetUp() override {
+        options.byteTimeMs = 0.05; // the line rate only matters in the benchmark
+        device::SetPacingStep(1ms);
+    }
+    void TearDown() override {
+        w.reset(); // closes the port before the exchange goes away
+        tap.Stop();
+        if (sim)
+            sim->Stop();
+        device::SetPacingStep(50ms);
+    }
+
+    // Starts the exchange and the window; the window's start-up sends the first request.
+    void start(const QStringList& args = {}) {
+        sim = std::make_unique<varnosim::TPtySimulator>(exchange, options);
+        sim->OnEvent = [this](const std::string& text) {
+            std::lock_guard guard(eventLock);
+            simEvents << QString::fromStdString(text);
+        };
+        std::string error;
+        ASSERT_TRUE(sim->Start(&error)) << error;
+        QString path = QString::fromStdString(sim->DevicePath());
+        if (tapTheLine) {
+            ASSERT_TRUE(tap.Start(sim->DevicePath(), &error)) << error;
+            path = tap.ProgramPath();
+        }
+        settings("[Allgemein]\nAnschluß=COM1\nWartezeit=1\n[Schnittstellen]\nCOM1=" +
+                 path.toUtf8() + "\n");
+        TUmgebung env = umgebung(args);
+        env.openPort = nullptr;
+        env.closePort = nullptr;
+        env.sendData = nullptr;
+        w = std::make_unique<THauptFenster>(env);
+        // Seconds are counted by hand, so no test waits for a time-out.
+        w->SekundenTimer->stop();
+        ASSERT_TRUE(w->Communication->IsOpen()) << w->statusText(0).toStdString();
+    }
+
+    QStringList events() {
+        std::lock_guard guard(eventLock);
+        return simEvents;
+    }
+    QStringList requestsAnswered() { return events().filter("request "); }
+
+    bool readDone() const {
+        return w->TransferState == 2 && w->TimeoutCounter == -1 && w->LesenButton->isEnabled();
+    }
+    void ticks(int n) {
+        for (int i = 0; i < n; ++i)
+            w->OnSekunde();
+    }
+    QList<QWidget*> enabledControls() {
+        QList<QWidget*> on;
+        for (QWidget* c :
+             {static_cast<QWidget*>(w->OeffnenButton), static_cast<QWidget*>(w->SpeichernButton),
+              static_cast<QWidget*>(w->LesenButton), static_cast<QWidget*>(w->SchreibenButton),
+              static_cast<QWidget*>(w->DruckenButton), static_cast<QWidget*>(w->HilfeButton),
+              static_cast<QWidget*>(w->BeendenButton), static_cast<QWidget*>(w->MSNAuswahl),
+              static_cast<QWidget*>(w->TelefonNummer), static_cast<QWidget*>(w->abAuswahl),
+              static_cast<QWidget*>(w->GebuehrenEinheiten)})
+            if (c->isEnabled())
+                on << c;
+        return on;
+    }
+    // The data bytes of a block as the exchange holds them (its byte 0 is not data).
+    static QByteArray Data(const varnosim::TImage& image, const varnosim::TRegion& region) {
+        return QByteArray(reinterpret_cast<const char*>(image.data()) + region.offset + 1,
+                          qsizetype(varnosim::DataBytes(region)) - 1);
+    }
+    QByteArray Data(config::Region region) const {
+        const auto block = w->Image.Block(region);
+        const auto n = qsizetype(block.size() - (block.size() + 3) / 4);
+        return QByteArray(reinterpret_cast<const char*>(block.data()) + 1, n - 1);
+    }
+};
+
+// One message as it went over the line: its group headers and its valid data bytes.
+struct LineMessage {
+    QByteArray headers;
+    QByteArray data;
+};
+
+QList<LineMessage> SplitMessages(const QByteArray& line) {
+    QList<LineMessage> messages;
+    LineMessage current;
+    for (qsizetype i = 0; i + 4 <= line.size(); i += 4) {
+        const auto header = std::uint8_t(line[i]);
+        current.headers += char(header);
+        current.data += line.mid(i + 1, header & 0x80 ? header & 0x7F : 3);
+        if (header & 0x80) {
+            messages << current;
+            current = {};
+        }
+    }
+    if (!current.headers.isEmpty())
+        messages << current; // unterminated: shows up as a wrong header list
+    return messages;
+}
+
+QByteArray Headers(int groups, std::uint8_t last) {
+    return QByteArray(groups - 1, char(0x03)) + char(last);
+}
+
+QByteArray Bytes(std::span<const std::uint8_t> bytes, qsizetype n) {
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), n);
+}
+
+} // namespace
+
+TEST_F(E2eFixture, FullReadFillsEveryPage) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    EXPECT_TRUE(enabledControls().isEmpty()) << "locked while reading";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readDone(); }, kWaitMs));
+
+    const varnosim::TImage image = sim->ImageSnapshot();
+    EXPECT_EQ(Data(config::Region::Basic), Data(image, varnosim::BasicRegion));
+    EXPECT_EQ(Data(config::Region::Terminal), Data(image, varnosim::TerminalRegion));
+    EXPECT_EQ(Data(config::Region::Charge), Data(image, varnosim::ChargeRegion));
+    EXPECT_EQ(w->Image.UnitCounterValue(7), 1999);
+
+    // Configuration page.
+    EXPECT_EQ(w->Firmware->text(), "1.93");
+    EXPECT_EQ(w->MSNTabelle[0]->text(), "4711");
+    EXPECT_EQ(w->MSNTabelle[4]->text(), "0301234567");
+    EXPECT_EQ(w->MSNTabelle[7]->text(), "");
+    EXPECT_FALSE(w->Protokoll->text().isEmpty());
+    EXPECT_EQ(w->abAuswahl->count(), 8);
+    // Permissions page: each port decoded from its own record.
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(w->BerechtigungTabelle[i]->text(), w->BerechtigungsNamen[i % 5]) << i;
+        EXPECT_EQ(w->DienstTabelle[i]->text(), w->DienstNamen[(i + 2) % 6]) << i;
+    }
+    EXPECT_TRUE(w->RufumleitungTabelle[4]->text().contains("01715551234"));
+    // Assignment page: MSN 0 rings on 21 only.
+    EXPECT_NE(w->MSNMatrixTabelle[0][0]->picture(), w->MSNMatrixTabelle[1][0]->picture());
+    EXPECT_EQ(w->MSNMatrixTabelle[1][0]->picture(), w->MSNMatrixTabelle[2][0]->picture());
+
+    EXPECT_EQ(w->statusText(0), "0:");
+    EXPECT_TRUE(w->HookActive);
+    EXPECT_EQ(enabledControls().size(), 11);
+    EXPECT_TRUE(w->ZuordnungTabelle[7]->isEnabled());
+    const QStringList requests = requestsAnswered();
+    ASSERT_EQ(requests.size(), 3) << requests.join(", ").toStdString();
+    EXPECT_TRUE(requests[0].startsWith("request 10 "));
+    EXPECT_TRUE(requests[1].startsWith("request 8 "));
+    EXPECT_TRUE(requests[2].startsWith("request 6 "));
+}
+
+TEST_F(E2eFixture, OtherFirmwareStopsAfterTheBasicBlock) {
+    exchange.SetFirmware(1, 92);
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->Firmware->text() == "1.92"; }, kWaitMs));
+    EXPECT_EQ(w->statusText(0),
+              QString::fromUtf8("2:WinVarno ist nur für Firmware-Version 1.93 geeignet"));
+    EXPECT_GT(pixelsOf(*w, Qt::red), 10);
+    EXPECT_EQ(enabledControls(), QList<QWidget*>({w->HilfeButton, w->BeendenButton}));
+    EXPECT_EQ(w->TimeoutCounter, -1);
+    EXPECT_EQ(w->MSNTabelle[0]->text(), "4711") << "the basic block is still shown";
+
+    // Had the terminal block been asked for, its answer would be here long since.
+    QTest::qWait(500);
+    EXPECT_EQ(requestsAnswered().size(), 1);
+    EXPECT_EQ(sim->BytesSent(), long(varnosim::BasicRegion.size));
+    EXPECT_EQ(enabledControls(), QList<QWidget*>({w->HilfeButton, w->BeendenButton}));
+}
+
+TEST_F(E2eFixture, SilentChargeRequestTimesOutWithTheViewsKept) {
+    exchange.Faults().silentOn = 6;
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return w->TransferState == 2 && w->TimeoutCounter == 5; }, kWaitMs));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return events().filter("left unanswered").size() == 1; }, kWaitMs));
+
+    ticks(4);
+    EXPECT_TRUE(enabledControls().isEmpty());
+    EXPECT_NE(w->statusText(0), "2:Kommunikationsfehler");
+    ticks(1);
+    EXPECT_EQ(w->statusText(0), "2:Kommunikationsfehler");
+    EXPECT_GT(pixelsOf(*w, Qt::red), 10);
+    EXPECT_EQ(enabledControls().size(), 11);
+    EXPECT_FALSE(w->HookActive);
+
+    EXPECT_EQ(w->Firmware->text(), "1.93");
+    EXPECT_EQ(w->MSNTabelle[1]->text(), "4712");
+    EXPECT_EQ(w->BerechtigungTabelle[3]->text(), w->BerechtigungsNamen[3]);
+    EXPECT_TRUE(w->RufumleitungTabelle[4]->text().contains("01715551234"));
+    EXPECT_EQ(w->Image.UnitCounterValue(1), 0) << "no charge block was stored";
+}
+
+TEST_F(E2eFixture, LateAnswerStillContinuesTheSequence) {
+    // Late in real time only a little; the twelve seconds are counted by hand.
+    exchange.Faults().lateOn = 10;
+    exchange.Faults().lateMs = 1500;
+    ASSERT_NO_FATAL_FAILURE(start());
+    ticks(10);
+    ASSERT_EQ(w->Image.FirmwareMajor(), 0) << "the answer came before the time-out was counted";
+    EXPECT_EQ(w->statusText(0), "2:Kommunikationsfehler");
+    EXPECT_EQ(enabledControls().size(), 11);
+    ticks(2);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readDone(); }, kWaitMs));
+    EXPECT_EQ(w->Firmware->text(), "1.93");
+    EXPECT_EQ(w->MSNTabelle[0]->text(), "4711");
+    EXPECT_EQ(w->BerechtigungTabelle[4]->text(), w->BerechtigungsNamen[4]);
+    EXPECT_EQ(w->Image.UnitCounterValue(4), 512);
+    EXPECT_EQ(w->statusText(0), "0:");
+    EXPECT_TRUE(w->HookActive);
+    EXPECT_EQ(requestsAnswered().size(), 3);
+}
+
+// The one test at the program's own pacing of 50 ms a line byte.
+TEST_F(E2eFixture, WriteWithTwoPortsPutsTheFramedImageOnTheLine) {
+    exchange.SetPortCount(2);
+    tapTheLine = true;
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readDone(); }, kWaitMs));
+    EXPECT_EQ(tap.Sent().toHex(' '), "83 0a 00 00 83 08 00 00 83 06 00 00");
+    const varnosim::TImage before = sim->ImageSnapshot();
+
+    // Something to write that the exchange does not hold yet.
+    w->Image.SetMsnText(1, u"98765");
+    w->Image.SetAssignmentMask(2, 0x03);
+    w->Image.Port(1).SetPermission(3);
+    w->Image.Port(2).SetForwardingNumberText(u"0897654321");
+    w->Image.SetUnitCounterValue(2, 4321);
+    const config::ConfigImage image = w->Image;
+    QByteArray basic = Bytes(image.BasicBlock(), 107);
+    basic[0] = 9;
+    QByteArray charges = Bytes(image.ChargeBlock(), 129);
+    charges[0] = 5;
+    auto port = [&](int p) { return char(7) + Bytes(image.Port(p).Bytes(), 21); };
+
+    QStringList statuses;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (statuses.isEmpty() || statuses.last() != w->statusText(0))
+            statuses << w->statusText(0);
+    });
+    watch.start(10);
+    device::SetPacingStep(50ms);
+    w->OnSchreibenClick();
+    watch.stop();
+
+    EXPECT_EQ(statuses, QStringList({QString::fromUtf8("1:Grundkonfiguration wird übertragen"),
+                                     QString::fromUtf8("1:Anschluß 21 wird konfiguriert"),
+                                     QString::fromUtf8("1:Anschluß 22 wird konfiguriert"),
+                                     QString::fromUtf8("1:Gebühreneinheiten werden geschrieben")}));
+    EXPECT_EQ(w->statusText(0), "0:");
+    EXPECT_EQ(enabledControls().size(), 11);
+
+    ASSERT_TRUE(sim->WaitForWrites(5, kWaitMs)) << events().join("\n").toStdString();
+    const QByteArray line = tap.Sent().mid(12);
+    EXPECT_EQ(line.size(), 144 + 32 + 32 + 4 + 172);
+    const QList<LineMessage> messages = SplitMessages(line);
+    ASSERT_EQ(messages.size(), 5);
+    EXPECT_EQ(messages[0].headers.toHex(' '), Headers(36, 0x82).toHex(' '));
+    EXPECT_EQ(messages[0].data.toHex(' '), basic.toHex(' '));
+    for (int p = 1; p <= 2; ++p) {
+        EXPECT_EQ(messages[p].headers.toHex(' '), Headers(8, 0x81).toHex(' ')) << p;
+        EXPECT_EQ(messages[p].data.toHex(' '), port(p).toHex(' ')) << p;
+    }
+    EXPECT_EQ(messages[3].headers.toHex(' '), "81");
+    EXPECT_EQ(messages[3].data.toHex(' '), "0c");
+    EXPECT_EQ(messages[4].headers.toHex(' '), Headers(43, 0x83).toHex(' '));
+    EXPECT_EQ(messages[4].data.toHex(' '), charges.toHex(' '));
+
+    // The exchange took every message and now holds the image.
+    EXPECT_EQ(events().filter(QRegularExpression("written|end of port records")),
+              QStringList({"basic block written", "port 21 written", "port 22 written",
+                           "end of port records", "charge block written"}));
+    EXPECT_TRUE(events().filter("dropped").isEmpty()) << events().join("\n").toStdString();
+    const varnosim::TImage after = sim->ImageSnapshot();
+    EXPECT_EQ(Bytes(after, 107).mid(1), basic.mid(1));
+    for (int p = 1; p <= 2; ++p)
+        EXPECT_EQ(Bytes(std::span(after).subspan(152 + 24 * (p - 1)), 21), port(p).mid(1)) << p;
+    EXPECT_EQ(Bytes(std::span(after).subspan(152 + 24 * 2), 24),
+              Bytes(std::span(before).subspan(152 + 24 * 2), 24))
+        << "port 23 is not written";
+    EXPECT_EQ(Bytes(std::span(after).subspan(412), 129).mid(1), charges.mid(1));
+    EXPECT_EQ(after[2], 2);
+}
+
+TEST_F(E2eFixture, AnswerArrivingDuringAWriteChangesNothing) {
+    // The charge request times out, the user writes, and then the charge block comes.
+    exchange.SetPortCount(2);
+    exchange.Faults().lateOn = 6;
+    exchange.Faults().lateMs = 600;
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return w->TransferState == 2 && w->TimeoutCounter == 5; }, kWaitMs));
+    ticks(5);
+    ASSERT_EQ(w->statusText(0), "2:Kommunikationsfehler");
+
+    QList<bool> deliveredDuringWrite;
+    auto deliver = w->Communication->OnReceiveData;
+    w->Communication->OnReceiveData = [&](const char* buffer, uint16_t length) {
+        deliveredDuringWrite << w->SchreibenLaeuft;
+        deliver(buffer, length);
+    };
+    const config::ConfigImage before = w->Image;
+    const QString firmware = w->Firmware->text(), berechtigung = w->BerechtigungTabelle[1]->text();
+    device::SetPacingStep(5ms); // long enough for the late answer to come in the middle
+    w->OnSchreibenClick();
+
+    ASSERT_EQ(deliveredDuringWrite, QList<bool>({true}))
+        << "the late answer must arrive while the write runs";
+    config::ConfigImage expected = before;
+    expected.BasicBlock()[0] = 9; // the write marks its own messages in the image
+    expected.ChargeBlock()[0] = 5;
+    EXPECT_TRUE(w->Image == expected);
+    EXPECT_EQ(w->Image.UnitCounterValue(1), 0);
+    EXPECT_EQ(w->Firmware->text(), firmware);
+    EXPECT_EQ(w->BerechtigungTabelle[1]->text(), berechtigung);
+    EXPECT_FALSE(w->HookActive);
+    EXPECT_EQ(w->TransferState, 3);
+    EXPECT_EQ(w->statusText(0), "0:");
+    EXPECT_EQ(enabledControls().size(), 11);
+    EXPECT_TRUE(sim->WaitForWrites(5, kWaitMs));
+    QTest::qWait(300);
+    EXPECT_EQ(requestsAnswered().size(), 3) << "nothing asked for after the dropped answer";
+}
+
+TEST_F(E2eFixture, CyclicReadDoesNotCutIntoAWrite) {
+    exchange.SetPortCount(2);
+    ASSERT_NO_FATAL_FAILURE(start({"ZYKLISCH"}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readDone(); }, kWaitMs));
+    ASSERT_TRUE(w->ZyklischNeuLesen->isChecked());
+    ASSERT_EQ(w->ZyklusSekunden, 60);
+
+    // Seconds pass quickly while the write runs, so the re-read falls due inside it.
+    w->ZyklusZaehler = 2;
+    int ticksDuringWrite = 0, dueDuringWrite = 0;
+    QTimer clock;
+    QObject::connect(&clock, &QTimer::timeout, [&] {
+        if (!w->SchreibenLaeuft)
+            return;
+        ++ticksDuringWrite;
+        w->OnSekunde();
+        dueDuringWrite += w->ZyklusZaehler == w->ZyklusSekunden;
+    });
+    clock.start(20);
+    device::SetPacingStep(2ms);
+    w->OnSchreibenClick();
+    clock.stop();
+
+    ASSERT_GE(ticksDuringWrite, 3);
+    EXPECT_EQ(dueDuringWrite, 1);
+    ASSERT_TRUE(sim->WaitForWrites(5, kWaitMs));
+    QTest::qWait(300);
+    EXPECT_EQ(requestsAnswered().size(), 3) << "no request went out during the write";
+    EXPECT_TRUE(events().filter(QRegularExpression("unknown|dropped")).isEmpty())
+        << events().join("\n").toStdString();
+    EXPECT_EQ(w->TransferState, 3);
+    EXPECT_EQ(enabledControls().size(), 11);
+
+    // The next period reads as usual.
+    w->ZyklusZaehler = 1;
+    ticks(1);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return readDone() && requestsAnswered().size() == 6; }, kWaitMs));
+}
