@@ -3,6 +3,7 @@
 #include "app/HauptFormular.h"
 #include "app/Hilfe.h"
 #include "app/ZeitEdit.h"
+#include "platform/DdeExport.h"
 #include "platform/IniFile.h"
 #include "platform/Priority.h"
 #include "platform/ProgramFiles.h"
@@ -13,6 +14,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -53,6 +56,12 @@ void THauptFenster::OnCreate() {
     BackupPending = true;
     BeendenAngefordert = false;
     HelpFile = platform::programfiles::BesideProgram(m_env.programPath, QStringLiteral(".hlp"));
+    ChargeLogPath = platform::programfiles::DataFile(m_env.programPath, QStringLiteral(".dat"));
+    ChargeBackupPath = platform::programfiles::DataFile(m_env.programPath, QStringLiteral(".bak"));
+    QDir().mkpath(QFileInfo(ChargeLogPath).absolutePath());
+    // The service name is the program file's name up to its first point.
+    WinVarno = new TDdeServer(QFileInfo(m_env.programPath).fileName().section(u'.', 0, 0),
+                              QStringLiteral("WinVarno"), this);
     Hilfe = new THilfe(HelpFile, this);
     BaueTabellen();
     for (int i = 0; i < 5; ++i)

@@ -1,8 +1,63 @@
-// Charge units: evaluation of the charge block.
+// Charge units: costs and increases on the "Gebühren" page, the exported items
+// and the charge log.
 #include "app/HauptFormular.h"
+#include "charges/ChargeEvaluation.h"
+#include "charges/ChargeLog.h"
+#include "platform/DdeExport.h"
+
+#include <QLabel>
+#include <QLocale>
+
+namespace {
+
+void SetBlack(QLabel* label, const QString& text) {
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, Qt::black);
+    label->setPalette(pal);
+    label->setText(text);
+}
+
+QChar DecimalPoint() {
+    const QString point = QLocale::system().decimalPoint();
+    return point.isEmpty() ? QChar(u'.') : point.front();
+}
+
+} // namespace
 
 void THauptFenster::EvaluateCharges() {
     ZeigeMeldung(0, 0);
+    const int ports = Arrays.UsedPorts();
+    charges::ChargeInput in;
+    for (int i = 0; i < kPorts; ++i) {
+        Arrays.UnitCounter[i] = Image.UnitCounterValue(i + 1);
+        in.counters[i] = Arrays.UnitCounter[i];
+    }
+    in.ports = ports;
+    in.price = KostenProEinheit;
+    in.alteEinheiten = AlteEinheiten;
+    in.alteKosten = AlteKosten;
+    in.decimalPoint = DecimalPoint();
+    const charges::ChargeTexts t = charges::Evaluate(in);
+
+    for (int i = 0; i < ports; ++i) {
+        SetBlack(EinheitenTabelle[i], t.einheiten[i]);
+        KostenTabelle[i]->setText(t.kosten[i]);
+    }
+    WinVarno->SetEinheiten(t.ddeEinheiten);
+    WinVarno->SetKosten(t.ddeKosten);
+    EinheitenSumme->setText(t.einheitenSumme);
+    KostenSumme->setText(t.kostenSumme);
+
+    charges::LogState state{BackupPending, LoggedUnits, LoggedSum};
+    charges::LogCharges(ChargeLogPath, ChargeBackupPath, m_env.now(), in.counters, ports, state);
+    BackupPending = state.backupPending;
+    LoggedUnits = state.loggedUnits;
+    LoggedSum = state.loggedSum;
+
+    for (int i = 0; i < ports; ++i)
+        DiffTabelle[i]->setText(charges::DiffText(in.counters[i], LoggedUnits[i]));
+    DiffSumme->setText(charges::DiffText(t.unitsSum, LoggedSum));
+    RefreshPortPage();
     if (AutoEnde)
         AutoEndeZaehler = 3;
 }

@@ -25,6 +25,7 @@ class SingleInstance;
 }
 
 class TComm32;
+class TDdeServer;
 class TStatusZeile;
 class TMatrixBild;
 class TZeitEdit;
@@ -169,6 +170,10 @@ public:
 
     // --- charges ---
     void EvaluateCharges();
+    std::array<int, kPorts> LoggedUnits{};
+    int LoggedSum = 0;
+    QString ChargeLogPath, ChargeBackupPath;
+    TDdeServer* WinVarno = nullptr; // the exported items DDEEinheiten and DDEKosten
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -2,6 +2,7 @@
 
 #include "app/StatusZeile.h"
 
+#include <QFile>
 #include <QImage>
 #include <algorithm>
 #include <stdexcept>
@@ -10,7 +11,11 @@ TUmgebung WindowFixture::umgebung(const QStringList& args) {
     TUmgebung env;
     env.arguments = args;
     env.settingsPath = settingsPath();
-    env.programPath = qEnvironmentVariable("WINVARNO_SOURCE_DIR") + "/assets/WinVarno";
+    // The program "lies" in the scratch home, so its help file and charge log do too.
+    env.programPath = home.file("WinVarno");
+    if (!QFile::exists(home.file("WinVarno.hlp")))
+        QFile::copy(qEnvironmentVariable("WINVARNO_SOURCE_DIR") + "/assets/WinVarno.hlp",
+                    home.file("WinVarno.hlp"));
     env.now = [this] { return now; };
     env.warnung = [this](const QString& caption, const QString& text) {
         warnings << caption + "|" + text;
