@@ -30,7 +30,7 @@ public:
     bool event(QEvent* e) override {
         if (e->type() == DataMessage) {
             auto* data = static_cast<TDataEvent*>(e);
-            m_owner->Deliver(data->Buffer(), data->Count());
+            m_owner->Deliver(data->Buffer(), data->Count(), data->LineError());
             return true;
         }
         if (e->type() == HangupMessage) {
@@ -217,7 +217,14 @@ bool TComm32::SendData(const char* data, int length) {
     return true;
 }
 
-void TComm32::Deliver(const char* buffer, uint16_t count) {
+void TComm32::Deliver(const char* buffer, uint16_t count, bool lineError) {
+    if (lineError && OnLineError) {
+        // An owner that takes reports apart keeps them out of its answer path;
+        // the comms log still has them.
+        CommLog(std::string(buffer, count));
+        OnLineError(QString::fromLatin1(buffer, count));
+        return;
+    }
     if (!CommsLogName().isEmpty()) {
         static const char hex[] = "0123456789ABCDEF";
         std::string line;

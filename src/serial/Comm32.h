@@ -68,6 +68,9 @@ public:
     bool SendData(const QByteArray& data) { return SendData(data.constData(), int(data.size())); }
 
     TReceiveDataEvent OnReceiveData;
+    // Line-error reports ("Comm Event: ..."). Unassigned, they arrive through
+    // OnReceiveData like received bytes.
+    std::function<void(const QString& report)> OnLineError;
     TNotifyEvent OnRequestHangup;
 
     TBaudrate BaudRate() const { return m_baudRate; }
@@ -104,7 +107,7 @@ public:
 
 private:
     friend class serial::TCommMessageWindow;
-    void Deliver(const char* buffer, uint16_t count);
+    void Deliver(const char* buffer, uint16_t count, bool lineError);
     void Hangup();
     void ReleasePort();
 

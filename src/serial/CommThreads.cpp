@@ -139,7 +139,7 @@ void TReadThread::CheckLineErrors() {
     }
     std::memcpy(block.get(), report.data(), report.size());
     QCoreApplication::postEvent(m_handles.messageWindow,
-                                new TDataEvent(std::move(block), uint16_t(report.size())));
+                                new TDataEvent(std::move(block), uint16_t(report.size()), true));
 }
 
 void TReadThread::Execute() {

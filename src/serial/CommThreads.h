@@ -22,14 +22,17 @@ inline constexpr QEvent::Type HangupMessage = QEvent::Type(QEvent::User + 2);
 // The event owns the block, so a block still queued when the window dies is freed too.
 class TDataEvent : public QEvent {
 public:
-    TDataEvent(std::unique_ptr<char[]> block, uint16_t count)
-        : QEvent(DataMessage), m_block(std::move(block)), m_count(count) {}
+    TDataEvent(std::unique_ptr<char[]> block, uint16_t count, bool lineError = false)
+        : QEvent(DataMessage), m_block(std::move(block)), m_count(count), m_lineError(lineError) {}
     const char* Buffer() const { return m_block.get(); }
     uint16_t Count() const { return m_count; }
+    // The block is a line-error report, not received bytes.
+    bool LineError() const { return m_lineError; }
 
 private:
     std::unique_ptr<char[]> m_block;
     uint16_t m_count;
+    bool m_lineError;
 };
 
 // The three handles a thread is given before it starts.

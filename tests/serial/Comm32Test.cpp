@@ -143,6 +143,29 @@ TEST(Comm32Receive, InjectedLineErrorsAreReportedAsText) {
     EXPECT_EQ(got.blocks[3], QByteArray("B"));
 }
 
+TEST(Comm32Receive, AnOwnerCanKeepLineErrorsOutOfTheAnswers) {
+    PtyPair pty;
+    auto line = std::make_shared<FakeLine>();
+    testsupport::ScratchHome home;
+    TComm32 comm;
+    comm.SetCommPort(pty.devicePath());
+    comm.SetLineAccess(line);
+    comm.SetCommsLogFileName(home.file("comms.log"));
+    Received got;
+    got.bind(comm);
+    QStringList reports;
+    comm.OnLineError = [&](const QString& report) { reports << report; };
+    comm.OpenPort();
+
+    line->add(1, 0, 0);
+    pty.write("answer");
+    ASSERT_TRUE(WaitUntil([&] { return !got.blocks.empty() && !reports.empty(); }));
+    EXPECT_EQ(got.blocks, std::vector<QByteArray>({QByteArray("answer")}));
+    EXPECT_EQ(reports, QStringList({"Comm Event: CE_FRAME, EvtMask = 8"}));
+    comm.ClosePort();
+    EXPECT_TRUE(LogTexts(home.file("comms.log")).contains("Comm Event: CE_FRAME, EvtMask = 8"));
+}
+
 TEST(Comm32Receive, LineErrorDescriptions) {
     EXPECT_EQ(serial::LineErrorReport(8), "Comm Event: CE_FRAME, EvtMask = 8");
     EXPECT_EQ(serial::LineErrorReport(1), "Comm Event: EV_ERR Unknown EvtMask, EvtMask = 1");
