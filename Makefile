@@ -6,7 +6,7 @@ JOBS     ?= 2
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev \
             fonts-liberation dbus-daemon dbus-bin
 
-.PHONY: demo check build deps shots clean
+.PHONY: demo check build deps shots bench clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
@@ -28,6 +28,12 @@ check: build
 
 shots: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/shots/winvarno-shots docs/screenshots
+
+# Timings of the read and write sequences against the simulated exchange (about a minute).
+bench: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j$(JOBS) --target winvarno-bench
+	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/bench/winvarno-bench
 
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,158 @@
+// Times the real window's read and write sequences against the simulated exchange
+// paced at 9600 baud, and checks them against what the line allows.
+#include "PtySimulator.h"
+#include "app/HauptFormular.h"
+#include "serial/Comm32.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr int kReadRuns = 10;
+constexpr double kBitsPerByte = 10, kBaud = 9600;
+constexpr double kIntervalTimeoutMs = 100; // the reader's silence that ends an answer
+constexpr double kPacingMs = 50, kPauseMs = 1000;
+constexpr double kReadGoal = 1.05, kWriteTolerance = 0.02, kTickGapGoalMs = 1200;
+
+bool Spin(const std::function<bool()>& done, int limitMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > limitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    return true;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+const char* Verdict(bool met) {
+    return met ? "goal met" : "GOAL MISSED";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Scratch settings, charge log and instance lock: the user's files stay untouched.
+    QTemporaryDir home;
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"})
+        qputenv(name, home.path().toLocal8Bit());
+    QApplication app(argc, argv);
+
+    varnosim::TVarnoDevice exchange; // 8 ports, firmware 1.93
+    varnosim::TSimOptions options;   // 9600 baud, answers without delay
+    const double turnaroundMs = 0;   // the simulator adds no delay before an answer
+    varnosim::TPtySimulator sim(exchange, options);
+    std::string error;
+    if (!sim.Start(&error)) {
+        std::fprintf(stderr, "simulator: %s\n", error.c_str());
+        return 2;
+    }
+    {
+        QFile ini(home.filePath("WinVarno.INI"));
+        if (!ini.open(QIODevice::WriteOnly))
+            return 2;
+        ini.write("[Allgemein]\nAnschluß=COM1\n[Schnittstellen]\nCOM1=" +
+                  QByteArray::fromStdString(sim.DevicePath()) + "\n");
+    }
+    TUmgebung env;
+    env.settingsPath = home.filePath("WinVarno.INI");
+    env.programPath = home.filePath("WinVarno");
+    env.warnung = [](const QString&, const QString& text) {
+        std::fprintf(stderr, "warning: %s\n", qPrintable(text));
+    };
+    THauptFenster w(env);
+    if (!w.Communication->IsOpen()) {
+        std::fprintf(stderr, "port not open: %s\n", qPrintable(w.statusText(0)));
+        return 2;
+    }
+    auto readDone = [&] {
+        return w.TransferState == 2 && w.TimeoutCounter == -1 && w.LesenButton->isEnabled();
+    };
+    if (!Spin(readDone, 20000)) {
+        std::fprintf(stderr, "start-up read did not finish: %s\n", qPrintable(w.statusText(0)));
+        return 2;
+    }
+
+    // (a) Full read, request to controls enabled.
+    const double requestBytes = 3 * 4;
+    const double answerBytes =
+        varnosim::BasicRegion.size + varnosim::TerminalRegion.size + varnosim::ChargeRegion.size;
+    const double boundMs = (requestBytes + answerBytes) * kBitsPerByte / kBaud * 1000 +
+                           3 * kIntervalTimeoutMs + 3 * turnaroundMs;
+    std::vector<double> readMs;
+    for (int i = 0; i < kReadRuns; ++i) {
+        QElapsedTimer t;
+        t.start();
+        w.LesenButtonClick();
+        if (!Spin(readDone, 20000)) {
+            std::fprintf(stderr, "read %d did not finish: %s\n", i, qPrintable(w.statusText(0)));
+            return 2;
+        }
+        readMs.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    const double readMedian = Median(readMs);
+    const double readWorst = *std::max_element(readMs.begin(), readMs.end());
+    const bool readMet = readMedian / boundMs <= kReadGoal;
+    std::printf("Full read (%d runs): median %.0f ms, worst %.0f ms; line-time bound %.0f ms "
+                "(%.0f bytes x 10 bits / 9600 + 3 x 100 ms + turnaround %.0f ms)\n",
+                kReadRuns, readMedian, readWorst, boundMs, requestBytes + answerBytes,
+                3 * turnaroundMs);
+    std::printf("  ratio median %.3f, worst %.3f (goal <= %.2f on the median): %s\n",
+                readMedian / boundMs, readWorst / boundMs, kReadGoal, Verdict(readMet));
+
+    // (b) Full write with 8 ports, the one-second timer running throughout.
+    const int ports = w.Arrays.UsedPorts();
+    const double lineBytes = 36 * 4 + ports * 8 * 4 + 4 + 43 * 4;
+    const double nominalMs = lineBytes * kPacingMs + (ports + 2) * kPauseMs;
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<qint64> ticks;
+    QObject::connect(w.SekundenTimer, &QTimer::timeout, [&] { ticks.push_back(clock.elapsed()); });
+    Spin([&] { return ticks.size() >= 2; }, 5000); // the write starts between two ticks
+    const qint64 writeStart = clock.elapsed();
+    w.OnSchreibenClick();
+    const qint64 writeEnd = clock.elapsed();
+    const bool allApplied = sim.WaitForWrites(ports + 3, 5000);
+    Spin([&] { return ticks.back() > writeEnd; }, 3000);
+
+    double largestGapMs = 0;
+    int ticksDuringWrite = 0;
+    for (size_t i = 1; i < ticks.size(); ++i) {
+        if (ticks[i] <= writeStart || ticks[i - 1] >= writeEnd)
+            continue;
+        largestGapMs = std::max(largestGapMs, double(ticks[i] - ticks[i - 1]));
+        ticksDuringWrite += ticks[i] < writeEnd;
+    }
+    const double writeMs = double(writeEnd - writeStart);
+    const double deviation = writeMs / nominalMs - 1;
+    const bool writeMet = std::abs(deviation) <= kWriteTolerance && allApplied;
+    const bool ticksMet = largestGapMs <= kTickGapGoalMs && ticksDuringWrite > 0;
+    std::printf("Full write (PortCount %d): %.2f s against the nominal %.2f s (%+.2f %%, goal "
+                "within %.0f %%), %s by the exchange: %s\n",
+                ports, writeMs / 1000, nominalMs / 1000, deviation * 100, kWriteTolerance * 100,
+                allApplied ? "all messages taken" : "MESSAGES MISSING", Verdict(writeMet));
+    std::printf("  one-second timer: %d ticks during the write, largest gap %.0f ms (goal <= %.0f "
+                "ms): %s\n",
+                ticksDuringWrite, largestGapMs, kTickGapGoalMs, Verdict(ticksMet));
+
+    w.BeendenButtonClick();
+    sim.Stop();
+    return readMet && writeMet && ticksMet ? 0 : 1;
+}
