@@ -174,6 +174,8 @@ void THauptFenster::BaueFenster() {
     connect(SekundenTimer, &QTimer::timeout, this, &THauptFenster::OnSekunde);
     SekundenTimer->start();
 
+    BaueDesktop();
+
     Communication = new TComm32(this);
     Communication->setObjectName(QStringLiteral("Communication"));
     Communication->OnReceiveData = [this](const char* buffer, uint16_t length) {
@@ -189,6 +191,7 @@ void THauptFenster::BaueFenster() {
     connect(OeffnenButton, &QPushButton::clicked, this, &THauptFenster::OeffnenClick);
     connect(SpeichernButton, &QPushButton::clicked, this, &THauptFenster::SpeichernClick);
     connect(SchreibenButton, &QPushButton::clicked, this, &THauptFenster::OnSchreibenClick);
+    connect(DruckenButton, &QPushButton::clicked, this, &THauptFenster::DruckenButtonClick);
 }
 
 void THauptFenster::BaueKonfiguration(QWidget* page) {
@@ -403,9 +406,7 @@ void THauptFenster::BaueProgrammInfo(QWidget* page) {
           QStringLiteral("Varno KM20/KM50 - Konfiguration"), QRect(16, 40, 280, 18), true);
     VersionsString = Label(page, QStringLiteral("VersionsString"),
                            QStringLiteral("Version %s vom %s"), QRect(16, 66, 280, kLabelHeight));
-    AnimationControl = new QWidget(page);
-    AnimationControl->setObjectName(QStringLiteral("AnimationControl"));
-    AnimationControl->setGeometry(318, 16, 170, 170);
+    BaueAnimation(page);
 }
 
 void THauptFenster::BaueDialoge() {

@@ -168,6 +168,16 @@ public:
     THilfe* Hilfe = nullptr;
     TComm32* Communication = nullptr;
 
+    // --- printout (HauptFensterDrucken.cpp) ---
+    void DruckenButtonClick();
+
+    // --- tray icon, tray menu and message hook (HauptFensterDesktop.cpp) ---
+    void BaueDesktop(); // made with the window
+    void TaskleistenIconClick();
+
+    // --- animation on "Programm-Info" (HauptFensterAnimation.cpp) ---
+    void BaueAnimation(QWidget* page); // made with the page
+
     // --- charges ---
     void EvaluateCharges();
     std::array<int, kPorts> LoggedUnits{};
