@@ -172,6 +172,9 @@ TEST_F(E2eFixture, FullReadFillsEveryPage) {
     // Assignment page: MSN 0 rings on 21 only.
     EXPECT_NE(w->MSNMatrixTabelle[0][0]->picture(), w->MSNMatrixTabelle[1][0]->picture());
     EXPECT_EQ(w->MSNMatrixTabelle[1][0]->picture(), w->MSNMatrixTabelle[2][0]->picture());
+    // Charges page.
+    EXPECT_EQ(w->EinheitenTabelle[3]->text(), "512");
+    EXPECT_EQ(w->EinheitenTabelle[6]->text(), "1999");
 
     EXPECT_EQ(w->statusText(0), "0:");
     EXPECT_TRUE(w->HookActive);
