@@ -1,0 +1,6 @@
+// Tray icon, tray menu and the window message hook.
+#include "app/HauptFormular.h"
+
+void THauptFenster::BaueDesktop() {}
+
+void THauptFenster::TaskleistenIconClick() {}

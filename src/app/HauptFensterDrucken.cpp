@@ -1,0 +1,4 @@
+// The printed report.
+#include "app/HauptFormular.h"
+
+void THauptFenster::DruckenButtonClick() {}
