@@ -30,6 +30,7 @@ class TStatusZeile;
 class TMatrixBild;
 class TZeitEdit;
 class THilfe;
+class TAnimationControl;
 
 // A window message as the message hook presents it (a move is 3).
 struct TMessage {
@@ -162,7 +163,7 @@ public:
     std::array<QLineEdit*, 4> EditDateiname{};
     std::array<QPushButton*, 4> ButtonDurchsuchen{};
     QLabel* VersionsString = nullptr;
-    QWidget* AnimationControl = nullptr; // the clip player takes this place
+    TAnimationControl* AnimationControl = nullptr;
     QTimer* SekundenTimer = nullptr;
     QFileDialog *OpenDialog = nullptr, *SaveDialog = nullptr, *ZeitOpenDialog = nullptr;
     THilfe* Hilfe = nullptr;
