@@ -60,8 +60,6 @@ void TAnimationControl::SetAutoplay(bool value) {
 }
 
 bool TAnimationControl::OpenClipByName(const QString& name) {
-    if (name.isEmpty())
-        return false;
     const bool ok = LoadByName(name);
     if (ok && m_autoplay)
         PlayClip(-1, 0, kLastFrame);
@@ -69,8 +67,6 @@ bool TAnimationControl::OpenClipByName(const QString& name) {
 }
 
 bool TAnimationControl::OpenClipById(int number) {
-    if (number == 0)
-        return false;
     const bool ok = LoadById(number);
     if (ok && m_autoplay)
         PlayClip(-1, 0, kLastFrame);
@@ -78,11 +74,16 @@ bool TAnimationControl::OpenClipById(int number) {
 }
 
 bool TAnimationControl::LoadByName(const QString& name) {
+    if (name.isEmpty())
+        return false;
     StopClip();
     return Load(avi::ReadClipFile(name));
 }
 
+// Number 0 asks for nothing and leaves the open clip alone.
 bool TAnimationControl::LoadById(int number) {
+    if (number == 0)
+        return false;
     StopClip();
     // Negative numbers and those beyond 16 bits cannot name a built-in clip.
     if (number < 1 || number > 0xFFFF)
