@@ -3,6 +3,7 @@
 #include "app/HauptFormular.h"
 #include "app/Hilfe.h"
 #include "app/ZeitEdit.h"
+#include "desktop/TrayIcon.h"
 #include "platform/DdeExport.h"
 #include "platform/IniFile.h"
 #include "platform/Priority.h"
@@ -175,7 +176,7 @@ void THauptFenster::OnClose(QCloseEvent* event) {
         return;
     }
     event->ignore();
-    showMinimized();
+    TaskleistenIcon->Minimize();
 }
 
 void THauptFenster::OnMessage(TMessage& message) {

@@ -1,6 +1,132 @@
 // Tray icon, tray menu and the window message hook.
 #include "app/HauptFormular.h"
+#include "desktop/TrayIcon.h"
+#include "desktop/UMsgHook.h"
+#include "desktop/animationcontrol.h"
 
-void THauptFenster::BaueDesktop() {}
+#include <QApplication>
+#include <QMenu>
+#include <QTabWidget>
 
-void THauptFenster::TaskleistenIconClick() {}
+namespace {
+
+// The menu items bring the window back themselves: it may be hidden in the
+// notification area or minimised to the taskbar.
+void ZeigeFenster(THauptFenster& w, QWidget* page, QWidget* innerPage = nullptr) {
+    w.TaskleistenIcon->Restore();
+    w.ZeigeSeite(page, innerPage);
+}
+
+} // namespace
+
+void THauptFenster::BaueDesktop() {
+    TrayPopupMenu = new QMenu(this);
+    TrayPopupMenu->setObjectName(QStringLiteral("TrayPopupMenu"));
+    auto item = [](QMenu* menu, const char* name, const QString& caption, auto handler,
+                   THauptFenster* w) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        QObject::connect(a, &QAction::triggered, w, handler);
+        return a;
+    };
+    PopupItemKonfiguration =
+        item(TrayPopupMenu, "PopupItemKonfiguration", QStringLiteral("Grundkonfiguration"),
+             &THauptFenster::PopupItemKonfigurationClick, this);
+    QFont bold = PopupItemKonfiguration->font();
+    bold.setBold(true);
+    PopupItemKonfiguration->setFont(bold);
+    TrayPopupMenu->setDefaultAction(PopupItemKonfiguration);
+    PopupItemZuordnung = item(TrayPopupMenu, "PopupItemZuordnung", QStringLiteral("Zuordnung"),
+                              &THauptFenster::PopupItemZuordnungClick, this);
+    PopupItemBerechtigungen =
+        item(TrayPopupMenu, "PopupItemBerechtigungen", QStringLiteral("Berechtigungen"),
+             &THauptFenster::PopupItemBerechtigungenClick, this);
+    PopupItemGebuehren = item(TrayPopupMenu, "PopupItemGebuehren", QStringLiteral("Gebühren"),
+                              &THauptFenster::PopupItemGebuehrenClick, this);
+    QMenu* parametrierung = TrayPopupMenu->addMenu(QStringLiteral("Parametrierung"));
+    parametrierung->setObjectName(QStringLiteral("PopupMenuParametrierung"));
+    PopupItemParametrierung = parametrierung->menuAction();
+    PopupItemParametrierung->setObjectName(QStringLiteral("PopupItemParametrierung"));
+    PopupItemMSNParametrierung =
+        item(parametrierung, "PopupItemMSNParametrierung", QStringLiteral("MSN-Parametrierung"),
+             &THauptFenster::PopupItemMSNParametrierungClick, this);
+    PopupItemAnschlussParametrierung =
+        item(parametrierung, "PopupItemAnschlussParametrierung",
+             QStringLiteral("Anschluß-Parametrierung"),
+             &THauptFenster::PopupItemAnschlussParametrierungClick, this);
+    PopupItemZeitsteuerung =
+        item(parametrierung, "PopupItemZeitsteuerung", QStringLiteral("Zeitsteuerung"),
+             &THauptFenster::PopupItemZeitsteuerungClick, this);
+    PopupItemInfo = item(TrayPopupMenu, "PopupItemInfo", QStringLiteral("Info"),
+                         &THauptFenster::PopupItemInfoClick, this);
+    N1 = TrayPopupMenu->addSeparator();
+    N1->setObjectName(QStringLiteral("N1"));
+    PopupItemSchliessen = item(TrayPopupMenu, "PopupItemSchliessen", QStringLiteral("Schliessen"),
+                               &THauptFenster::PopupItemSchliessenClick, this);
+
+    TabProgrammInfo->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(TabProgrammInfo, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { TrayPopupMenu->popup(TabProgrammInfo->mapToGlobal(p)); });
+
+    TaskleistenIcon = new TTrayIcon(this);
+    TaskleistenIcon->setObjectName(QStringLiteral("TaskleistenIcon"));
+    TaskleistenIcon->SetHint(QStringLiteral("Varno KM20/KM50 - Konfiguration"));
+    TaskleistenIcon->SetIcon(windowIcon());
+    TaskleistenIcon->SetPopupMenu(TrayPopupMenu);
+    TaskleistenIcon->OnClick = [this](TTrayIcon*) { TaskleistenIconClick(); };
+
+    MessageHook = new TMessageHook(this);
+    MessageHook->setObjectName(QStringLiteral("MessageHook"));
+    MessageHook->SetActive(false);
+    MessageHook->OnMessage = [this](TMessageHook*, bool&, TMessage& message) {
+        OnMessage(message);
+    };
+}
+
+void THauptFenster::TaskleistenIconClick() {
+    TaskleistenIcon->Restore();
+    raise();
+    activateWindow();
+}
+
+void THauptFenster::PopupItemKonfigurationClick() {
+    ZeigeSeite(TabKonfiguration);
+    TaskleistenIconClick();
+}
+
+void THauptFenster::PopupItemZuordnungClick() {
+    ZeigeFenster(*this, TabZuordnung);
+}
+
+void THauptFenster::PopupItemBerechtigungenClick() {
+    ZeigeFenster(*this, TabBerechtigungen);
+}
+
+void THauptFenster::PopupItemGebuehrenClick() {
+    ZeigeFenster(*this, TabGebuehren);
+}
+
+void THauptFenster::PopupItemMSNParametrierungClick() {
+    ZeigeFenster(*this, TabParametrierung, MSNParametrierung);
+}
+
+void THauptFenster::PopupItemAnschlussParametrierungClick() {
+    ZeigeFenster(*this, TabParametrierung, abParametrierung);
+}
+
+void THauptFenster::PopupItemZeitsteuerungClick() {
+    ZeigeFenster(*this, TabParametrierung, ZeitParametrierung);
+}
+
+void THauptFenster::PopupItemInfoClick() {
+    ZeigeFenster(*this, TabProgrammInfo);
+    AnimationControl->SetAutoplay(true);
+}
+
+void THauptFenster::PopupItemSchliessenClick() {
+    BeendenButtonClick();
+    // Qt ends the program only when a visible last window closes; the window
+    // closed here may have been hidden in the notification area.
+    if (BeendenAngefordert && isHidden())
+        QApplication::quit();
+}

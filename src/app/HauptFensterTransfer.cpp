@@ -2,6 +2,7 @@
 // write sequence, and the controls that are locked while either runs.
 #include "app/HauptFormular.h"
 #include "config/ConfigViews.h"
+#include "desktop/UMsgHook.h"
 #include "device/Commands.h"
 #include "device/PacedSend.h"
 #include "serial/Comm32.h"
@@ -99,7 +100,7 @@ void THauptFenster::OnReceiveData(const char* buffer, quint16 length) {
     case 2:
         Image.StoreAnswer(config::Region::Charge, answer);
         EvaluateCharges();
-        HookActive = true;
+        MessageHook->SetActive(true);
         SetControlsEnabled(true);
         TransferEnde();
         break;

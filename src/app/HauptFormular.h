@@ -2,6 +2,7 @@
 
 #include "app/Startup.h"
 #include "config/ConfigImage.h"
+#include "desktop/UWMMsg.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -19,6 +20,8 @@ class QTabWidget;
 class QTimer;
 class QFileDialog;
 class QPainter;
+class QMenu;
+class QAction;
 
 namespace platform {
 class SingleInstance;
@@ -31,15 +34,8 @@ class TMatrixBild;
 class TZeitEdit;
 class THilfe;
 class TAnimationControl;
-
-// A window message as the message hook presents it (a move is 3).
-struct TMessage {
-    unsigned Msg = 0;
-    quintptr WParam = 0;
-    qintptr LParam = 0;
-    qintptr Result = 0;
-};
-inline constexpr unsigned WM_MOVE = 3;
+class TTrayIcon;
+class TMessageHook;
 
 // What the main window needs from its surroundings. The program passes the real
 // things; tests pass fakes, so start-up can be driven without a port or a user.
@@ -128,8 +124,7 @@ public:
     int SelectedMsn = 0;
     int SelectedPort = 0;
     QString HelpFile;
-    QString CommPort;        // the configured port name ("COM1" ... "COM4")
-    bool HookActive = false; // window moves are saved only once this is set
+    QString CommPort; // the configured port name ("COM1" ... "COM4")
 
     // --- control tables ---
     std::array<QLabel*, kMsns> MSNTabelle{};
@@ -175,6 +170,23 @@ public:
     // --- tray icon, tray menu and message hook (HauptFensterDesktop.cpp) ---
     void BaueDesktop(); // made with the window
     void TaskleistenIconClick();
+    void PopupItemKonfigurationClick();
+    void PopupItemZuordnungClick();
+    void PopupItemBerechtigungenClick();
+    void PopupItemGebuehrenClick();
+    void PopupItemMSNParametrierungClick();
+    void PopupItemAnschlussParametrierungClick();
+    void PopupItemZeitsteuerungClick();
+    void PopupItemInfoClick();
+    void PopupItemSchliessenClick();
+    QMenu* TrayPopupMenu = nullptr;
+    QAction *PopupItemKonfiguration = nullptr, *PopupItemZuordnung = nullptr,
+            *PopupItemBerechtigungen = nullptr, *PopupItemGebuehren = nullptr,
+            *PopupItemParametrierung = nullptr, *PopupItemMSNParametrierung = nullptr,
+            *PopupItemAnschlussParametrierung = nullptr, *PopupItemZeitsteuerung = nullptr,
+            *PopupItemInfo = nullptr, *N1 = nullptr, *PopupItemSchliessen = nullptr;
+    TTrayIcon* TaskleistenIcon = nullptr;
+    TMessageHook* MessageHook = nullptr; // off until the first complete read
 
     // --- animation on "Programm-Info" (HauptFensterAnimation.cpp) ---
     void BaueAnimation(QWidget* page); // made with the page

@@ -1,6 +1,7 @@
 #include "WindowFixture.h"
 
 #include "app/MatrixBild.h"
+#include "desktop/UMsgHook.h"
 #include "device/FrameCodec.h"
 #include "device/PacedSend.h"
 
@@ -103,11 +104,11 @@ TEST_F(TransferFixture, FullReadRequestsEachBlockInTurn) {
     EXPECT_EQ(w->statusText(0), QString::fromUtf8("1:Gebühreninformationen werden gelesen"));
     EXPECT_EQ(w->TimeoutCounter, 5);
     EXPECT_EQ(w->BerechtigungTabelle[2]->text(), QString::fromUtf8("Ortsgespräch"));
-    EXPECT_FALSE(w->HookActive);
+    EXPECT_FALSE(w->MessageHook->Active());
     antworte(Gebuehrenblock());
     EXPECT_EQ(w->Image.UnitCounterValue(1), 7);
     EXPECT_EQ(w->TimeoutCounter, -1);
-    EXPECT_TRUE(w->HookActive);
+    EXPECT_TRUE(w->MessageHook->Active());
     EXPECT_EQ(enabledControls().size(), 11);
     EXPECT_TRUE(w->ZuordnungTabelle[7]->isEnabled());
     EXPECT_EQ(calls.size(), 2);

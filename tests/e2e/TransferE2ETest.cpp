@@ -5,6 +5,7 @@
 #include "app/WindowFixture.h"
 
 #include "app/MatrixBild.h"
+#include "desktop/UMsgHook.h"
 #include "device/PacedSend.h"
 #include "serial/Comm32.h"
 
@@ -177,7 +178,7 @@ TEST_F(E2eFixture, FullReadFillsEveryPage) {
     EXPECT_EQ(w->EinheitenTabelle[6]->text(), "1999");
 
     EXPECT_EQ(w->statusText(0), "0:");
-    EXPECT_TRUE(w->HookActive);
+    EXPECT_TRUE(w->MessageHook->Active());
     EXPECT_EQ(enabledControls().size(), 11);
     EXPECT_TRUE(w->ZuordnungTabelle[7]->isEnabled());
     const QStringList requests = requestsAnswered();
@@ -220,7 +221,7 @@ TEST_F(E2eFixture, SilentChargeRequestTimesOutWithTheViewsKept) {
     EXPECT_EQ(w->statusText(0), "2:Kommunikationsfehler");
     EXPECT_GT(pixelsOf(*w, Qt::red), 10);
     EXPECT_EQ(enabledControls().size(), 11);
-    EXPECT_FALSE(w->HookActive);
+    EXPECT_FALSE(w->MessageHook->Active());
 
     EXPECT_EQ(w->Firmware->text(), "1.93");
     EXPECT_EQ(w->MSNTabelle[1]->text(), "4712");
@@ -246,7 +247,7 @@ TEST_F(E2eFixture, LateAnswerStillContinuesTheSequence) {
     EXPECT_EQ(w->BerechtigungTabelle[4]->text(), w->BerechtigungsNamen[4]);
     EXPECT_EQ(w->Image.UnitCounterValue(4), 512);
     EXPECT_EQ(w->statusText(0), "0:");
-    EXPECT_TRUE(w->HookActive);
+    EXPECT_TRUE(w->MessageHook->Active());
     EXPECT_EQ(requestsAnswered().size(), 3);
 }
 
@@ -353,7 +354,7 @@ TEST_F(E2eFixture, AnswerArrivingDuringAWriteChangesNothing) {
     EXPECT_EQ(w->Image.UnitCounterValue(1), 0);
     EXPECT_EQ(w->Firmware->text(), firmware);
     EXPECT_EQ(w->BerechtigungTabelle[1]->text(), berechtigung);
-    EXPECT_FALSE(w->HookActive);
+    EXPECT_FALSE(w->MessageHook->Active());
     EXPECT_EQ(w->TransferState, 3);
     EXPECT_EQ(w->statusText(0), "0:");
     EXPECT_EQ(enabledControls().size(), 11);
