@@ -1,0 +1,174 @@
+#include "app/WindowFixture.h"
+
+#include "desktop/TrayIcon.h"
+#include "desktop/UMsgHook.h"
+#include "desktop/animationcontrol.h"
+#include "device/PacedSend.h"
+#include "platform/IniFile.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QByteArray Antwort(const QByteArray& data) {
+    QByteArray line;
+    for (qsizetype i = 0; i < data.size(); i += 3)
+        line += char(0x80 | std::min<qsizetype>(3, data.size() - i)) + data.mid(i, 3);
+    return line;
+}
+
+// The three answers of a complete read, firmware 1.93 with eight ports.
+QList<QByteArray> VollstaendigesLesen() {
+    QByteArray grund(113, '\0');
+    grund[2] = 8;
+    grund[3] = 1;
+    grund[4] = 1;
+    grund[5] = 93;
+    return {Antwort(grund), Antwort(QByteArray(195, '\0')), Antwort(QByteArray(132, '\0'))};
+}
+
+const QByteArray kGood = "[Allgemein]\nAnschluß=COM2\n";
+
+struct DesktopFixture : WindowFixture {
+    std::unique_ptr<THauptFenster> w;
+    void SetUp() override {
+        device::SetPacingStep(std::chrono::milliseconds(1));
+        settings(kGood);
+        w = make();
+        w->TaskleistenIcon->HasNotificationArea = [] { return true; };
+        w->show();
+        calls.clear();
+    }
+    void TearDown() override {
+        device::SetPacingStep(std::chrono::milliseconds(50));
+        QApplication::setQuitOnLastWindowClosed(true);
+    }
+    void versteckt() {
+        w->close();
+        ASSERT_TRUE(w->isHidden());
+    }
+    void maus(unsigned code) {
+        TMessage m{TTrayIcon::kCallbackMessage, 0, qintptr(code), 0};
+        w->TaskleistenIcon->WndProc(m);
+    }
+};
+
+} // namespace
+
+TEST_F(DesktopFixture, TrayMenuHasEveryItemInOrder) {
+    QStringList captions;
+    for (QAction* a : w->TrayPopupMenu->actions())
+        captions << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(captions, QStringList({"Grundkonfiguration", "Zuordnung", "Berechtigungen",
+                                     QString::fromUtf8("Gebühren"), "Parametrierung", "Info", "-",
+                                     "Schliessen"}));
+    EXPECT_EQ(w->TrayPopupMenu->defaultAction(), w->PopupItemKonfiguration);
+    EXPECT_TRUE(w->PopupItemKonfiguration->font().bold());
+    ASSERT_NE(w->PopupItemParametrierung->menu(), nullptr);
+    QStringList inner;
+    for (QAction* a : w->PopupItemParametrierung->menu()->actions())
+        inner << a->text();
+    EXPECT_EQ(inner, QStringList({"MSN-Parametrierung",
+                                  QString::fromUtf8("Anschluß-Parametrierung"), "Zeitsteuerung"}));
+    EXPECT_EQ(w->TaskleistenIcon->TipText(), "Varno KM20/KM50 - Konfiguration");
+    EXPECT_EQ(w->TaskleistenIcon->PopupMenu(), w->TrayPopupMenu);
+    EXPECT_FALSE(w->TaskleistenIcon->Icon().isNull());
+}
+
+TEST_F(DesktopFixture, MenuItemsBringTheWindowBackOnTheirPage) {
+    struct Fall {
+        QAction* item;
+        QWidget* page;
+        QWidget* inner;
+    };
+    const Fall faelle[] = {
+        {w->PopupItemKonfiguration, w->TabKonfiguration, nullptr},
+        {w->PopupItemZuordnung, w->TabZuordnung, nullptr},
+        {w->PopupItemBerechtigungen, w->TabBerechtigungen, nullptr},
+        {w->PopupItemGebuehren, w->TabGebuehren, nullptr},
+        {w->PopupItemMSNParametrierung, w->TabParametrierung, w->MSNParametrierung},
+        {w->PopupItemZeitsteuerung, w->TabParametrierung, w->ZeitParametrierung},
+        {w->PopupItemAnschlussParametrierung, w->TabParametrierung, w->abParametrierung},
+        {w->PopupItemInfo, w->TabProgrammInfo, nullptr},
+    };
+    for (const Fall& f : faelle) {
+        SCOPED_TRACE(f.item->text().toStdString());
+        versteckt();
+        f.item->trigger();
+        EXPECT_TRUE(w->isVisible());
+        EXPECT_FALSE(w->isMinimized());
+        EXPECT_EQ(w->MainPageControl->currentWidget(), f.page);
+        if (f.inner) {
+            EXPECT_EQ(w->ParametrierungPageControl->currentWidget(), f.inner);
+        }
+    }
+    EXPECT_TRUE(w->AnimationControl->Autoplay()) << "Info starts the animation";
+}
+
+TEST_F(DesktopFixture, CloseBoxHidesAndTheIconBringsTheWindowBack) {
+    w->MainPageControl->setCurrentWidget(w->TabGebuehren);
+    maus(WM_RBUTTONDOWN);
+    EXPECT_FALSE(w->TrayPopupMenu->isVisible()) << "no menu while the window is shown";
+    versteckt();
+    EXPECT_FALSE(w->isMinimized());
+    EXPECT_TRUE(w->SekundenTimer->isActive()) << "the program lives on";
+    EXPECT_FALSE(calls.contains("close"));
+    maus(WM_RBUTTONDOWN);
+    EXPECT_TRUE(w->TrayPopupMenu->isVisible());
+    w->TrayPopupMenu->close();
+    maus(WM_LBUTTONDOWN);
+    maus(WM_LBUTTONUP);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->MainPageControl->currentWidget(), w->TabGebuehren) << "a click keeps the page";
+}
+
+TEST_F(DesktopFixture, WithoutNotificationAreaCloseMinimisesToTheTaskbar) {
+    w->TaskleistenIcon->HasNotificationArea = [] { return false; };
+    w->close();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->isMinimized());
+    EXPECT_TRUE(QApplication::quitOnLastWindowClosed());
+}
+
+TEST_F(DesktopFixture, SchliessenEndsTheProgramLikeBeenden) {
+    versteckt();
+    int rc = -1;
+    // A guard ends the loop with a different code should the program not end.
+    QTimer::singleShot(0, w.get(), [this] { w->PopupItemSchliessen->trigger(); });
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    guard.start(30000);
+    rc = QCoreApplication::exec();
+    EXPECT_EQ(rc, 0);
+    EXPECT_TRUE(w->BeendenAngefordert);
+    EXPECT_EQ(calls, QStringList({"close"}));
+    EXPECT_FALSE(w->SekundenTimer->isActive());
+    EXPECT_TRUE(w->isHidden());
+}
+
+TEST_F(DesktopFixture, ProgrammInfoOffersTheTrayMenu) {
+    w->MainPageControl->setCurrentWidget(w->TabProgrammInfo);
+    EXPECT_EQ(w->TabProgrammInfo->contextMenuPolicy(), Qt::CustomContextMenu);
+    emit w->TabProgrammInfo->customContextMenuRequested(QPoint(5, 5));
+    EXPECT_TRUE(w->TrayPopupMenu->isVisible());
+    w->TrayPopupMenu->close();
+}
+
+TEST_F(DesktopFixture, MovesAreSavedOnlyAfterTheFirstCompleteRead) {
+    EXPECT_FALSE(w->MessageHook->Active());
+    w->move(40, 50);
+    QTest::qWait(50);
+    EXPECT_EQ(testsupport::readAll(settingsPath()), kGood);
+
+    for (const QByteArray& block : VollstaendigesLesen())
+        w->OnReceiveData(block.constData(), quint16(block.size()));
+    ASSERT_TRUE(w->MessageHook->Active());
+    w->move(70, 90);
+    QTRY_COMPARE(platform::IniFile(settingsPath()).readInt("Fenster", "Y-Position", -1), 90);
+    EXPECT_EQ(platform::IniFile(settingsPath()).readInt("Fenster", "X-Position", -1), 70);
+}
