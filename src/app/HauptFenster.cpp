@@ -53,7 +53,7 @@ void THauptFenster::OnCreate() {
         return;
     }
     platform::RaiseProcessPriority();
-    ZeitsteuerungSperre = 0;
+    Zeitsteuerung.ZeitsteuerungSperre = 0;
     BackupPending = true;
     BeendenAngefordert = false;
     HelpFile = platform::programfiles::BesideProgram(m_env.programPath, QStringLiteral(".hlp"));
@@ -97,8 +97,7 @@ void THauptFenster::OnCreate() {
         return;
     }
 
-    MainPageControl->setCurrentWidget(AutoEnde ? TabGebuehren : TabKonfiguration);
-    ParametrierungPageControl->setCurrentWidget(MSNParametrierung);
+    ZeigeSeite(AutoEnde ? TabGebuehren : TabKonfiguration, MSNParametrierung);
     MSNAuswahl->setCurrentIndex(0);
     SelectedMsn = 0;
     abAuswahl->setCurrentIndex(0);
@@ -150,6 +149,7 @@ void THauptFenster::OnSekunde() {
     }
     AktualisiereUhrzeit();
     // The schedule check comes last: it may return early.
+    ZeitsteuerungPruefen();
 }
 
 void THauptFenster::HilfeButtonClick() {

@@ -1,5 +1,6 @@
 // Charge units: costs and increases on the "Gebühren" page, the exported items
 // and the charge log.
+#include "app/Beschriftung.h"
 #include "app/HauptFormular.h"
 #include "charges/ChargeEvaluation.h"
 #include "charges/ChargeLog.h"
@@ -8,14 +9,9 @@
 #include <QLabel>
 #include <QLocale>
 
-namespace {
+using app::SetBlack;
 
-void SetBlack(QLabel* label, const QString& text) {
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, Qt::black);
-    label->setPalette(pal);
-    label->setText(text);
-}
+namespace {
 
 QChar DecimalPoint() {
     const QString point = QLocale::system().decimalPoint();

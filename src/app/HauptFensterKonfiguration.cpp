@@ -1,5 +1,6 @@
 // The configuration image on the window: decoding onto the three view pages,
 // refreshing the parametrization pages, and parameter files.
+#include "app/Beschriftung.h"
 #include "app/Catalogue.h"
 #include "app/HauptFormular.h"
 #include "app/MatrixBild.h"
@@ -12,15 +13,12 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalBlocker>
+#include <algorithm>
+
+using app::SetBlack;
 
 namespace {
-
-void SetBlack(QLabel* label, const QString& text) {
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, Qt::black);
-    label->setPalette(pal);
-    label->setText(text);
-}
 
 void Tick(TMatrixBild* cell, bool set) {
     if (set)
@@ -73,11 +71,16 @@ void THauptFenster::DecodeBasicBlock() {
         }
     }
     const int entries = v.UsedPorts;
+    // Entries taken away by a decode are no user's choice: no commit runs for them.
+    const QSignalBlocker quiet(abAuswahl);
     while (abAuswahl->count() > entries)
         abAuswahl->removeItem(abAuswahl->count() - 1);
     while (abAuswahl->count() < entries)
         abAuswahl->addItem(
             QStringLiteral("Anschluß %1").arg(startup::kFirstPort + abAuswahl->count()));
+
+    if (SelectedPort >= abAuswahl->count())
+        SelectedPort = std::max(0, abAuswahl->currentIndex());
 
     SetBlack(Firmware, v.Firmware);
     for (int m = 0; m < kMsns; ++m)

@@ -192,6 +192,7 @@ void THauptFenster::BaueFenster() {
     connect(SpeichernButton, &QPushButton::clicked, this, &THauptFenster::SpeichernClick);
     connect(SchreibenButton, &QPushButton::clicked, this, &THauptFenster::OnSchreibenClick);
     connect(DruckenButton, &QPushButton::clicked, this, &THauptFenster::DruckenButtonClick);
+    VerbindeParametrierung();
 }
 
 void THauptFenster::BaueKonfiguration(QWidget* page) {

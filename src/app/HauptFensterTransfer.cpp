@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 constexpr int kTimeoutGrund = 10, kTimeoutEndgeraete = 10, kTimeoutGebuehren = 5;
@@ -72,7 +73,19 @@ void THauptFenster::LesenButtonClick() {
 }
 
 void THauptFenster::TransferEnde() {
-    if (NachTransfer && !TransferAktiv())
+    if (TransferAktiv())
+        return;
+    // A scheduled load that fell due meanwhile runs now, once the handler
+    // that ended the transfer has returned.
+    const QString deferred = Zeitsteuerung.TakeDeferred();
+    if (!deferred.isEmpty())
+        QTimer::singleShot(0, this, [this, deferred] {
+            if (TransferAktiv())
+                Zeitsteuerung.Defer(deferred);
+            else
+                ZeitgesteuertLaden(deferred);
+        });
+    if (NachTransfer)
         NachTransfer();
 }
 

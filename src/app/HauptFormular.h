@@ -3,6 +3,7 @@
 #include "app/Startup.h"
 #include "config/ConfigImage.h"
 #include "desktop/UWMMsg.h"
+#include "schedule/Schedule.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -54,6 +55,9 @@ struct TUmgebung {
     std::function<bool(const QByteArray& bytes)> sendData;
     // Shows a file dialog; the chosen path, or empty when the user cancelled.
     std::function<QString(QFileDialog*)> dateiDialog;
+    // The printout's page, owned by the caller; nullptr when there is no printer.
+    // Left empty, the default printer serves.
+    std::function<QPaintDevice*()> drucker;
 };
 
 // The main window: every control of the program, the control tables through which
@@ -87,7 +91,7 @@ public:
     void SetControlsEnabled(bool enabled);
     // A read waits for its answer or a write is running: no second transfer may start.
     bool TransferAktiv() const { return TimeoutCounter > 0 || SchreibenLaeuft; }
-    // Runs once when a transfer ends; the schedule puts its pending load here.
+    // Runs once when a transfer ends (after a deferred scheduled load has started).
     std::function<void()> NachTransfer;
     void OeffnenClick();
     void SpeichernClick();
@@ -100,6 +104,21 @@ public:
     void DecodeTerminalBlock();
     void RefreshMsnPage();
     void RefreshPortPage();
+    void CommitMsnPage();
+    void CommitPortPage();
+    // The commit points: selections, the inner page, leaving and entering the page.
+    void OnMSNAuswahlChange();
+    void OnabAuswahlChange();
+    void ParametrierungPageChange(int index);
+    void OnMainPageChange(int index);
+    // Selects pages as the program does: no page handler runs.
+    void ZeigeSeite(QWidget* page, QWidget* innerPage = nullptr);
+
+    // --- time control ---
+    void OnUhrzeitClick(int entry); // entry 0..3
+    void ButtonDurchsuchenClick(int entry);
+    void ZeitsteuerungPruefen();
+    schedule::TZeitsteuerung Zeitsteuerung;
     config::ConfigImage Image;
     config::DecodedArrays Arrays;
     QImage MatrixVorlage; // the empty box every matrix image starts from
@@ -119,7 +138,6 @@ public:
     int TimeoutCounter = -1;
     int TransferState = 0; // 0 basic, 1 terminal, 2 charge block awaited; 3 write
     bool SchreibenLaeuft = false;
-    int ZeitsteuerungSperre = 0;
     bool BackupPending = true;
     int SelectedMsn = 0;
     int SelectedPort = 0;
@@ -200,6 +218,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnCreate();
@@ -213,6 +232,11 @@ private:
     bool SendData(const QByteArray& bytes);
     void SendeNachricht(const QByteArray& message);
     void TransferEnde();
+    void VerbindeParametrierung();
+    void ZeitgesteuertLaden(const QString& path);
+    QWidget* m_hauptSeite = nullptr;       // the main page shown before a change
+    QWidget* m_parametrierSeite = nullptr; // likewise the inner page
+    bool m_programmWechsel = false;        // a page switch of the program's own
 
     // Layout, one page at a time.
     void BaueFenster();

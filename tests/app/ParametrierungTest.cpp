@@ -1,0 +1,229 @@
+#include "WindowFixture.h"
+
+#include "app/MatrixBild.h"
+#include "app/ZeitEdit.h"
+#include "config/MatrixGlyphs.h"
+#include "config/ParameterFile.h"
+#include "device/PacedSend.h"
+#include "platform/IniFile.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTest>
+
+namespace {
+
+QColor Colour(QLabel* l) {
+    return l->palette().color(QPalette::WindowText);
+}
+QRgb TickPixel(TMatrixBild* cell) {
+    return cell->picture().pixel(7, 8);
+}
+
+// A window holding a decoded eight-port image, its first read done.
+struct EditFixture : WindowFixture {
+    std::unique_ptr<THauptFenster> w;
+    QString chosen;
+    void SetUp() override {
+        device::SetPacingStep(std::chrono::milliseconds(0));
+        settings("[Allgemein]\nAnschluß=COM1\n");
+        TUmgebung env = umgebung();
+        env.dateiDialog = [this](QFileDialog*) { return chosen; };
+        w = std::make_unique<THauptFenster>(env);
+        w->TimeoutCounter = -1;
+        auto b = w->Image.BasicBlock();
+        b[2] = 8;
+        b[4] = 1;
+        b[5] = 93;
+        for (int m = 0; m < 10; ++m)
+            w->Image.SetMsnText(m, QString::number(4711000 + m));
+        w->Image.SetAssignmentMask(0, 0x03);
+        w->Image.Port(1).Bytes()[4] = 2; // neither on nor off
+        w->DecodeBasicBlock();
+        w->DecodeTerminalBlock();
+        w->EvaluateCharges();
+        w->SetControlsEnabled(true);
+        calls.clear();
+    }
+    void TearDown() override { device::SetPacingStep(std::chrono::milliseconds(50)); }
+    void chooseMsn(int m) {
+        w->MSNAuswahl->setCurrentIndex(m);
+        w->OnMSNAuswahlChange();
+    }
+    void choosePort(int p) {
+        w->abAuswahl->setCurrentIndex(p);
+        w->OnabAuswahlChange();
+    }
+};
+
+} // namespace
+
+TEST_F(EditFixture, MsnNumberTakenOnTheNextSelection) {
+    chooseMsn(3);
+    EXPECT_EQ(w->TelefonNummer->text(), "4711003");
+    w->TelefonNummer->setText("0221");
+    EXPECT_EQ(w->MSNTabelle[3]->text(), "4711003") << "nothing before a commit point";
+    chooseMsn(4);
+    const auto bytes = w->Image.MsnNumber(3);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(bytes.data()), 5).toHex(), "2012ffffff");
+    EXPECT_EQ(w->Image.BasicBlock()[22], 0x20);
+    EXPECT_EQ(w->MSNTabelle[3]->text(), "0221");
+    EXPECT_EQ(Colour(w->MSNTabelle[3]), QColor(Qt::red));
+    EXPECT_EQ(Colour(w->MSNTabelle[4]), QColor(Qt::black));
+    EXPECT_EQ(w->TelefonNummer->text(), "4711004");
+
+    w->TelefonNummer->setText("123456789012");
+    chooseMsn(0);
+    EXPECT_EQ(w->MSNTabelle[4]->text(), "123456789012");
+    EXPECT_EQ(w->Image.MsnText(4), "1234567890");
+    w->DecodeBasicBlock();
+    EXPECT_EQ(w->MSNTabelle[4]->text(), "1234567890") << "a decode shows what is stored";
+    EXPECT_EQ(Colour(w->MSNTabelle[3]), QColor(Qt::black));
+
+    // Letters never get into the field.
+    QTest::keyClicks(w->TelefonNummer, "12a3");
+    EXPECT_FALSE(w->TelefonNummer->text().contains('a'));
+}
+
+TEST_F(EditFixture, UntickingAnAssignmentClearsItsBitAndCell) {
+    EXPECT_TRUE(w->ZuordnungTabelle[1]->isChecked());
+    EXPECT_EQ(TickPixel(w->MSNMatrixTabelle[1][0]), qRgb(0, 0, 0));
+    w->ZuordnungTabelle[1]->setChecked(false);
+    w->ZuordnungTabelle[5]->setChecked(true);
+    chooseMsn(1);
+    EXPECT_EQ(w->Image.AssignmentMask(0), 0x21);
+    EXPECT_FALSE(w->Arrays.AssignmentMatrix[1][0]);
+    EXPECT_EQ(TickPixel(w->MSNMatrixTabelle[1][0]), qRgb(255, 255, 255));
+    EXPECT_EQ(TickPixel(w->MSNMatrixTabelle[5][0]), qRgb(255, 0, 0));
+    EXPECT_EQ(TickPixel(w->MSNMatrixTabelle[0][0]), qRgb(0, 0, 0)) << "unchanged stays black";
+}
+
+TEST_F(EditFixture, PortValuesTakenOnTheNextPort) {
+    choosePort(2);
+    w->GebuehrenEinheiten->setText("250");
+    choosePort(0);
+    EXPECT_EQ(w->Image.ChargeBlock()[5], 0xFA);
+    EXPECT_EQ(w->Image.ChargeBlock()[6], 0x00);
+    EXPECT_EQ(w->EinheitenTabelle[2]->text(), "250");
+    EXPECT_EQ(Colour(w->EinheitenTabelle[2]), QColor(Qt::red));
+
+    w->BerechtigungsAuswahl->setCurrentIndex(4);
+    choosePort(1);
+    EXPECT_EQ(w->Image.TerminalBlock()[2], 4);
+    EXPECT_EQ(w->BerechtigungTabelle[0]->text(), "Keine");
+    EXPECT_EQ(Colour(w->BerechtigungTabelle[0]), QColor(Qt::red));
+
+    w->GebuehrenEinheiten->setText("12abc");
+    choosePort(3);
+    EXPECT_EQ(w->Image.UnitCounterValue(2), 12);
+    EXPECT_EQ(w->EinheitenTabelle[1]->text(), "12abc");
+
+    // A value the counter cannot hold is not taken at all.
+    w->GebuehrenEinheiten->setText("70000");
+    choosePort(4);
+    EXPECT_EQ(w->Image.UnitCounterValue(4), 0);
+    EXPECT_EQ(w->EinheitenTabelle[3]->text(), "0");
+    EXPECT_EQ(Colour(w->EinheitenTabelle[3]), QColor(Qt::black));
+
+    w->EvaluateCharges();
+    EXPECT_EQ(Colour(w->EinheitenTabelle[2]), QColor(Qt::black)) << "the next read redraws black";
+    EXPECT_EQ(w->EinheitenTabelle[2]->text(), "250");
+}
+
+TEST_F(EditFixture, AnOddFlagByteStaysUntilItsBoxIsToggled) {
+    choosePort(0);
+    EXPECT_FALSE(w->GebuehrenImpuls->isChecked());
+    choosePort(1);
+    EXPECT_EQ(w->Image.Port(1).Bytes()[4], 2);
+    choosePort(0);
+    w->GebuehrenImpuls->setChecked(true);
+    choosePort(1);
+    EXPECT_EQ(w->Image.Port(1).Bytes()[4], 1);
+    EXPECT_EQ(TickPixel(w->ImpulsTabelle[0]), qRgb(255, 0, 0));
+}
+
+TEST_F(EditFixture, CommitPointsAreThePageChanges) {
+    QCheckBox* box = w->ZuordnungTabelle[7];
+    // Leaving "Parametrierung" commits the visible inner page.
+    w->MainPageControl->setCurrentWidget(w->TabParametrierung);
+    box->setChecked(true);
+    w->MainPageControl->setCurrentWidget(w->TabZuordnung);
+    EXPECT_TRUE(w->Arrays.AssignmentMatrix[7][0]);
+
+    // A port edit survives a switch to the time page.
+    w->MainPageControl->setCurrentWidget(w->TabParametrierung);
+    w->ParametrierungPageControl->setCurrentWidget(w->abParametrierung);
+    w->SpontaneAmtsholung->setChecked(true);
+    w->ParametrierungPageControl->setCurrentWidget(w->ZeitParametrierung);
+    EXPECT_TRUE(w->Arrays.OutsideLineFlag[0]);
+
+    // The program's own page switches run no handler.
+    w->ParametrierungPageControl->setCurrentWidget(w->MSNParametrierung);
+    w->TelefonNummer->setText("999");
+    w->ZeigeSeite(w->TabKonfiguration);
+    EXPECT_EQ(w->MSNTabelle[0]->text(), "4711000");
+}
+
+TEST_F(EditFixture, SchreibenWithoutACommitPointSendsTheOldNumber) {
+    w->TelefonNummer->setText("555");
+    w->OnSchreibenClick();
+    EXPECT_EQ(w->Image.MsnText(0), "4711000");
+    EXPECT_EQ(w->MSNTabelle[0]->text(), "4711000");
+    EXPECT_FALSE(calls.isEmpty());
+}
+
+TEST_F(EditFixture, SelectionEntriesRemovedByADecodeCommitNothing) {
+    choosePort(6);
+    w->GebuehrenEinheiten->setText("77");
+    w->Image.BasicBlock()[2] = 3;
+    w->DecodeBasicBlock();
+    EXPECT_EQ(w->abAuswahl->count(), 3);
+    EXPECT_LT(w->SelectedPort, 3);
+    EXPECT_EQ(w->Image.UnitCounterValue(7), 0);
+    choosePort(w->SelectedPort == 0 ? 1 : 0);
+    EXPECT_EQ(w->Image.UnitCounterValue(7), 0) << "never into a port the exchange lacks";
+}
+
+TEST_F(EditFixture, TimeEntriesAreStoredWhenLeft) {
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    w->MainPageControl->setCurrentWidget(w->TabParametrierung);
+    w->ParametrierungPageControl->setCurrentWidget(w->ZeitParametrierung);
+    TZeitEdit* zeit = w->EditUhrzeit[1];
+    zeit->setFocus();
+    zeit->setZeitText("0730");
+    w->EditDateiname[1]->setText("/tmp/morgens.vrn");
+    w->EditDateiname[1]->setFocus();
+    QCoreApplication::processEvents();
+    const platform::IniFile ini(settingsPath());
+    EXPECT_EQ(ini.readString("Zeitpunkt2", "Zeit", ""), "0730");
+    EXPECT_EQ(ini.readString("Zeitpunkt2", "Datei", ""), "/tmp/morgens.vrn");
+
+    // An incomplete time refuses to be left and stores nothing.
+    QStringList refusals;
+    zeit->OnEingabeFehler = [&](const QString& text) { refusals << text; };
+    zeit->setFocus();
+    zeit->selectAll();
+    QTest::keyClicks(zeit, "8");
+    EXPECT_FALSE(zeit->mayLeave());
+    w->EditDateiname[3]->setFocus();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !refusals.isEmpty(); }, 2000));
+    EXPECT_EQ(refusals.first(), TZeitEdit::kFehlertext);
+    EXPECT_TRUE(zeit->hasFocus());
+    EXPECT_EQ(platform::IniFile(settingsPath()).readString("Zeitpunkt2", "Zeit", ""), "0730");
+    QTest::keyClick(zeit, Qt::Key_Escape);
+    EXPECT_EQ(zeit->zeitText(), "0730");
+
+    // "..." picks a file and stores only its name.
+    chosen = home.file("abends.vrn");
+    w->ButtonDurchsuchenClick(2);
+    EXPECT_EQ(w->EditDateiname[2]->text(), chosen);
+    const platform::IniFile again(settingsPath());
+    EXPECT_EQ(again.readString("Zeitpunkt3", "Datei", ""), chosen);
+    EXPECT_EQ(again.readString("Zeitpunkt3", "Zeit", "none"), "none");
+}

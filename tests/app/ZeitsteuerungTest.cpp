@@ -1,0 +1,112 @@
+#include "WindowFixture.h"
+
+#include "app/ZeitEdit.h"
+#include "config/ParameterFile.h"
+#include "device/PacedSend.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+
+struct ScheduleFixture : WindowFixture {
+    std::unique_ptr<THauptFenster> w;
+    QString datei;
+    void SetUp() override {
+        device::SetPacingStep(std::chrono::milliseconds(0));
+        settings("[Allgemein]\nAnschluß=COM1\n");
+        now = QDateTime(QDate(2026, 12, 7), QTime(9, 29, 58));
+        w = make();
+        w->TimeoutCounter = -1;
+        w->SetControlsEnabled(true);
+        // The exchange's own counters, last read: 40 units on port 21.
+        w->Image.SetUnitCounterValue(1, 40);
+        w->Image.BasicBlock()[2] = 8;
+        w->DecodeBasicBlock();
+        w->EvaluateCharges();
+        config::ConfigImage file;
+        file.BasicBlock()[2] = 2;
+        file.BasicBlock()[4] = 1;
+        file.BasicBlock()[5] = 93;
+        file.SetMsnText(0, u"8888");
+        file.SetUnitCounterValue(1, 9999);
+        datei = home.file("nacht.vrn");
+        config::SaveParameterFile(datei, file);
+        w->NachTransfer = [this] {
+            if (w->TransferState == 3)
+                ++writes;
+        };
+        calls.clear();
+    }
+    int writes = 0;
+    void TearDown() override { device::SetPacingStep(std::chrono::milliseconds(50)); }
+    void entry(int n, const QString& zeit, const QString& file) {
+        w->EditUhrzeit[n]->setZeitText(zeit);
+        w->EditDateiname[n]->setText(file);
+    }
+    // Runs the clock on second by second, ticking the window each time.
+    // Returns how many writes ran meanwhile.
+    int runSeconds(int seconds) {
+        const int before = writes;
+        for (int i = 0; i < seconds; ++i) {
+            now = now.addSecs(1);
+            w->OnSekunde();
+            QCoreApplication::processEvents();
+        }
+        return writes - before;
+    }
+};
+
+} // namespace
+
+TEST_F(ScheduleFixture, AnEntryFiresOnceInItsMinuteAndKeepsTheCounters) {
+    entry(0, "0930", datei);
+    EXPECT_EQ(runSeconds(1), 0);
+    EXPECT_EQ(runSeconds(120), 1);
+    EXPECT_EQ(w->MSNTabelle[0]->text(), "8888");
+    EXPECT_EQ(w->Image.UnitCounterValue(1), 40) << "the charge block is the exchange's";
+    EXPECT_EQ(w->EinheitenTabelle[0]->text(), "40");
+    EXPECT_EQ(w->Arrays.UsedPorts(), 2);
+    EXPECT_GT(calls.size(), 300) << "the write put the image on the line";
+}
+
+TEST_F(ScheduleFixture, TimesThatNeverMatch) {
+    entry(0, "9999", datei);
+    entry(1, " 930", datei);
+    entry(2, "0930", "");
+    EXPECT_EQ(runSeconds(180), 0);
+    EXPECT_TRUE(calls.isEmpty());
+}
+
+TEST_F(ScheduleFixture, TheHigherEntryWinsEvenWithoutAFile) {
+    entry(0, "0930", datei);
+    entry(3, "0930", "");
+    EXPECT_EQ(runSeconds(120), 0);
+    entry(3, "0931", datei);
+    entry(1, "0931", home.file("fehlt.vrn"));
+    now = QDateTime(QDate(2026, 12, 8), QTime(9, 30, 50));
+    w->Zeitsteuerung.ZeitsteuerungSperre = 0;
+    EXPECT_EQ(runSeconds(30), 1);
+}
+
+TEST_F(ScheduleFixture, AShortFileReportsAndWritesNothing) {
+    testsupport::writeAll(home.file("kurz.vrn"), QByteArray(100, '\0'));
+    entry(2, "0930", home.file("kurz.vrn"));
+    EXPECT_EQ(runSeconds(10), 0);
+    EXPECT_EQ(
+        w->statusText(0),
+        QString::fromUtf8("2:Datei %1 konnte nicht geöffnet werden").arg(home.file("kurz.vrn")));
+    EXPECT_TRUE(calls.isEmpty());
+    EXPECT_EQ(w->Zeitsteuerung.ZeitsteuerungSperre, 61 - 8) << "the pause runs anyway";
+}
+
+TEST_F(ScheduleFixture, DueDuringAReadItWaitsForTheEnd) {
+    entry(0, "0930", datei);
+    w->LesenButtonClick(); // a read that waits for its answer
+    calls.clear();
+    EXPECT_EQ(runSeconds(5), 0);
+    EXPECT_TRUE(w->TransferAktiv());
+    EXPECT_EQ(runSeconds(10), 1) << "fires once the time-out has ended the read";
+    EXPECT_EQ(runSeconds(60), 0) << "and never twice";
+}
