@@ -5,6 +5,8 @@
 #include "app/WindowFixture.h"
 
 #include "app/MatrixBild.h"
+#include "app/ZeitEdit.h"
+#include "config/ParameterFile.h"
 #include "desktop/UMsgHook.h"
 #include "device/PacedSend.h"
 #include "serial/Comm32.h"
@@ -401,4 +403,39 @@ TEST_F(E2eFixture, CyclicReadDoesNotCutIntoAWrite) {
     ticks(1);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return readDone() && requestsAnswered().size() == 6; }, kWaitMs));
+}
+
+TEST_F(E2eFixture, ScheduledEntryWritesTheFileWithTheExchangesOwnCounters) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readDone(); }, kWaitMs));
+    const QByteArray counters = Data(config::Region::Charge);
+
+    // A prepared configuration: other MSN 0, other permissions, and stale counters.
+    config::ConfigImage prepared = w->Image;
+    prepared.SetMsnText(0, u"5550199");
+    prepared.Port(4).SetPermission(4);
+    for (int p = 1; p <= 8; ++p)
+        prepared.SetUnitCounterValue(p, 9999);
+    const QString file = home.file("nacht.vrn");
+    ASSERT_TRUE(config::SaveParameterFile(file, prepared));
+
+    now = QDateTime(QDate(2026, 12, 7), QTime(22, 14, 59));
+    w->EditUhrzeit[2]->setZeitText("2215");
+    w->EditDateiname[2]->setText(file);
+    ticks(1);
+    EXPECT_TRUE(events().filter("write").isEmpty()) << "not yet its minute";
+    now = now.addSecs(1);
+    const int before = int(events().size());
+    ticks(1); // runs the whole write, paced, inside this tick
+    EXPECT_GT(events().size(), before);
+    ASSERT_TRUE(sim->WaitForWrites(11, kWaitMs)) << events().join('\n').toStdString();
+
+    const varnosim::TImage image = sim->ImageSnapshot();
+    config::ConfigImage held;
+    std::copy(image.begin(), image.end(), held.Bytes().begin());
+    EXPECT_EQ(held.MsnText(0), "5550199");
+    EXPECT_EQ(held.Port(4).Permission(), 4);
+    EXPECT_EQ(Data(image, varnosim::ChargeRegion), counters) << "its own counters came back";
+    EXPECT_EQ(w->MSNTabelle[0]->text(), "5550199");
+    EXPECT_EQ(w->statusText(0), "0:");
 }
