@@ -389,7 +389,7 @@ TEST_F(E2eFixture, CyclicReadDoesNotCutIntoAWrite) {
     clock.stop();
 
     ASSERT_GE(ticksDuringWrite, 3);
-    EXPECT_EQ(dueDuringWrite, 1);
+    EXPECT_GE(dueDuringWrite, 1) << "the re-read fell due inside the write";
     ASSERT_TRUE(sim->WaitForWrites(5, kWaitMs));
     QTest::qWait(300);
     EXPECT_EQ(requestsAnswered().size(), 3) << "no request went out during the write";
