@@ -1,20 +1,27 @@
 # The two commands of the README:
 #   make demo   installs what is missing, builds and starts WinVarno
 #   make check  installs what is missing, builds and runs every test
+# and the Debian package:
+#   make package  builds $(BUILD)/winvarno_<version>_<arch>.deb (scripts/package-test.sh tests it)
 BUILD    ?= build
 JOBS     ?= 2
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev \
             fonts-liberation dbus-daemon dbus-bin
 
-.PHONY: demo check build deps shots bench clean
+.PHONY: demo check build deps shots bench package clean
 
-deps:
-	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
+# Installs those of the Debian packages $(1) that are missing.
+define install-missing
+	@missing=$$(for p in $(1); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:" $$missing; \
 	  SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
 	  $$SUDO apt-get update && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y $$missing; \
 	fi
+endef
+
+deps:
+	$(call install-missing,$(PACKAGES))
 
 build: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -26,14 +33,21 @@ demo: build
 check: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
+# Every page, filled from the simulated exchange, as docs/<page>.png.
 shots: build
-	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/shots/winvarno-shots docs/screenshots
+	scripts/shots.sh $(BUILD) docs
 
 # Timings of the read and write sequences against the simulated exchange (about a minute).
 bench: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j$(JOBS) --target winvarno-bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/bench/winvarno-bench
+
+# dpkg-shlibdeps (dpkg-dev) works out the package's library dependencies.
+package: deps
+	$(call install-missing,dpkg-dev)
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j$(JOBS) --target package
 
 clean:
 	rm -rf $(BUILD)
