@@ -4,13 +4,15 @@
 #include "app/Look.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     app::ApplyLook(app);
     const QStringList args = app.arguments();
@@ -25,10 +27,16 @@ int main(int argc, char** argv) {
 
     TUmgebung env;
     env.settingsPath = args.size() > 2 ? args[2] : runtime.filePath(QStringLiteral("none.INI"));
-    env.programPath = QCoreApplication::applicationFilePath();
+    // The charge log goes to the scratch directory, not into the build tree.
+    env.programPath = runtime.filePath(QStringLiteral("WinVarno"));
     THauptFenster w(env);
-    if (args.size() > 3 && !w.LadeParameterDatei(args[3])) return 1;
     w.show();
+    // With a port in the settings (such as the simulator's), the pages show a full read.
+    QDeadlineTimer deadline(15000);
+    while (w.TransferAktiv() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    if (args.size() > 3 && !w.LadeParameterDatei(args[3]))
+        return 1;
     auto grab = [&](const QString& name) {
         QCoreApplication::processEvents();
         w.grab().save(out + u'/' + name + QStringLiteral(".png"));
