@@ -46,7 +46,8 @@ INI
 
 # The port lookup reads the "Schnittstellen" section from the user's settings file.
 QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" \
-    XDG_RUNTIME_DIR="$scratch/runtime"     "$build/tools/shots/winvarno-shots" "$scratch/out" "$scratch/config/WinVarno.INI"
+    XDG_RUNTIME_DIR="$scratch/runtime" \
+    "$build/tools/shots/winvarno-shots" "$scratch/out" "$scratch/config/WinVarno.INI"
 
 mkdir -p "$out"
 for f in "$scratch"/out/*.png; do

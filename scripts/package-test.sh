@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# Builds the Debian package, installs it, checks where its files went, runs the
+# installed program against the installed simulator, validates the desktop files,
+# and removes the package again, checking nothing is left.
+#
+#   scripts/package-test.sh [BUILD]      (default BUILD: build)
+#
+# Needs root or sudo: it installs and removes the package on this machine.
+set -euo pipefail
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-build}
+case $build in /*) ;; *) build=$src/$build ;; esac
+app_id=de.winvarno.WinVarno
+SUDO=$([ "$(id -u)" = 0 ] || echo sudo)
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+ok() { echo "ok: $*"; }
+
+tools=(desktop-file-utils appstream xvfb xdotool strace)
+missing=$(for p in "${tools[@]}"; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q 'ok installed' || echo "$p"
+done)
+if [ -n "$missing" ]; then
+    # shellcheck disable=SC2086
+    $SUDO apt-get update && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y $missing
+fi
+
+make -C "$src" package BUILD="$build"
+deb=$(ls -t "$build"/winvarno_*.deb | head -1)
+[ -f "$deb" ] || fail "no package in $build"
+ok "built $(basename "$deb")"
+dpkg-deb -f "$deb" Package Version Depends
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for need in libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libqt6printsupport6 \
+    qt6-qpa-plugins fonts-liberation; do
+    grep -q "\b$need\b" <<<"$depends" || fail "Depends lacks $need: $depends"
+done
+ok "dependencies declared"
+
+if dpkg-query -W -f='${Status}' winvarno 2>/dev/null | grep -q 'ok installed'; then
+    $SUDO dpkg -r winvarno >/dev/null
+fi
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "$deb"
+files=$(dpkg -L winvarno)
+
+for f in /usr/lib/winvarno/WinVarno /usr/lib/winvarno/varno-sim; do
+    [ -x "$f" ] && [ ! -L "$f" ] || fail "$f is not an executable file"
+done
+[ -f /usr/lib/winvarno/WinVarno.hlp ] || fail "help file missing"
+[ "$(readlink -f /usr/bin/winvarno)" = /usr/lib/winvarno/WinVarno ] || fail "/usr/bin/winvarno"
+[ "$(readlink -f /usr/bin/varno-sim)" = /usr/lib/winvarno/varno-sim ] || fail "/usr/bin/varno-sim"
+desktop=/usr/share/applications/$app_id.desktop
+metainfo=/usr/share/metainfo/$app_id.metainfo.xml
+[ -f "$desktop" ] && [ -f "$metainfo" ] || fail "desktop entry or metainfo missing"
+for size in 16 32 48 64 128 256; do
+    icon=/usr/share/icons/hicolor/${size}x${size}/apps/$app_id.png
+    [ -f "$icon" ] || fail "$icon missing"
+    # PNG header: width and height as big-endian words at bytes 16 and 20.
+    hw=$(printf ' 0 0 %d %d' $((size / 256)) $((size % 256)))
+    [ "$(od -An -tu1 -j16 -N8 "$icon" | tr -s ' ')" = "$hw$hw" ] || fail "$icon is not ${size}x${size}"
+done
+ok "files in place"
+
+desktop-file-validate "$desktop" || fail "desktop-file-validate"
+ok "desktop-file-validate $desktop"
+appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
+ok "appstreamcli validate $metainfo"
+
+# A user who cannot write the program's directory: as root that is nobody.
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/winvarno-pkg.XXXXXX")
+chmod 755 "$scratch"
+as_user=()
+if [ "$(id -u)" = 0 ]; then
+    as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
+fi
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+user_dirs() {
+    local d=$scratch/$1
+    mkdir -p "$d/home" "$d/config" "$d/data" "$d/runtime"
+    chmod 700 "$d/runtime"
+    cat >"$d/config/WinVarno.INI" <<INI
+[Allgemein]
+Anschluß=COM1
+Kosten=0,12
+
+[Schnittstellen]
+COM1=$scratch/$1/com1
+INI
+    [ ${#as_user[@]} = 0 ] || chown -R nobody:nogroup "$d"
+}
+
+start_sim() {
+    "${as_user[@]}" varno-sim --link "$scratch/$1/com1" --charge-interval 1 >/dev/null &
+    pids+=($!)
+    for _ in $(seq 100); do [ -e "$scratch/$1/com1" ] && return; sleep 0.05; done
+    fail "varno-sim made no device"
+}
+
+run_env() {
+    local d=$scratch/$1
+    shift
+    env HOME="$d/home" XDG_CONFIG_HOME="$d/config" XDG_DATA_HOME="$d/data" \
+        XDG_RUNTIME_DIR="$d/runtime" DBUS_SESSION_BUS_ADDRESS= "$@"
+}
+
+# Offscreen: one full read, then the charge log must be under XDG_DATA_HOME.
+user_dirs offscreen
+start_sim offscreen
+status=0
+run_env offscreen QT_QPA_PLATFORM=offscreen timeout -s TERM 6 "${as_user[@]}" winvarno \
+    >"$scratch/offscreen.log" 2>&1 || status=$?
+[ "$status" = 124 ] || { cat "$scratch/offscreen.log"; fail "winvarno ended early ($status)"; }
+log=$scratch/offscreen/data/WinVarno/WinVarno.dat
+[ -s "$log" ] || { cat "$scratch/offscreen.log"; fail "no charge log at $log"; }
+[ ! -e /usr/lib/winvarno/WinVarno.dat ] || fail "charge log written into /usr/lib/winvarno"
+ok "charge log at \$XDG_DATA_HOME/WinVarno/WinVarno.dat ($(wc -l <"$log") lines)"
+
+# On an X display: press "Hilfe" and watch the help file being opened.
+user_dirs x11
+start_sim x11
+display=:$((77 + RANDOM % 100))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do
+    DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break
+    sleep 0.1
+done
+run_env x11 DISPLAY="$display" strace -ff -qq -e trace=openat -o "$scratch/strace" \
+    "${as_user[@]}" winvarno >"$scratch/x11.log" 2>&1 &
+pids+=($!)
+win=
+for _ in $(seq 100); do
+    win=$(DISPLAY=$display xdotool search --name '^Varno KM20/KM50 - Konfiguration$' 2>/dev/null |
+        head -1) && [ -n "$win" ] && break
+    sleep 0.1
+done
+[ -n "$win" ] || fail "no main window on $display"
+sleep 3 # the first read disables the buttons until it ends
+DISPLAY=$display xdotool mousemove --window "$win" 379 258 click 1
+help=
+for _ in $(seq 50); do
+    help=$(DISPLAY=$display xdotool search --name '^WinVarno-Hilfe$' 2>/dev/null | head -1) &&
+        [ -n "$help" ] && break
+    sleep 0.1
+done
+[ -n "$help" ] || fail "no help window after pressing Hilfe"
+# One trace file per thread, so no call is split across lines.
+grep -hE 'openat\(.*"/usr/lib/winvarno/WinVarno\.hlp".* = [0-9]+$' "$scratch"/strace.* >/dev/null ||
+    fail "help file not opened: $(grep -hF .hlp "$scratch"/strace.* || echo none)"
+ok "help window shows /usr/lib/winvarno/WinVarno.hlp"
+[ -s "$scratch/x11/data/WinVarno/WinVarno.dat" ] || fail "no charge log in the X run"
+for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+wait 2>/dev/null || true
+pids=()
+
+$SUDO dpkg -r winvarno
+state=$(dpkg-query -W -f='${Status}' winvarno 2>/dev/null || true)
+case $state in "" | *not-installed*) ;; *) fail "package state after removal: $state" ;; esac
+left=$(while read -r f; do [ -f "$f" ] || [ -L "$f" ] && echo "$f"; done <<<"$files" || true)
+[ -z "$left" ] || fail "left after removal: $left"
+[ ! -e /usr/lib/winvarno ] || fail "/usr/lib/winvarno left after removal"
+ok "removed, nothing left"
+echo "PASS: package test"
