@@ -126,16 +126,15 @@ ok "charge log at \$XDG_DATA_HOME/WinVarno/WinVarno.dat ($(wc -l <"$log") lines)
 # On an X display: press "Hilfe" and watch the help file being opened.
 user_dirs x11
 start_sim x11
-display=:$((77 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and writes its number to the pipe.
+exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
 pids+=($!)
-for _ in $(seq 50); do
-    DISPLAY=$display xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.1
-done
+read -r -t 10 n <&3 || fail "Xvfb did not start"
+display=:$n
 run_env x11 DISPLAY="$display" strace -ff -qq -e trace=openat -o "$scratch/strace" \
     "${as_user[@]}" winvarno >"$scratch/x11.log" 2>&1 &
-pids+=($!)
+traced=$!
+pids+=("$traced")
 win=
 for _ in $(seq 100); do
     win=$(DISPLAY=$display xdotool search --name '^Varno KM20/KM50 - Konfiguration$' 2>/dev/null |
@@ -143,7 +142,9 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 [ -n "$win" ] || fail "no main window on $display"
-sleep 3 # the first read disables the buttons until it ends
+# The buttons stay disabled until the first read has ended with its charge log row.
+for _ in $(seq 100); do [ -s "$scratch/x11/data/WinVarno/WinVarno.dat" ] && break; sleep 0.1; done
+[ -s "$scratch/x11/data/WinVarno/WinVarno.dat" ] || fail "no charge log in the X run"
 DISPLAY=$display xdotool mousemove --window "$win" 379 258 click 1
 help=
 for _ in $(seq 50); do
@@ -156,7 +157,8 @@ done
 grep -hE 'openat\(.*"/usr/lib/winvarno/WinVarno\.hlp".* = [0-9]+$' "$scratch"/strace.* >/dev/null ||
     fail "help file not opened: $(grep -hF .hlp "$scratch"/strace.* || echo none)"
 ok "help window shows /usr/lib/winvarno/WinVarno.hlp"
-[ -s "$scratch/x11/data/WinVarno/WinVarno.dat" ] || fail "no charge log in the X run"
+# strace's child is winvarno; a tracer that ends would leave it running.
+kill "$(ps -o pid= --ppid "$traced")" 2>/dev/null || true
 for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
 wait 2>/dev/null || true
 pids=()
