@@ -8,7 +8,7 @@ JOBS     ?= 2
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev \
             fonts-liberation dbus-daemon dbus-bin
 
-.PHONY: demo check build deps shots bench package clean
+.PHONY: demo check build deps shots bench package fuzz clean
 
 # Installs those of the Debian packages $(1) that are missing.
 define install-missing
@@ -48,6 +48,12 @@ package: deps
 	$(call install-missing,dpkg-dev)
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j$(JOBS) --target package
+
+# Each fuzz target for FUZZ_SECONDS (default 20) on its seeds, in build-fuzz/ with clang.
+FUZZ_SECONDS ?= 20
+fuzz: deps
+	$(call install-missing,clang-14 libclang-rt-14-dev)
+	scripts/fuzz.sh $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD)
