@@ -74,19 +74,7 @@ struct TransferFixture : WindowFixture {
         for (int i = 0; i < n; ++i)
             w->OnSekunde();
     }
-    QList<QWidget*> enabledControls() {
-        QList<QWidget*> on;
-        for (QWidget* c :
-             {static_cast<QWidget*>(w->OeffnenButton), static_cast<QWidget*>(w->SpeichernButton),
-              static_cast<QWidget*>(w->LesenButton), static_cast<QWidget*>(w->SchreibenButton),
-              static_cast<QWidget*>(w->DruckenButton), static_cast<QWidget*>(w->HilfeButton),
-              static_cast<QWidget*>(w->BeendenButton), static_cast<QWidget*>(w->MSNAuswahl),
-              static_cast<QWidget*>(w->TelefonNummer), static_cast<QWidget*>(w->abAuswahl),
-              static_cast<QWidget*>(w->GebuehrenEinheiten)})
-            if (c->isEnabled())
-                on << c;
-        return on;
-    }
+    QList<QWidget*> enabledControls() { return EnabledControls(*w); }
 };
 
 } // namespace

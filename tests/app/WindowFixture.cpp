@@ -2,6 +2,10 @@
 
 #include "app/StatusZeile.h"
 
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
 #include <QFile>
 #include <QImage>
 #include <algorithm>
@@ -57,4 +61,15 @@ int WindowFixture::pixelsOf(THauptFenster& w, const QColor& colour) {
         for (int x = 0; x < img.width(); ++x)
             n += LooksLike(QColor(img.pixel(x, y)), colour);
     return n;
+}
+
+QList<QWidget*> WindowFixture::EnabledControls(THauptFenster& w) {
+    QList<QWidget*> on;
+    for (QWidget* c : std::initializer_list<QWidget*>{
+             w.OeffnenButton, w.SpeichernButton, w.LesenButton, w.SchreibenButton, w.DruckenButton,
+             w.HilfeButton, w.BeendenButton, w.MSNAuswahl, w.TelefonNummer, w.abAuswahl,
+             w.GebuehrenEinheiten})
+        if (c->isEnabled())
+            on << c;
+    return on;
 }

@@ -90,19 +90,7 @@ struct E2eFixture : WindowFixture {
         for (int i = 0; i < n; ++i)
             w->OnSekunde();
     }
-    QList<QWidget*> enabledControls() {
-        QList<QWidget*> on;
-        for (QWidget* c :
-             {static_cast<QWidget*>(w->OeffnenButton), static_cast<QWidget*>(w->SpeichernButton),
-              static_cast<QWidget*>(w->LesenButton), static_cast<QWidget*>(w->SchreibenButton),
-              static_cast<QWidget*>(w->DruckenButton), static_cast<QWidget*>(w->HilfeButton),
-              static_cast<QWidget*>(w->BeendenButton), static_cast<QWidget*>(w->MSNAuswahl),
-              static_cast<QWidget*>(w->TelefonNummer), static_cast<QWidget*>(w->abAuswahl),
-              static_cast<QWidget*>(w->GebuehrenEinheiten)})
-            if (c->isEnabled())
-                on << c;
-        return on;
-    }
+    QList<QWidget*> enabledControls() { return EnabledControls(*w); }
     // The data bytes of a block as the exchange holds them (its byte 0 is not data).
     static QByteArray Data(const varnosim::TImage& image, const varnosim::TRegion& region) {
         return QByteArray(reinterpret_cast<const char*>(image.data()) + region.offset + 1,
