@@ -89,6 +89,10 @@ void THauptFenster::OnCreate() {
         if (m_env.openPort) {
             m_env.openPort(CommPort);
         } else {
+            // Port names resolve through the same settings file the window reads.
+            Communication->SetPortLookup([path = m_env.settingsPath](const QString& key) {
+                return platform::IniFile(path).value(QStringLiteral("Schnittstellen"), key);
+            });
             Communication->SetCommPort(CommPort);
             Communication->OpenPort();
         }
@@ -172,6 +176,10 @@ void THauptFenster::OnClose(QCloseEvent* event) {
         else
             Communication->ClosePort();
         SekundenTimer->stop();
+        // The help window is a window of its own: left open, it would keep the
+        // program running after "Beenden".
+        if (Hilfe->helpWindow())
+            Hilfe->helpWindow()->close();
         event->accept();
         return;
     }

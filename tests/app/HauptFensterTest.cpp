@@ -143,8 +143,12 @@ TEST_F(WindowFixture, CloseBoxMinimisesWhileBeendenEnds) {
     EXPECT_FALSE(w->BeendenButton->isEnabled()) << "locked while the first read waits";
     for (int i = 0; i < 10; ++i)
         w->OnSekunde();
+    QTest::mouseClick(w->HilfeButton, Qt::LeftButton);
+    ASSERT_TRUE(w->Hilfe->helpWindow() && w->Hilfe->helpWindow()->isVisible());
     QTest::mouseClick(w->BeendenButton, Qt::LeftButton);
     EXPECT_TRUE(w->BeendenAngefordert);
+    EXPECT_TRUE(!w->Hilfe->helpWindow() || !w->Hilfe->helpWindow()->isVisible())
+        << "no window is left to keep the program running";
     EXPECT_EQ(calls.last(), "close");
     EXPECT_FALSE(w->isVisible());
     EXPECT_FALSE(w->SekundenTimer->isActive());
