@@ -5,6 +5,7 @@
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -116,13 +117,17 @@ LogResult LogCharges(const QString& logPath, const QString& backupPath, const QD
 
     struct stat info {};
     if (::stat(path.constData(), &info) != 0 && errno == ENOENT) {
-        // Only a log that is not there is made anew; O_EXCL keeps a log that
-        // appeared meanwhile.
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        // Only a log that is not there is made anew. It is written beside and
+        // linked into place, so it appears whole or not at all, and link() never
+        // replaces a log that appeared meanwhile.
+        QByteArray temp = path + ".XXXXXX";
+        const int fd = ::mkstemp(temp.data());
         if (fd < 0)
             return LogResult::WriteFailed;
-        const bool ok = WriteAll(fd, LogHeader() + row);
+        bool ok = ::fchmod(fd, 0644) == 0 && WriteAll(fd, LogHeader() + row) && ::fsync(fd) == 0;
         ::close(fd);
+        ok = ok && ::link(temp.constData(), path.constData()) == 0;
+        ::unlink(temp.constData());
         return ok ? LogResult::Created : LogResult::WriteFailed;
     }
 
