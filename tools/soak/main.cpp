@@ -1,0 +1,176 @@
+// Runs many complete reads and writes of the real window against the simulated
+// exchange and reports what the process holds before and after: resident memory,
+// open descriptors, threads. Also the CPU the program uses while idle with the
+// port open, and the time from start to the first request on the line.
+#include "PtySimulator.h"
+#include "app/HauptFormular.h"
+#include "device/PacedSend.h"
+#include "serial/Comm32.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+struct Holdings {
+    long rssKb = 0;
+    int fds = 0;
+    int threads = 0;
+};
+
+Holdings Measure() {
+    Holdings h;
+    h.fds = int(QDir(QStringLiteral("/proc/self/fd"))
+                    .entryList(QDir::NoDotAndDotDot | QDir::AllEntries)
+                    .size());
+    h.threads = int(QDir(QStringLiteral("/proc/self/task"))
+                        .entryList(QDir::NoDotAndDotDot | QDir::Dirs)
+                        .size());
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmRSS:"))
+                h.rssKb = line.mid(6).trimmed().split(' ').value(0).toLong();
+    return h;
+}
+
+double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs the event loop until done() holds (checked 50 times a second) or the limit passes.
+bool Spin(const std::function<bool()>& done, int limitMs) {
+    QElapsedTimer t;
+    t.start();
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        if (done() || t.elapsed() > limitMs)
+            loop.quit();
+    });
+    check.start(20);
+    if (!done())
+        loop.exec();
+    return done();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"})
+        qputenv(name, home.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addOptions({{"reads", "Complete read sequences.", "n", "2000"},
+                       {"writes", "Write sequences (shortened pacing).", "n", "20"},
+                       {"idle", "Seconds to sit idle with the port open.", "s", "60"},
+                       {"check", "Exit 1 when descriptors, threads or memory grew."}});
+    parser.process(app);
+    const int reads = parser.value("reads").toInt();
+    const int writes = parser.value("writes").toInt();
+    const int idle = parser.value("idle").toInt();
+
+    varnosim::TVarnoDevice exchange;
+    varnosim::TSimOptions options;
+    options.byteTimeMs = 0.05; // the soak is about what piles up, not the line rate
+    varnosim::TPtySimulator sim(exchange, options);
+    std::atomic<qint64> firstRequestNs{-1};
+    QElapsedTimer sinceStart;
+    sim.OnEvent = [&](const std::string& text) {
+        if (text.rfind("request ", 0) == 0 && firstRequestNs < 0)
+            firstRequestNs = sinceStart.nsecsElapsed();
+    };
+    std::string error;
+    if (!sim.Start(&error)) {
+        std::fprintf(stderr, "simulator: %s\n", error.c_str());
+        return 2;
+    }
+    {
+        QFile ini(home.filePath("WinVarno.INI"));
+        if (!ini.open(QIODevice::WriteOnly))
+            return 2;
+        ini.write("[Allgemein]\nAnschluß=COM1\n[Schnittstellen]\nCOM1=" +
+                  QByteArray::fromStdString(sim.DevicePath()) + "\n");
+    }
+    TUmgebung env;
+    env.settingsPath = home.filePath("WinVarno.INI");
+    env.programPath = home.filePath("WinVarno");
+    sinceStart.start();
+    THauptFenster w(env);
+    w.show();
+    auto readDone = [&] {
+        return w.TransferState == 2 && w.TimeoutCounter == -1 && w.LesenButton->isEnabled();
+    };
+    if (!w.Communication->IsOpen() || !Spin(readDone, 20000)) {
+        std::fprintf(stderr, "start-up read failed: %s\n", qPrintable(w.statusText(0)));
+        return 2;
+    }
+    std::printf("start to first request on the line: %.1f ms (goal < 500 ms)\n",
+                double(firstRequestNs) / 1e6);
+
+    const Holdings before = Measure();
+    for (int i = 0; i < reads; ++i) {
+        w.LesenButtonClick();
+        if (!Spin(readDone, 20000)) {
+            std::fprintf(stderr, "read %d did not finish: %s\n", i, qPrintable(w.statusText(0)));
+            return 2;
+        }
+    }
+    device::SetPacingStep(std::chrono::milliseconds(0));
+    for (int i = 0; i < writes; ++i)
+        w.OnSchreibenClick();
+    device::SetPacingStep(std::chrono::milliseconds(50));
+    {
+        QEventLoop settle; // let the last posted events arrive
+        QTimer::singleShot(300, &settle, &QEventLoop::quit);
+        settle.exec();
+    }
+    const Holdings after = Measure();
+    std::printf("%d reads, %d writes\n", reads, writes);
+    std::printf("  resident memory: %ld kB -> %ld kB\n", before.rssKb, after.rssKb);
+    std::printf("  open descriptors: %d -> %d\n", before.fds, after.fds);
+    std::printf("  threads: %d -> %d\n", before.threads, after.threads);
+
+    if (idle > 0) {
+        // Idle: the timer ticks, the reader waits in poll.
+        w.SekundenTimer->start();
+        const double cpu0 = CpuSeconds();
+        QElapsedTimer t;
+        t.start();
+        QEventLoop loop;
+        QTimer::singleShot(idle * 1000, &loop, &QEventLoop::quit);
+        loop.exec();
+        const double share = (CpuSeconds() - cpu0) / (double(t.elapsed()) / 1000) * 100;
+        std::printf("idle for %d s with the port open: %.3f %% of one core (goal < 0.5 %%)\n", idle,
+                    share);
+    }
+    w.BeendenButtonClick();
+    sim.Stop();
+    // Memory may settle a little higher after the first runs; a leak grows with the count.
+    const bool grew = after.fds > before.fds || after.threads > before.threads ||
+                      after.rssKb > before.rssKb + 4096;
+    if (parser.isSet("check") && grew) {
+        std::fprintf(stderr, "soak: the process grew\n");
+        return 1;
+    }
+    return 0;
+}
