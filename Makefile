@@ -6,7 +6,7 @@
 BUILD    ?= build
 JOBS     ?= 2
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev \
-            fonts-liberation dbus-daemon dbus-bin
+            fonts-liberation qt6-translations-l10n dbus-daemon dbus-bin
 
 .PHONY: demo check build deps shots bench package fuzz clean
 

@@ -47,6 +47,6 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://winvarno.example.org/")
 # dpkg-shlibdeps finds the linked libraries; the platform plugin and the fallback font
 # are loaded at run time, so it cannot see them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n, fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cups")
 include(CPack)

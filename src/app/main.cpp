@@ -4,12 +4,20 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("WinVarno"));
     app::ApplyLook(app);
+    // The program speaks German, so do Qt's own dialogs and boxes.
+    QTranslator qtTexte;
+    if (qtTexte.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTexte);
 
     TUmgebung env;
     env.arguments = app.arguments().mid(1);
