@@ -1,8 +1,6 @@
 // The read and write sequences of the real window over the real serial component,
 // against the simulated exchange on a pseudo-terminal.
-#include "LineTap.h"
-#include "PtySimulator.h"
-#include "app/WindowFixture.h"
+#include "E2eFixture.h"
 
 #include "app/MatrixBild.h"
 #include "app/ZeitEdit.h"
@@ -25,83 +23,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-constexpr int kWaitMs = 10000; // generous: the machine may be busy
-
-struct E2eFixture : WindowFixture {
-    varnosim::TVarnoDevice exchange;
-    varnosim::TSimOptions options;
-    bool tapTheLine = false;
-    std::unique_ptr<varnosim::TPtySimulator> sim;
-    TLineTap tap;
-    std::unique_ptr<THauptFenster> w;
-
-    std::mutex eventLock;
-    QStringList simEvents;
-
-    void SetUp() override {
-        options.byteTimeMs = 0.05; // the line rate only matters in the benchmark
-        device::SetPacingStep(1ms);
-    }
-    void TearDown() override {
-        w.reset(); // closes the port before the exchange goes away
-        tap.Stop();
-        if (sim)
-            sim->Stop();
-        device::SetPacingStep(50ms);
-    }
-
-    // Starts the exchange and the window; the window's start-up sends the first request.
-    void start(const QStringList& args = {}) {
-        sim = std::make_unique<varnosim::TPtySimulator>(exchange, options);
-        sim->OnEvent = [this](const std::string& text) {
-            std::lock_guard guard(eventLock);
-            simEvents << QString::fromStdString(text);
-        };
-        std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
-        QString path = QString::fromStdString(sim->DevicePath());
-        if (tapTheLine) {
-            ASSERT_TRUE(tap.Start(sim->DevicePath(), &error)) << error;
-            path = tap.ProgramPath();
-        }
-        settings("[Allgemein]\nAnschluß=COM1\nWartezeit=1\n[Schnittstellen]\nCOM1=" +
-                 path.toUtf8() + "\n");
-        TUmgebung env = umgebung(args);
-        env.openPort = nullptr;
-        env.closePort = nullptr;
-        env.sendData = nullptr;
-        w = std::make_unique<THauptFenster>(env);
-        // Seconds are counted by hand, so no test waits for a time-out.
-        w->SekundenTimer->stop();
-        ASSERT_TRUE(w->Communication->IsOpen()) << w->statusText(0).toStdString();
-    }
-
-    QStringList events() {
-        std::lock_guard guard(eventLock);
-        return simEvents;
-    }
-    QStringList requestsAnswered() { return events().filter("request "); }
-
-    bool readDone() const {
-        return w->TransferState == 2 && w->TimeoutCounter == -1 && w->LesenButton->isEnabled();
-    }
-    void ticks(int n) {
-        for (int i = 0; i < n; ++i)
-            w->OnSekunde();
-    }
-    QList<QWidget*> enabledControls() { return EnabledControls(*w); }
-    // The data bytes of a block as the exchange holds them (its byte 0 is not data).
-    static QByteArray Data(const varnosim::TImage& image, const varnosim::TRegion& region) {
-        return QByteArray(reinterpret_cast<const char*>(image.data()) + region.offset + 1,
-                          qsizetype(varnosim::DataBytes(region)) - 1);
-    }
-    QByteArray Data(config::Region region) const {
-        const auto block = w->Image.Block(region);
-        const auto n = qsizetype(block.size() - (block.size() + 3) / 4);
-        return QByteArray(reinterpret_cast<const char*>(block.data()) + 1, n - 1);
-    }
-};
 
 // One message as it went over the line: its group headers and its valid data bytes.
 struct LineMessage {
