@@ -17,6 +17,10 @@
 namespace {
 constexpr int kTimeoutGrund = 10, kTimeoutEndgeraete = 10, kTimeoutGebuehren = 5;
 constexpr int kPauseZwischenNachrichten = 1000; // ms between write messages
+// Line bytes that carry every data byte of the basic, terminal and charge block.
+// Less is a piece cut off by a pause or a hang-up: decoded, it would show stale
+// bytes as read, so it is left to the time-out.
+constexpr qsizetype kVolleAntwort[] = {151, 260, 176};
 } // namespace
 
 bool THauptFenster::SendData(const QByteArray& bytes) {
@@ -91,6 +95,8 @@ void THauptFenster::TransferEnde() {
 
 void THauptFenster::OnReceiveData(const char* buffer, quint16 length) {
     const QByteArrayView answer(buffer, length);
+    if (TransferState >= 0 && TransferState <= 2 && answer.size() < kVolleAntwort[TransferState])
+        return;
     TimeoutCounter = -1;
     switch (TransferState) {
     case 0:
@@ -122,10 +128,13 @@ void THauptFenster::OnReceiveData(const char* buffer, quint16 length) {
     }
 }
 
-void THauptFenster::SendeNachricht(const QByteArray& message) {
+bool THauptFenster::SendeNachricht(const QByteArray& message) {
     // A byte that cannot be handed over is lost; the sequence goes on regardless,
     // since the exchange takes the messages without answering.
-    device::SendFramed(message, [this](char byte) { SendData(QByteArray(1, byte)); });
+    bool alle = true;
+    device::SendFramed(message,
+                       [this, &alle](char byte) { alle = SendData(QByteArray(1, byte)) && alle; });
+    return alle;
 }
 
 void THauptFenster::OnSchreibenClick() {
@@ -138,7 +147,7 @@ void THauptFenster::OnSchreibenClick() {
 
     auto basic = Image.BasicBlock();
     basic[0] = device::command::WriteBasicBlock;
-    SendeNachricht(
+    bool uebergeben = SendeNachricht(
         QByteArray(reinterpret_cast<const char*>(basic.data()), device::BasicBlockMessageLength));
     device::PacedWait(kPauseZwischenNachrichten);
 
@@ -148,20 +157,26 @@ void THauptFenster::OnSchreibenClick() {
         QByteArray message(1, char(device::command::WritePortRecord));
         message.append(reinterpret_cast<const char*>(record.data()),
                        device::PortRecordMessageLength - 1);
-        SendeNachricht(message);
+        uebergeben = SendeNachricht(message) && uebergeben;
         device::PacedWait(kPauseZwischenNachrichten);
     }
 
-    SendeNachricht(QByteArray(1, char(device::command::EndOfPortRecords)));
+    uebergeben =
+        SendeNachricht(QByteArray(1, char(device::command::EndOfPortRecords))) && uebergeben;
     device::PacedWait(kPauseZwischenNachrichten);
 
     ZeigeMeldung(35, 1);
     auto charges = Image.ChargeBlock();
     charges[0] = device::command::WriteChargeBlock;
-    SendeNachricht(QByteArray(reinterpret_cast<const char*>(charges.data()),
-                              device::ChargeBlockMessageLength));
+    uebergeben = SendeNachricht(QByteArray(reinterpret_cast<const char*>(charges.data()),
+                                           device::ChargeBlockMessageLength)) &&
+                 uebergeben;
 
-    ZeigeMeldung(0, 0);
+    // The exchange never acknowledges a write: a byte the line refused is the only sign.
+    if (uebergeben)
+        ZeigeMeldung(0, 0);
+    else
+        ZeigeMeldung(36, 2, CommPort);
     SetControlsEnabled(true);
     SchreibenLaeuft = false;
     TransferEnde();

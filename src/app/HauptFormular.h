@@ -230,7 +230,7 @@ private:
     void ReadChargeBlock();
     void SendeAnfrage(int nachricht, int state, std::uint8_t code, int timeout);
     bool SendData(const QByteArray& bytes);
-    void SendeNachricht(const QByteArray& message);
+    bool SendeNachricht(const QByteArray& message); // false when a byte was refused
     void TransferEnde();
     void VerbindeParametrierung();
     void ZeitgesteuertLaden(const QString& path);
