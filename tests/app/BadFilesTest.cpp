@@ -1,0 +1,273 @@
+// Files the user owns in odd states: the window starts, reads and saves without
+// losing or cutting a byte of them.
+#include "WindowFixture.h"
+
+#include "charges/ChargeLog.h"
+#include "config/ParameterFile.h"
+#include "desktop/UWMMsg.h"
+#include "platform/IniFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using testsupport::readAll;
+using testsupport::writeAll;
+
+namespace {
+
+// A device answer: the data in groups of a header and three data bytes.
+QByteArray Antwort(const QByteArray& data) {
+    QByteArray line;
+    for (qsizetype i = 0; i < data.size(); i += 3)
+        line += char(0x80 | std::min<qsizetype>(3, data.size() - i)) + data.mid(i, 3);
+    return line;
+}
+
+QStringList EntriesOf(const QString& dir) {
+    return QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
+struct BadFiles : WindowFixture {
+    std::unique_ptr<THauptFenster> w;
+    QString chosen; // what the file dialog answers
+
+    void start(const QString& programPath = {}) {
+        w.reset(); // one instance at a time
+        TUmgebung env = umgebung();
+        env.dateiDialog = [this](QFileDialog*) { return chosen; };
+        if (!programPath.isEmpty())
+            env.programPath = programPath;
+        w = std::make_unique<THauptFenster>(env);
+        ASSERT_FALSE(w->terminated());
+    }
+    // One complete read: firmware 1.93, eight ports, these counters.
+    void lese(std::array<int, 8> units) {
+        QByteArray basic(113, '\0');
+        basic[2] = 8;
+        basic[4] = 1;
+        basic[5] = 93;
+        QByteArray charges(132, '\0');
+        for (int p = 0; p < 8; ++p) {
+            charges[1 + 2 * p] = char(units[p] & 0xFF);
+            charges[2 + 2 * p] = char(units[p] >> 8);
+        }
+        for (const QByteArray& answer :
+             {Antwort(basic), Antwort(QByteArray(195, '\0')), Antwort(charges)})
+            w->OnReceiveData(answer.constData(), quint16(answer.size()));
+        ASSERT_EQ(w->statusText(0), "0:");
+    }
+    void moveTo(int x, int y) {
+        w->move(x, y);
+        TMessage moved{WM_MOVE, 0, 0, 0};
+        w->OnMessage(moved);
+    }
+    QByteArray row(std::array<int, 8> units) {
+        int sum = 0;
+        for (int u : units)
+            sum += u;
+        return charges::LogRow(now, units, sum);
+    }
+};
+
+// --- the settings file ---
+
+TEST_F(BadFiles, GarbageAndBinaryBytesInTheSettingsFile) {
+    const QByteArray before = QByteArray("\xEF\xBB\xBF") + "Müll ohne Gleichheitszeichen\n" +
+                              "[Allgemein-alt\n=ohne Schlüssel\n" +
+                              QByteArray("\0\xFF\xFE[x]\0\n", 8) + "[Allgemein]\nAnschluß=COM3\n" +
+                              QByteArray("Kosten=\xFF\0 12\n", 13) + "Wartezeit=\x01\x02\n" +
+                              QByteArray("Bin\0\xFF=\0\n", 8) + "[Bezeichnungen]\n" +
+                              QByteArray("21=B\xFCro\0Fax\n", 12) + "\r\r\n\xFF";
+    settings(before);
+    ASSERT_NO_FATAL_FAILURE(start());
+    EXPECT_EQ(calls.value(0), "open COM3") << "the first valid section still counts";
+    EXPECT_EQ(w->KostenProEinheit, 0.0) << "not a number: the default";
+    EXPECT_EQ(w->ZyklusSekunden, 60);
+    EXPECT_TRUE(w->BezeichnungTabelleA[0]->text().startsWith(QString::fromUtf8("Büro")));
+
+    moveTo(33, 44);
+    const QByteArray after = readAll(settingsPath());
+    ASSERT_TRUE(after.startsWith(before)) << "every byte before the new section kept";
+    const platform::IniFile ini(settingsPath());
+    EXPECT_EQ(ini.readInt("Fenster", "X-Position", 0), 33);
+    EXPECT_EQ(ini.readInt("Fenster", "Y-Position", 0), 44);
+}
+
+TEST_F(BadFiles, MegabyteLinesInTheSettingsFile) {
+    const QByteArray mb(1 << 20, 'x');
+    const QByteArray before = "; " + mb + "\n[" + mb + "]\n" + mb +
+                              "=1\n[Bezeichnungen]\n21=" + mb + "\n[Allgemein]\nKosten=0," +
+                              QByteArray(1 << 20, '1') +
+                              "\nAnschluß=COM4\n[Fenster]\nX-Position=5\n";
+    settings(before);
+    ASSERT_NO_FATAL_FAILURE(start());
+    EXPECT_EQ(calls.value(0), "open COM4");
+    EXPECT_EQ(w->BezeichnungTabelleA[0]->text(), QString(40, u'x')) << "first 40 characters";
+
+    moveTo(33, 44);
+    QByteArray expected = before;
+    expected.replace("X-Position=5\n", "X-Position=33\nY-Position=44\n");
+    EXPECT_TRUE(readAll(settingsPath()) == expected);
+}
+
+TEST_F(BadFiles, DuplicateSectionsFirstMatchWinsAndOnlyItChanges) {
+    const QByteArray before = "[Fenster]\nX-Position=5\nY-Position=6\n"
+                              "[Allgemein]\nAnschluß=COM2\nKosten=0,10\n"
+                              "[allgemein]\nAnschluß=COM3\nKosten=0,20\nWartezeit=7\n"
+                              "[FENSTER]\nX-Position=500\nY-Position=600\n"
+                              "[Fenster]\nX-Position=700\n";
+    settings(before);
+    ASSERT_NO_FATAL_FAILURE(start());
+    EXPECT_EQ(calls.value(0), "open COM2");
+    EXPECT_DOUBLE_EQ(w->KostenProEinheit, 0.10);
+    EXPECT_EQ(w->ZyklusSekunden, 60) << "a key of a later duplicate is not looked at";
+    EXPECT_EQ(w->x(), 5);
+
+    moveTo(33, 44);
+    QByteArray expected = before;
+    expected.replace("X-Position=5\nY-Position=6\n", "X-Position=33\nY-Position=44\n");
+    EXPECT_EQ(readAll(settingsPath()), expected);
+}
+
+// --- the charge log ---
+
+TEST_F(BadFiles, ChargeLogThatIsADirectoryIsLeftAlone) {
+    settings("[Allgemein]\nAnschluß=COM1\n");
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(QDir().mkpath(w->ChargeLogPath));
+    writeAll(w->ChargeLogPath + "/notiz.txt", "meins");
+    ASSERT_NO_FATAL_FAILURE(lese({5, 0, 0, 0, 0, 0, 0, 0}));
+    ASSERT_NO_FATAL_FAILURE(lese({6, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(w->EinheitenTabelle[0]->text(), "6");
+    EXPECT_TRUE(QFileInfo(w->ChargeLogPath).isDir());
+    EXPECT_EQ(EntriesOf(w->ChargeLogPath), QStringList{"notiz.txt"});
+    EXPECT_EQ(readAll(w->ChargeLogPath + "/notiz.txt"), "meins");
+    EXPECT_FALSE(QFile::exists(w->ChargeBackupPath));
+}
+
+TEST_F(BadFiles, ReadOnlyChargeLogLosesNothing) {
+    settings("[Allgemein]\nAnschluß=COM1\n");
+    ASSERT_NO_FATAL_FAILURE(start());
+    const QByteArray before = charges::LogHeader() + row({5, 0, 0, 0, 0, 0, 0, 0});
+    writeAll(w->ChargeLogPath, before);
+    ASSERT_EQ(::chmod(QFile::encodeName(w->ChargeLogPath).constData(), 0444), 0);
+    ASSERT_NO_FATAL_FAILURE(lese({9, 0, 0, 0, 0, 0, 0, 0}));
+
+    const QByteArray after = readAll(w->ChargeLogPath);
+    EXPECT_TRUE(after.startsWith(before));
+    if (::geteuid() != 0) {
+        EXPECT_EQ(after, before) << "nobody but root may write it";
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(w->ChargeLogPath).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u) << "the mode stays";
+}
+
+TEST_F(BadFiles, ChargeLogWhoseDirectoryIsAFileIsNeverCreated) {
+    // As root no mode bit stops a write: a file where the directory should be does.
+    const QString blocker = home.file("Ablage");
+    const QByteArray mine = "keine Ablage\n";
+    writeAll(blocker, mine);
+    settings("[Allgemein]\nAnschluß=COM1\n");
+    ASSERT_NO_FATAL_FAILURE(start());
+    w->ChargeLogPath = blocker + "/WinVarno.dat";
+    w->ChargeBackupPath = blocker + "/WinVarno.bak";
+    const QStringList entries = EntriesOf(home.path());
+
+    ASSERT_NO_FATAL_FAILURE(lese({3, 0, 0, 0, 0, 0, 0, 0}));
+    ASSERT_NO_FATAL_FAILURE(lese({4, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(w->EinheitenTabelle[0]->text(), "4");
+    EXPECT_EQ(readAll(blocker), mine);
+    EXPECT_EQ(EntriesOf(home.path()), entries) << "no temporary file left behind";
+}
+
+TEST_F(BadFiles, HandEditedChargeLogsKeepEveryByte) {
+    const QByteArray header = charges::LogHeader();
+    const QByteArray last = row({7, 0, 0, 0, 0, 0, 0, 0});
+    const struct {
+        const char* what;
+        QByteArray log;
+    } cases[] = {
+        {"without a final line end", header + last.left(92)},
+        {"a note as the last line", header + last + "Zähler am 6.12. getauscht\r\n"},
+        {"binary bytes and a lone CR", header + last + QByteArray("\0\xFF\r", 3)},
+        {"digits edited apart", header + QByteArray(last).replace("     7 |", "   7 x |")},
+        {"LF line ends only", QByteArray(header + last).replace("\r\n", "\n")},
+    };
+    settings("[Allgemein]\nAnschluß=COM1\n");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_NO_FATAL_FAILURE(start());
+        writeAll(w->ChargeLogPath, c.log);
+        QFile::remove(w->ChargeBackupPath);
+        ASSERT_NO_FATAL_FAILURE(lese({9999, 0, 0, 0, 0, 0, 0, 0}));
+
+        const QByteArray after = readAll(w->ChargeLogPath);
+        EXPECT_TRUE(after.startsWith(c.log)) << after.toStdString();
+        EXPECT_TRUE(after.endsWith(row({9999, 0, 0, 0, 0, 0, 0, 0})));
+        EXPECT_LE(after.size() - c.log.size(), 2 + 94) << "one row, on a line of its own";
+        EXPECT_EQ(readAll(w->ChargeBackupPath), c.log) << "the backup is the log as it was";
+    }
+}
+
+// --- parameter files ---
+
+TEST_F(BadFiles, ParameterFilesOfTheWrongSize) {
+    settings("[Allgemein]\nAnschluß=COM1\n");
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_NO_FATAL_FAILURE(lese({1, 2, 3, 4, 5, 6, 7, 8}));
+    config::ConfigImage other = w->Image;
+    other.SetMsnText(0, u"5550199");
+    const QString good = home.file("gut.vrn");
+    ASSERT_TRUE(config::SaveParameterFile(good, other));
+    const QByteArray bytes = readAll(good);
+    ASSERT_EQ(bytes.size(), 588);
+    const config::ConfigImage read = w->Image;
+    for (int size : {0, 587}) {
+        chosen = home.file(QString("kurz%1.vrn").arg(size));
+        writeAll(chosen, bytes.left(size));
+        w->OeffnenButton->click();
+        EXPECT_TRUE(w->statusText(0).startsWith("2:")) << size;
+        EXPECT_TRUE(w->statusText(0).contains(chosen)) << size;
+        EXPECT_TRUE(w->Image == read) << size;
+        EXPECT_EQ(readAll(chosen), bytes.left(size)) << size;
+    }
+    chosen = home.file("lang.vrn");
+    writeAll(chosen, bytes + '\x5A');
+    w->OeffnenButton->click();
+    EXPECT_EQ(w->MSNTabelle[0]->text(), "5550199") << "the first 588 bytes count";
+    EXPECT_EQ(w->Image.UnitCounterValue(8), 8) << "the exchange's counters stay";
+    EXPECT_EQ(readAll(chosen), bytes + '\x5A');
+}
+
+TEST_F(BadFiles, SaveWhereNoFileCanBeMadeKeepsEverything) {
+    settings("[Allgemein]\nAnschluß=COM1\n");
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_NO_FATAL_FAILURE(lese({1, 0, 0, 0, 0, 0, 0, 0}));
+
+    // As root no mode bit stops a write: a file where the directory should be does.
+    writeAll(home.file("ordner"), "eine Datei");
+    // A directory where the file should be, with the user's things in it.
+    QDir().mkpath(home.file("ziel.vrn"));
+    writeAll(home.file("ziel.vrn/inhalt"), "meins");
+    const QStringList entries = EntriesOf(home.path());
+    for (const QString& path : {home.file("ordner/neu.vrn"), home.file("ziel.vrn")}) {
+        SCOPED_TRACE(path.toStdString());
+        chosen = path;
+        w->SpeichernButton->click();
+        EXPECT_TRUE(w->statusText(0).startsWith("2:"));
+        EXPECT_TRUE(w->statusText(0).contains(path));
+        EXPECT_TRUE(w->LesenButton->isEnabled());
+    }
+    EXPECT_EQ(readAll(home.file("ordner")), "eine Datei");
+    EXPECT_EQ(readAll(home.file("ziel.vrn/inhalt")), "meins");
+    EXPECT_EQ(EntriesOf(home.file("ziel.vrn")), QStringList{"inhalt"});
+    EXPECT_EQ(EntriesOf(home.path()), entries) << "no temporary file left behind";
+}
+
+} // namespace
