@@ -13,12 +13,8 @@
 
 namespace {
 
-// A device answer: the data in groups of a header and three data bytes.
 QByteArray Antwort(const QByteArray& data) {
-    QByteArray line;
-    for (qsizetype i = 0; i < data.size(); i += 3)
-        line += char(0x80 | std::min<qsizetype>(3, data.size() - i)) + data.mid(i, 3);
-    return line;
+    return WindowFixture::DeviceAnswer(data);
 }
 
 QByteArray Grundblock(int major, int minor, int ports) {

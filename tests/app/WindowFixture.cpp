@@ -73,3 +73,10 @@ QList<QWidget*> WindowFixture::EnabledControls(THauptFenster& w) {
             on << c;
     return on;
 }
+
+QByteArray WindowFixture::DeviceAnswer(const QByteArray& data) {
+    QByteArray line;
+    for (qsizetype i = 0; i < data.size(); i += 3)
+        line += char(0x80 | std::min<qsizetype>(3, data.size() - i)) + data.mid(i, 3);
+    return line;
+}

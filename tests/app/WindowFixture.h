@@ -25,6 +25,8 @@ struct WindowFixture : ::testing::Test {
 
     // How many pixels of the message panel are drawn in this colour (red, blue or black).
     static int pixelsOf(THauptFenster& w, const QColor& colour);
+    // A device answer: the data in groups of a header and three data bytes.
+    static QByteArray DeviceAnswer(const QByteArray& data);
     // Which of the controls a transfer locks are enabled, in their order.
     static QList<QWidget*> EnabledControls(THauptFenster& w);
     template <class T> static T* find(THauptFenster& w, const char* name) {

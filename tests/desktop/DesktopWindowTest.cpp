@@ -15,10 +15,7 @@
 namespace {
 
 QByteArray Antwort(const QByteArray& data) {
-    QByteArray line;
-    for (qsizetype i = 0; i < data.size(); i += 3)
-        line += char(0x80 | std::min<qsizetype>(3, data.size() - i)) + data.mid(i, 3);
-    return line;
+    return WindowFixture::DeviceAnswer(data);
 }
 
 // The three answers of a complete read, firmware 1.93 with eight ports.

@@ -1,14 +1,12 @@
 // Times the real window's read and write sequences against the simulated exchange
 // paced at 9600 baud, and checks them against what the line allows.
-#include "PtySimulator.h"
-#include "app/HauptFormular.h"
+#include "SimSetup.h"
 #include "serial/Comm32.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -49,35 +47,16 @@ const char* Verdict(bool met) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Scratch settings, charge log and instance lock: the user's files stay untouched.
-    QTemporaryDir home;
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"})
-        qputenv(name, home.path().toLocal8Bit());
     QApplication app(argc, argv);
 
     varnosim::TVarnoDevice exchange; // 8 ports, firmware 1.93
     varnosim::TSimOptions options;   // 9600 baud, answers without delay
     const double turnaroundMs = 0;   // the simulator adds no delay before an answer
-    varnosim::TPtySimulator sim(exchange, options);
-    std::string error;
-    if (!sim.Start(&error)) {
-        std::fprintf(stderr, "simulator: %s\n", error.c_str());
+    TSimSetup setup(exchange, options);
+    if (!setup.Start())
         return 2;
-    }
-    {
-        QFile ini(home.filePath("WinVarno.INI"));
-        if (!ini.open(QIODevice::WriteOnly))
-            return 2;
-        ini.write("[Allgemein]\nAnschluß=COM1\n[Schnittstellen]\nCOM1=" +
-                  QByteArray::fromStdString(sim.DevicePath()) + "\n");
-    }
-    TUmgebung env;
-    env.settingsPath = home.filePath("WinVarno.INI");
-    env.programPath = home.filePath("WinVarno");
-    env.warnung = [](const QString&, const QString& text) {
-        std::fprintf(stderr, "warning: %s\n", qPrintable(text));
-    };
-    THauptFenster w(env);
+    varnosim::TPtySimulator& sim = setup.sim();
+    THauptFenster& w = setup.OpenWindow();
     if (!w.Communication->IsOpen()) {
         std::fprintf(stderr, "port not open: %s\n", qPrintable(w.statusText(0)));
         return 2;
