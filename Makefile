@@ -8,7 +8,7 @@ JOBS     ?= 2
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev \
             fonts-liberation qt6-translations-l10n dbus-daemon dbus-bin
 
-.PHONY: demo check build deps shots bench package fuzz clean
+.PHONY: demo check build deps shots bench package fuzz sanitize clean
 
 # Installs those of the Debian packages $(1) that are missing.
 define install-missing
@@ -54,6 +54,10 @@ FUZZ_SECONDS ?= 20
 fuzz: deps
 	$(call install-missing,clang-14 libclang-rt-14-dev)
 	scripts/fuzz.sh $(FUZZ_SECONDS)
+
+# The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer, in build-asan/.
+sanitize: deps
+	scripts/sanitize.sh
 
 clean:
 	rm -rf $(BUILD)

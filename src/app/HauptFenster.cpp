@@ -3,6 +3,7 @@
 #include "app/HauptFormular.h"
 #include "app/Hilfe.h"
 #include "app/ZeitEdit.h"
+#include "desktop/UMsgHook.h"
 #include "desktop/TrayIcon.h"
 #include "platform/DdeExport.h"
 #include "platform/IniFile.h"
@@ -33,7 +34,14 @@ THauptFenster::THauptFenster(TUmgebung umgebung, QWidget* parent)
     OnCreate();
 }
 
-THauptFenster::~THauptFenster() = default;
+THauptFenster::~THauptFenster() {
+    // QWidget's own teardown still sends events (deactivation, hiding); by then this
+    // object is only a QWidget, so nothing may call back into it any more.
+    delete MessageHook;
+    MessageHook = nullptr;
+    delete TaskleistenIcon;
+    TaskleistenIcon = nullptr;
+}
 
 bool THauptFenster::DoIExist() {
     m_instance = std::make_unique<platform::SingleInstance>(kTitel);
