@@ -1,6 +1,8 @@
 # The two commands of the README:
 #   make demo   installs what is missing, builds and starts WinVarno
 #   make check  installs what is missing, builds and runs every test
+# and what CI runs on top (about 20 minutes on two cores):
+#   make ci     make check, make sanitize, make tsan, make fuzz
 # and the Debian package:
 #   make package  builds $(BUILD)/winvarno_<version>_<arch>.deb (scripts/package-test.sh tests it)
 BUILD    ?= build
@@ -8,7 +10,7 @@ JOBS     ?= 2
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev \
             fonts-liberation qt6-translations-l10n dbus-daemon dbus-bin
 
-.PHONY: demo check build deps shots bench package fuzz sanitize clean
+.PHONY: demo check build deps shots bench package fuzz sanitize tsan ci clean
 
 # Installs those of the Debian packages $(1) that are missing.
 define install-missing
@@ -58,6 +60,14 @@ fuzz: deps
 # The whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer, in build-asan/.
 sanitize: deps
 	scripts/sanitize.sh
+
+# The serial component and the transfer tests under ThreadSanitizer, in build-tsan/.
+tsan: deps
+	scripts/tsan.sh
+
+# What CI runs: every test, then the sanitizer builds and a short run of each fuzz target.
+ci:
+	scripts/ci.sh
 
 clean:
 	rm -rf $(BUILD)
