@@ -28,6 +28,8 @@ public:
     explicit TCommMessageWindow(TComm32* owner) : m_owner(owner) {}
 
     bool event(QEvent* e) override {
+        if (e->type() == DataMessage || e->type() == HangupMessage)
+            TakeOver(e);
         if (e->type() == DataMessage) {
             auto* data = static_cast<TDataEvent*>(e);
             m_owner->Deliver(data->Buffer(), data->Count(), data->LineError());

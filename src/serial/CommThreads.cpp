@@ -88,8 +88,13 @@ bool TCommThread::Finished() {
     return m_finished;
 }
 
+void TCommThread::Post(QEvent* event) {
+    HandOver(event);
+    QCoreApplication::postEvent(m_handles.messageWindow, event);
+}
+
 void TCommThread::PostHangupRequest() {
-    QCoreApplication::postEvent(m_handles.messageWindow, new QEvent(HangupMessage));
+    Post(new QEvent(HangupMessage));
 }
 
 bool TCommThread::CloseEventSet() const {
@@ -116,8 +121,7 @@ bool TReadThread::PostReceived(const char* data, size_t count) {
         return false;
     }
     std::memcpy(block.get(), data, count);
-    QCoreApplication::postEvent(m_handles.messageWindow,
-                                new TDataEvent(std::move(block), uint16_t(count)));
+    Post(new TDataEvent(std::move(block), uint16_t(count)));
     return true;
 }
 
@@ -138,8 +142,7 @@ void TReadThread::CheckLineErrors() {
         return;
     }
     std::memcpy(block.get(), report.data(), report.size());
-    QCoreApplication::postEvent(m_handles.messageWindow,
-                                new TDataEvent(std::move(block), uint16_t(report.size()), true));
+    Post(new TDataEvent(std::move(block), uint16_t(report.size()), true));
 }
 
 void TReadThread::Execute() {

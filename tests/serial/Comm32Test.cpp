@@ -412,6 +412,36 @@ TEST(Comm32Close, BlockPostedBeforeCloseIsStillDelivered) {
     EXPECT_EQ(got.blocks[0], QByteArray("late"));
 }
 
+// The owner's thread can take a posted block without the event loop ever waking
+// for it (it was awake anyway); the block must still be seen whole. Under
+// ThreadSanitizer this is the hand-off it cannot see inside Qt.
+TEST(Comm32Receive, BlockTakenWithoutAWakeUpArrivesWhole) {
+    PtyPair pty;
+    auto line = std::make_shared<FakeLine>();
+    TComm32 comm;
+    comm.SetCommPort(pty.devicePath());
+    comm.SetLineAccess(line);
+    Received got;
+    got.bind(comm);
+    QStringList reports;
+    comm.OnLineError = [&](const QString& report) { reports << report; };
+    comm.OpenPort();
+    for (int round = 0; round < 3; ++round) {
+        line->add(0, 1, 0);
+        pty.write("block" + QByteArray::number(round));
+        const auto wanted = size_t(round + 1);
+        for (int waited = 0; waited < 5000 && got.blocks.size() < wanted; waited += 50) {
+            QThread::msleep(50);
+            QCoreApplication::sendPostedEvents();
+        }
+        ASSERT_EQ(got.blocks.size(), wanted);
+        EXPECT_EQ(got.blocks[size_t(round)], "block" + QByteArray::number(round));
+        EXPECT_TRUE(got.zeroTerminated[size_t(round)]);
+        ASSERT_EQ(reports.size(), round + 1);
+        EXPECT_EQ(reports.back(), "Comm Event: CE_OVERRUN, EvtMask = 2");
+    }
+}
+
 TEST(Comm32Close, ThousandOpenCloseCyclesLeaveNothingBehind) {
     PtyPair pty;
     TComm32 comm;
