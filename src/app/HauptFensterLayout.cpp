@@ -64,42 +64,36 @@ QFrame* Frame(QWidget* parent, const QString& name, QRect geometry) {
     return f;
 }
 
+// Name, place and help context: what every input control gets.
+template <class W> W* Placed(W* w, const QString& name, QRect geometry, int context) {
+    w->setObjectName(name);
+    w->setGeometry(geometry);
+    THilfe::SetContext(w, context);
+    return w;
+}
+
 QPushButton* GlyphButton(QWidget* parent, const QString& name, const QString& caption,
                          app::Glyph glyph, QRect geometry, int context) {
     auto* b = new QPushButton(app::ButtonGlyph(glyph), caption, parent);
-    b->setObjectName(name);
-    b->setGeometry(geometry);
     b->setIconSize(QSize(16, 16));
     b->setAutoDefault(false);
-    THilfe::SetContext(b, context);
-    return b;
+    return Placed(b, name, geometry, context);
 }
 
 QCheckBox* Box(QWidget* parent, const QString& name, QRect geometry, int context) {
-    auto* c = new QCheckBox(parent);
-    c->setObjectName(name);
-    c->setGeometry(geometry);
-    THilfe::SetContext(c, context);
-    return c;
+    return Placed(new QCheckBox(parent), name, geometry, context);
 }
 
 QComboBox* DropDown(QWidget* parent, const QString& name, const QStringList& items, int rows,
                     QRect geometry, int context) {
     auto* c = new QComboBox(parent);
-    c->setObjectName(name);
     c->addItems(items);
     c->setMaxVisibleItems(rows);
-    c->setGeometry(geometry);
-    THilfe::SetContext(c, context);
-    return c;
+    return Placed(c, name, geometry, context);
 }
 
 QLineEdit* Edit(QWidget* parent, const QString& name, QRect geometry, int context) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(name);
-    e->setGeometry(geometry);
-    THilfe::SetContext(e, context);
-    return e;
+    return Placed(new QLineEdit(parent), name, geometry, context);
 }
 
 TMatrixBild* Bild(QWidget* parent, const QString& name, int x, int y) {
@@ -385,20 +379,15 @@ void THauptFenster::BaueZeitParametrierung(QWidget* page) {
     Bold(page, QStringLiteral("LabelDateiname"), QStringLiteral("Dateiname"), 64, 12, 100);
     for (int n = 0; n < 4; ++n) {
         const int y = 32 + n * 30;
-        auto* zeit = new TZeitEdit(page);
-        zeit->setObjectName(QStringLiteral("EditUhrzeit%1").arg(n + 1));
-        zeit->setGeometry(10, y, 49, 21);
-        THilfe::SetContext(zeit, 116);
-        EditUhrzeit[n] = zeit;
+        EditUhrzeit[n] = Placed(new TZeitEdit(page), QStringLiteral("EditUhrzeit%1").arg(n + 1),
+                                QRect(10, y, 49, 21), 116);
         EditDateiname[n] =
             Edit(page, QStringLiteral("EditDateiname%1").arg(n + 1), QRect(62, y, 297, 21), 117);
         auto* b = new QPushButton(QStringLiteral("..."), page);
-        b->setObjectName(QStringLiteral("ButtonDurchsuchen%1").arg(n + 1));
-        b->setGeometry(362, y, 33, 21);
         b->setAutoDefault(false);
         b->setToolTip(QStringLiteral(" Parameterdatei \n suchen "));
-        THilfe::SetContext(b, 118);
-        ButtonDurchsuchen[n] = b;
+        ButtonDurchsuchen[n] =
+            Placed(b, QStringLiteral("ButtonDurchsuchen%1").arg(n + 1), QRect(362, y, 33, 21), 118);
     }
 }
 

@@ -40,6 +40,17 @@ struct SimFixture {
     }
 };
 
+// A component on a bare pseudo-terminal, what it delivers collected; not yet open.
+struct PtyComm {
+    PtyPair pty;
+    TComm32 comm;
+    Received got;
+    PtyComm() {
+        comm.SetCommPort(pty.devicePath());
+        got.bind(comm);
+    }
+};
+
 const QByteArray BasicRequest("\x83\x0A\x00\x00", 4);
 const QByteArray ChargeRequest("\x83\x06\x00\x00", 4);
 
@@ -102,11 +113,8 @@ TEST(Comm32Receive, BackToBackRequestsArriveCompleteAndInOrder) {
 }
 
 TEST(Comm32Receive, LongInputIsCutAtTheReadBufferSize) {
-    PtyPair pty;
-    TComm32 comm;
-    comm.SetCommPort(pty.devicePath());
-    Received got;
-    got.bind(comm);
+    PtyComm c;
+    auto& [pty, comm, got] = c;
     comm.OpenPort();
     QByteArray input(3000, 'x');
     for (int i = 0; i < input.size(); ++i)
@@ -120,13 +128,10 @@ TEST(Comm32Receive, LongInputIsCutAtTheReadBufferSize) {
 }
 
 TEST(Comm32Receive, InjectedLineErrorsAreReportedAsText) {
-    PtyPair pty;
+    PtyComm c;
+    auto& [pty, comm, got] = c;
     auto line = std::make_shared<FakeLine>();
-    TComm32 comm;
-    comm.SetCommPort(pty.devicePath());
     comm.SetLineAccess(line);
-    Received got;
-    got.bind(comm);
     comm.OpenPort();
 
     line->add(1, 1, 0);
@@ -144,15 +149,12 @@ TEST(Comm32Receive, InjectedLineErrorsAreReportedAsText) {
 }
 
 TEST(Comm32Receive, AnOwnerCanKeepLineErrorsOutOfTheAnswers) {
-    PtyPair pty;
-    auto line = std::make_shared<FakeLine>();
     testsupport::ScratchHome home;
-    TComm32 comm;
-    comm.SetCommPort(pty.devicePath());
+    PtyComm c;
+    auto& [pty, comm, got] = c;
+    auto line = std::make_shared<FakeLine>();
     comm.SetLineAccess(line);
     comm.SetCommsLogFileName(home.file("comms.log"));
-    Received got;
-    got.bind(comm);
     QStringList reports;
     comm.OnLineError = [&](const QString& report) { reports << report; };
     comm.OpenPort();
@@ -181,12 +183,9 @@ TEST(Comm32Receive, LineErrorDescriptions) {
 TEST(Comm32Receive, HangupEndsTheReaderWithOneNotification) {
     testsupport::ScratchHome home;
     const QString log = home.file("comms.log");
-    PtyPair pty;
-    TComm32 comm;
-    comm.SetCommPort(pty.devicePath());
+    PtyComm c;
+    auto& [pty, comm, got] = c;
     comm.SetCommsLogFileName(log);
-    Received got;
-    got.bind(comm);
     comm.OpenPort();
     pty.closeMaster();
     ASSERT_TRUE(WaitUntil([&] { return got.hangups > 0; }));
@@ -347,12 +346,9 @@ TEST(Comm32Open, OtherLineSettingsMapOntoTermios) {
 TEST(Comm32Close, ClosingIdleEndsBothThreadsPromptly) {
     testsupport::ScratchHome home;
     const QString log = home.file("comms.log");
-    PtyPair pty;
-    TComm32 comm;
-    comm.SetCommPort(pty.devicePath());
+    PtyComm c;
+    auto& [pty, comm, got] = c;
     comm.SetCommsLogFileName(log);
-    Received got;
-    got.bind(comm);
     comm.ClosePort(); // closed: nothing happens
     EXPECT_TRUE(ReadLogLines(log).isEmpty());
     comm.OpenPort();
@@ -373,12 +369,9 @@ TEST(Comm32Close, ClosingIdleEndsBothThreadsPromptly) {
 TEST(Comm32Close, ClosingWhileAWriteIsStalledEndsTheWriter) {
     testsupport::ScratchHome home;
     const QString log = home.file("comms.log");
-    PtyPair pty; // the master never reads, so the writer stalls on back-pressure
-    TComm32 comm;
-    comm.SetCommPort(pty.devicePath());
+    PtyComm c; // the master never reads, so the writer stalls on back-pressure
+    auto& [pty, comm, got] = c;
     comm.SetCommsLogFileName(log);
-    Received got;
-    got.bind(comm);
     comm.OpenPort();
     ASSERT_TRUE(comm.SendData(QByteArray(60000, 'w')));
     ASSERT_TRUE(comm.SendData(QByteArray(10, 'z')));
@@ -396,12 +389,9 @@ TEST(Comm32Close, ClosingWhileAWriteIsStalledEndsTheWriter) {
 }
 
 TEST(Comm32Close, BlockPostedBeforeCloseIsStillDelivered) {
-    PtyPair pty;
-    TComm32 comm;
-    comm.SetCommPort(pty.devicePath());
+    PtyComm c;
+    auto& [pty, comm, got] = c;
     comm.SetReadTimeout(20);
-    Received got;
-    got.bind(comm);
     comm.OpenPort();
     pty.write("late");
     // Let the reader post without the GUI thread taking the event yet.
@@ -416,13 +406,10 @@ TEST(Comm32Close, BlockPostedBeforeCloseIsStillDelivered) {
 // for it (it was awake anyway); the block must still be seen whole. Under
 // ThreadSanitizer this is the hand-off it cannot see inside Qt.
 TEST(Comm32Receive, BlockTakenWithoutAWakeUpArrivesWhole) {
-    PtyPair pty;
+    PtyComm c;
+    auto& [pty, comm, got] = c;
     auto line = std::make_shared<FakeLine>();
-    TComm32 comm;
-    comm.SetCommPort(pty.devicePath());
     comm.SetLineAccess(line);
-    Received got;
-    got.bind(comm);
     QStringList reports;
     comm.OnLineError = [&](const QString& report) { reports << report; };
     comm.OpenPort();
@@ -467,12 +454,9 @@ TEST(Comm32Close, ThousandOpenCloseCyclesLeaveNothingBehind) {
 TEST(CommsLog, ReceivedBytesAreDumpedInLinesOfTwenty) {
     testsupport::ScratchHome home;
     const QString log = home.file("comms.log");
-    PtyPair pty;
-    TComm32 comm;
-    comm.SetCommPort(pty.devicePath());
+    PtyComm c;
+    auto& [pty, comm, got] = c;
     comm.SetCommsLogFileName(log);
-    Received got;
-    got.bind(comm);
     comm.OpenPort();
     QByteArray input;
     for (int i = 0; i < 25; ++i)
@@ -520,12 +504,9 @@ TEST(CommsLog, LinesFromManyThreadsNeverInterleave) {
 TEST(Comm32Open, WriterThatNeverGetsReadyFailsTheOpen) {
     testsupport::ScratchHome home;
     const QString log = home.file("comms.log");
-    PtyPair pty;
-    TComm32 comm;
-    comm.SetCommPort(pty.devicePath());
+    PtyComm c;
+    auto& [pty, comm, got] = c;
     comm.SetCommsLogFileName(log);
-    Received got;
-    got.bind(comm);
     serial::OpenCommsLog(); // the log's own descriptor exists before the limit is set
 
     // Leave exactly two free descriptors: the port and the close event; the

@@ -57,17 +57,6 @@ QByteArray PtyPair::read(int count, int timeoutMs) {
     return got;
 }
 
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
-
 void Received::bind(TComm32& comm) {
     comm.OnReceiveData = [this](const char* buffer, uint16_t length) {
         blocks.emplace_back(buffer, length);

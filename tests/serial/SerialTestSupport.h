@@ -2,6 +2,7 @@
 
 #include "serial/Comm32.h"
 #include "serial/LineAccess.h"
+#include "support/TestSupport.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -31,8 +32,7 @@ private:
     QString m_path;
 };
 
-// Processes events until `done` holds or `timeoutMs` passes; bounds are generous.
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+using testsupport::WaitUntil;
 
 // Everything a TComm32 hands to its owner.
 struct Received {

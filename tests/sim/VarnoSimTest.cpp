@@ -37,16 +37,7 @@ std::vector<uint8_t> Message(uint8_t code, const uint8_t* from, size_t count) {
     return FrameMessage(msg);
 }
 
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
+using testsupport::WaitUntil;
 
 } // namespace
 

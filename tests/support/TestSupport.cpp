@@ -1,9 +1,14 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QTest>
 #include <stdexcept>
 
 namespace testsupport {
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+    return QTest::qWaitFor(done, timeoutMs);
+}
 
 ScratchHome::ScratchHome()
     : m_oldConfig(qgetenv("XDG_CONFIG_HOME")), m_oldData(qgetenv("XDG_DATA_HOME")),
@@ -27,7 +32,8 @@ ScratchHome::~ScratchHome() {
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
     return f.readAll();
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 
 namespace testsupport {
 
@@ -19,6 +20,9 @@ private:
     QTemporaryDir m_dir;
     QByteArray m_oldConfig, m_oldData, m_oldRuntime;
 };
+
+// Processes events until `done` holds or `timeoutMs` passes; bounds are generous.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 
 QByteArray readAll(const QString& path);
 void writeAll(const QString& path, const QByteArray& bytes);
