@@ -26,7 +26,8 @@ QString DecodePacked(std::span<const std::uint8_t> field) {
     for (const std::uint8_t byte : field) {
         for (const int nibble : {byte & 0x0F, byte >> 4}) {
             const QChar c(char16_t(u'0' + nibble));
-            if (c != u'?') text.append(c);
+            if (c != u'?')
+                text.append(c);
         }
     }
     return text;
@@ -36,9 +37,11 @@ void EncodePacked(std::span<std::uint8_t> field, QStringView digits) {
     std::fill(field.begin(), field.end(), std::uint8_t(0xFF));
     std::size_t position = 0;
     for (const QChar c : digits) {
-        if (position >= field.size() * 2) break;
+        if (position >= field.size() * 2)
+            break;
         const int nibble = c.unicode() - u'0';
-        if (nibble < 0 || nibble >= EmptyNibble) continue;
+        if (nibble < 0 || nibble >= EmptyNibble)
+            continue;
         std::uint8_t& byte = field[position / 2];
         if (position % 2 == 0)
             byte = std::uint8_t((byte & 0xF0) | nibble);
@@ -120,7 +123,8 @@ void ConfigImage::StoreAnswer(Region region, QByteArrayView received) {
     const auto block = Block(region);
     const std::size_t n =
         std::min(block.size(), std::size_t(std::max<qsizetype>(0, received.size())));
-    if (n > 0) std::memcpy(block.data(), received.data(), n);
+    if (n > 0)
+        std::memcpy(block.data(), received.data(), n);
     device::CompactFrameGroups(block);
 }
 

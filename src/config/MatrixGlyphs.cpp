@@ -7,7 +7,8 @@ namespace config {
 namespace {
 
 void Plot(QImage& cell, int x, int y, const QColor& colour) {
-    if (cell.valid(x, y)) cell.setPixelColor(x, y, colour);
+    if (cell.valid(x, y))
+        cell.setPixelColor(x, y, colour);
 }
 
 void Fill(QImage& cell, int left, int top, int right, int bottom, const QColor& colour) {

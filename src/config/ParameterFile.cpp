@@ -8,15 +8,18 @@ namespace config {
 
 bool LoadParameterFile(const QString& path, ConfigImage& image) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
     QByteArray record;
     // read() may return less than asked on pipes and the like; keep reading until full.
     while (record.size() < ConfigImage::Size) {
         const QByteArray chunk = file.read(ConfigImage::Size - record.size());
-        if (chunk.isEmpty()) break;
+        if (chunk.isEmpty())
+            break;
         record += chunk;
     }
-    if (record.size() < ConfigImage::Size) return false;
+    if (record.size() < ConfigImage::Size)
+        return false;
 
     const auto charges = image.ChargeBlock();
     QByteArray keptCharges(reinterpret_cast<const char*>(charges.data()),
@@ -28,7 +31,8 @@ bool LoadParameterFile(const QString& path, ConfigImage& image) {
 
 bool SaveParameterFile(const QString& path, const ConfigImage& image) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
     const QByteArray bytes = image.ToByteArray();
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();

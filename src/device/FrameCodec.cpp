@@ -5,7 +5,8 @@ namespace device {
 QByteArray FrameLineBytes(QByteArrayView message) {
     const qsizetype length = message.size();
     QByteArray line;
-    if (length < 1) return line;
+    if (length < 1)
+        return line;
     const qsizetype groups = (length + GroupDataBytes - 1) / GroupDataBytes;
     line.reserve(groups * GroupSize);
     for (qsizetype i = 0; i < groups * GroupDataBytes; ++i) {
@@ -22,7 +23,8 @@ QByteArray FrameLineBytes(QByteArrayView message) {
 std::size_t CompactFrameGroups(std::span<std::uint8_t> region) {
     std::size_t out = 0;
     for (std::size_t i = 0; i < region.size(); ++i)
-        if (i % GroupSize != 0) region[out++] = region[i];
+        if (i % GroupSize != 0)
+            region[out++] = region[i];
     return out;
 }
 

@@ -15,7 +15,8 @@ std::chrono::milliseconds g_step{StepMs};
 } // namespace
 
 int PacedWaitSteps(int milliseconds) {
-    if (milliseconds <= 0) return 0;
+    if (milliseconds <= 0)
+        return 0;
     // 64-bit so that a huge t cannot overflow the rounding.
     return int((qint64(milliseconds) + StepMs - 1) / StepMs);
 }
@@ -23,7 +24,8 @@ int PacedWaitSteps(int milliseconds) {
 void PacedWait(int milliseconds) {
     const int steps = PacedWaitSteps(milliseconds);
     for (int i = 0; i < steps; ++i) {
-        if (g_step.count() > 0) QThread::msleep(static_cast<unsigned long>(g_step.count()));
+        if (g_step.count() > 0)
+            QThread::msleep(static_cast<unsigned long>(g_step.count()));
         QCoreApplication::processEvents();
     }
 }
@@ -40,7 +42,8 @@ void SendFramed(QByteArrayView message, const LineByteSender& send) {
     const QByteArray line = FrameLineBytes(message);
     for (const char byte : line) {
         PacedWait(LineByteGapMs);
-        if (send) send(byte);
+        if (send)
+            send(byte);
     }
 }
 

@@ -7,9 +7,11 @@ namespace platform {
 
 bool CopyFileBytes(const QString& from, const QString& to) {
     QFile in(from);
-    if (!in.open(QIODevice::ReadOnly)) return false;
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
     QSaveFile out(to);
-    if (!out.open(QIODevice::WriteOnly)) return false;
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
     char buffer[65536];
     for (;;) {
         const qint64 n = in.read(buffer, sizeof buffer);
@@ -17,7 +19,8 @@ bool CopyFileBytes(const QString& from, const QString& to) {
             out.cancelWriting();
             return false;
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
     }
     return out.commit();
 }

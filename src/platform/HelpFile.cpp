@@ -7,7 +7,8 @@ namespace platform {
 
 QString HelpFile::document() const {
     QFile f(m_path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
     return QString::fromUtf8(f.readAll());
 }
 
@@ -20,7 +21,8 @@ QString HelpFile::TopicIn(const QString& html, int context) {
         QStringLiteral(R"(<([A-Za-z][A-Za-z0-9]*)\b[^>]*?\bid\s*=\s*(["']?)%1\2(?=[\s>/])[^>]*>)")
             .arg(context));
     const QRegularExpressionMatch m = open.match(html);
-    if (!m.hasMatch()) return {};
+    if (!m.hasMatch())
+        return {};
     const QString tag = m.captured(1);
     const QRegularExpression either(QStringLiteral("<(/?)%1\\b[^>]*>").arg(tag),
                                     QRegularExpression::CaseInsensitiveOption);

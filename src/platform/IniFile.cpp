@@ -19,7 +19,8 @@ constexpr char16_t kCp1252High[32] = {
 
 QString SectionName(const QString& line) {
     const QString t = line.trimmed();
-    if (!t.startsWith(u'[')) return {};
+    if (!t.startsWith(u'['))
+        return {};
     const qsizetype close = t.indexOf(u']');
     return close < 0 ? t.mid(1).trimmed() : t.mid(1, close - 1).trimmed();
 }
@@ -31,7 +32,8 @@ bool IsSection(const QString& line) {
 // Returns the key of a "key=value" line, or a null string.
 QString KeyOf(const QString& line) {
     const qsizetype eq = line.indexOf(u'=');
-    if (eq < 0) return {};
+    if (eq < 0)
+        return {};
     const QString key = line.left(eq).trimmed();
     return key.startsWith(u';') ? QString() : key;
 }
@@ -53,7 +55,8 @@ bool SameName(const QString& a, const QString& b) {
 QString DecodeLine(const QByteArray& raw) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(raw);
-    if (!utf8.hasError()) return text;
+    if (!utf8.hasError())
+        return text;
     text.clear();
     text.reserve(raw.size());
     for (const char c : raw) {
@@ -65,7 +68,8 @@ QString DecodeLine(const QByteArray& raw) {
 
 IniFile::IniFile(QString path) : m_path(std::move(path)) {
     QFile f(m_path);
-    if (!f.open(QIODevice::ReadOnly)) return;
+    if (!f.open(QIODevice::ReadOnly))
+        return;
     const QByteArray all = f.readAll();
     qsizetype start = 0;
     while (start < all.size()) {
@@ -98,7 +102,8 @@ IniFile::Found IniFile::find(const QString& section, const QString& key) const {
     for (size_t i = 0; i < m_lines.size(); ++i) {
         const QString& text = m_lines[i].text;
         if (IsSection(text)) {
-            if (inSection) break; // only the first matching section counts
+            if (inSection)
+                break; // only the first matching section counts
             if (SameName(SectionName(text), section)) {
                 inSection = true;
                 found.sectionLine = i;
@@ -106,17 +111,21 @@ IniFile::Found IniFile::find(const QString& section, const QString& key) const {
             }
             continue;
         }
-        if (!inSection) continue;
-        if (!text.trimmed().isEmpty()) found.sectionEnd = i + 1;
+        if (!inSection)
+            continue;
+        if (!text.trimmed().isEmpty())
+            found.sectionEnd = i + 1;
         const QString k = KeyOf(text);
-        if (!found.keyLine && !k.isNull() && SameName(k, key)) found.keyLine = i;
+        if (!found.keyLine && !k.isNull() && SameName(k, key))
+            found.keyLine = i;
     }
     return found;
 }
 
 std::optional<QString> IniFile::value(const QString& section, const QString& key) const {
     const Found f = find(section, key);
-    if (!f.keyLine) return std::nullopt;
+    if (!f.keyLine)
+        return std::nullopt;
     return ValueOf(m_lines[*f.keyLine].text);
 }
 
@@ -135,7 +144,8 @@ std::optional<int> IniFile::ParseInt(const QString& text) {
     else
         v = t.toLongLong(&ok, 10);
     // Hex digits only, no sign after a prefix; anything out of range counts as absent.
-    if (!ok || v < INT_MIN || v > INT_MAX) return std::nullopt;
+    if (!ok || v < INT_MIN || v > INT_MAX)
+        return std::nullopt;
     if ((t.startsWith(u'$') || t.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive)) &&
         (t.contains(u'-') || t.contains(u'+')))
         return std::nullopt;
@@ -144,13 +154,15 @@ std::optional<int> IniFile::ParseInt(const QString& text) {
 
 int IniFile::readInt(const QString& section, const QString& key, int def) const {
     const auto v = value(section, key);
-    if (!v) return def;
+    if (!v)
+        return def;
     return ParseInt(*v).value_or(def);
 }
 
 QByteArray IniFile::lineEnd() const {
     for (const Line& l : m_lines)
-        if (!l.end.isEmpty()) return l.end;
+        if (!l.end.isEmpty())
+            return l.end;
     return QByteArrayLiteral("\n");
 }
 
@@ -195,7 +207,8 @@ bool IniFile::save() {
     // Write through a link to its target, so the link itself survives.
     const QString target = info.isSymLink() ? info.symLinkTarget() : m_path;
     QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
     const QByteArray data = bytes();
     if (file.write(data) != data.size()) {
         file.cancelWriting();

@@ -17,7 +17,8 @@ QString BesideProgram(const QString& programPath, const QString& extension) {
 QString DataFile(const QString& programPath, const QString& extension) {
     const QString beside = BesideProgram(programPath, extension);
     const QByteArray dir = QFile::encodeName(QFileInfo(beside).absolutePath());
-    if (::access(dir.constData(), W_OK) == 0) return beside;
+    if (::access(dir.constData(), W_OK) == 0)
+        return beside;
     QString data = qEnvironmentVariable("XDG_DATA_HOME");
     if (data.isEmpty() || !QDir::isAbsolutePath(data))
         data = QDir::homePath() + QStringLiteral("/.local/share");

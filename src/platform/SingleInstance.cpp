@@ -11,7 +11,8 @@ namespace platform {
 
 QString SingleInstance::LockPath(const QString& title) {
     QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (dir.isEmpty() || !QDir(dir).exists()) dir = QDir::tempPath();
+    if (dir.isEmpty() || !QDir(dir).exists())
+        dir = QDir::tempPath();
     QString name = title;
     name.replace(u'/', u'_');
     return dir + u'/' + name + QStringLiteral(".lock");
@@ -20,7 +21,8 @@ QString SingleInstance::LockPath(const QString& title) {
 SingleInstance::SingleInstance(const QString& title) {
     const QByteArray path = QFile::encodeName(LockPath(title));
     m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (m_fd < 0) return; // no guard possible: behave as the only instance
+    if (m_fd < 0)
+        return; // no guard possible: behave as the only instance
     if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
         m_alreadyRunning = (errno == EWOULDBLOCK);
         ::close(m_fd);
@@ -29,7 +31,8 @@ SingleInstance::SingleInstance(const QString& title) {
 }
 
 SingleInstance::~SingleInstance() {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 } // namespace platform

@@ -37,7 +37,8 @@ struct TOutgoing {
 } // namespace
 
 TPtySimulator::TPtySimulator(TVarnoDevice device, TSimOptions options)
-    : m_device(std::move(device)), m_options(std::move(options)) {}
+    : m_device(std::move(device)), m_options(std::move(options)) {
+}
 
 TPtySimulator::~TPtySimulator() {
     Stop();
@@ -45,18 +46,23 @@ TPtySimulator::~TPtySimulator() {
 
 bool TPtySimulator::Start(std::string* error) {
     auto fail = [&](const char* what) {
-        if (error) *error = std::string(what) + ": " + std::strerror(errno);
+        if (error)
+            *error = std::string(what) + ": " + std::strerror(errno);
         Stop();
         return false;
     };
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (m_master < 0) return fail("posix_openpt");
-    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) return fail("unlockpt");
+    if (m_master < 0)
+        return fail("posix_openpt");
+    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+        return fail("unlockpt");
     char name[128];
-    if (::ptsname_r(m_master, name, sizeof name) != 0) return fail("ptsname");
+    if (::ptsname_r(m_master, name, sizeof name) != 0)
+        return fail("ptsname");
     m_devicePath = name;
     m_slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (m_slave < 0) return fail("open device end");
+    if (m_slave < 0)
+        return fail("open device end");
     // Raw from the start: no echo of requests before the program sets its modes.
     termios tio{};
     if (::tcgetattr(m_slave, &tio) == 0) {
@@ -65,10 +71,12 @@ bool TPtySimulator::Start(std::string* error) {
     }
     if (!m_options.linkPath.empty()) {
         ::unlink(m_options.linkPath.c_str());
-        if (::symlink(name, m_options.linkPath.c_str()) != 0) return fail("symlink");
+        if (::symlink(name, m_options.linkPath.c_str()) != 0)
+            return fail("symlink");
     }
     m_stop = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_stop < 0) return fail("eventfd");
+    if (m_stop < 0)
+        return fail("eventfd");
     m_device.OnEvent = [this](const std::string& text) { Note(text); };
     m_thread = std::thread([this] { Run(); });
     return true;
@@ -81,14 +89,17 @@ void TPtySimulator::Stop() {
         m_thread.join();
     }
     for (int* fd : {&m_master, &m_slave, &m_stop}) {
-        if (*fd >= 0) ::close(*fd);
+        if (*fd >= 0)
+            ::close(*fd);
         *fd = -1;
     }
-    if (!m_options.linkPath.empty()) ::unlink(m_options.linkPath.c_str());
+    if (!m_options.linkPath.empty())
+        ::unlink(m_options.linkPath.c_str());
 }
 
 void TPtySimulator::Note(const std::string& text) {
-    if (OnEvent) OnEvent(text);
+    if (OnEvent)
+        OnEvent(text);
 }
 
 TImage TPtySimulator::ImageSnapshot() {
@@ -144,9 +155,12 @@ void TPtySimulator::Run() {
 
     for (;;) {
         Clock::time_point wake = Clock::time_point::max();
-        if (!out.empty()) wake = out.front().due;
-        if (charging) wake = std::min(wake, nextCharge);
-        if (masterBroken) wake = std::min(wake, Clock::now() + Ms(50));
+        if (!out.empty())
+            wake = out.front().due;
+        if (charging)
+            wake = std::min(wake, nextCharge);
+        if (masterBroken)
+            wake = std::min(wake, Clock::now() + Ms(50));
         timespec limit{};
         const timespec* timeout = nullptr;
         if (wake != Clock::time_point::max()) {
@@ -157,8 +171,10 @@ void TPtySimulator::Run() {
             timeout = &limit;
         }
         pollfd fds[2] = {{m_stop, POLLIN, 0}, {masterBroken ? -1 : m_master, POLLIN, 0}};
-        if (::ppoll(fds, 2, timeout, nullptr) < 0 && errno != EINTR) break;
-        if (fds[0].revents) break;
+        if (::ppoll(fds, 2, timeout, nullptr) < 0 && errno != EINTR)
+            break;
+        if (fds[0].revents)
+            break;
 
         if (fds[1].revents) {
             uint8_t buffer[256];
@@ -216,11 +232,13 @@ void TPtySimulator::Run() {
                 return;
             }
             o.due += byteTime;
-            if (o.pauseAfter >= 0 && o.next == size_t(o.pauseAfter)) o.due += Ms(o.pauseMs);
+            if (o.pauseAfter >= 0 && o.next == size_t(o.pauseAfter))
+                o.due += Ms(o.pauseMs);
             if (o.next == o.bytes.size()) {
                 const Clock::time_point end = o.due;
                 out.pop_front();
-                if (!out.empty()) out.front().due = std::max(out.front().due, end);
+                if (!out.empty())
+                    out.front().due = std::max(out.front().due, end);
             }
         }
 

@@ -44,7 +44,8 @@ std::string UnpackDigits(const uint8_t* field, size_t bytes) {
     std::string digits;
     for (size_t i = 0; i < 2 * bytes; ++i) {
         const uint8_t nibble = (i % 2 == 0) ? (field[i / 2] & 0x0F) : (field[i / 2] >> 4);
-        if (nibble != 0x0F) digits += char('0' + nibble);
+        if (nibble != 0x0F)
+            digits += char('0' + nibble);
     }
     return digits;
 }
@@ -91,7 +92,8 @@ TImage DefaultImage() {
     return image;
 }
 
-TVarnoDevice::TVarnoDevice() : m_image(DefaultImage()) {}
+TVarnoDevice::TVarnoDevice() : m_image(DefaultImage()) {
+}
 
 void TVarnoDevice::SetFirmware(int major, int minor) {
     m_image[4] = uint8_t(major);
@@ -106,7 +108,8 @@ bool TVarnoDevice::LoadParameterFile(const std::string& path, std::string* error
     std::ifstream in(path, std::ios::binary);
     TImage image{};
     if (!in.read(reinterpret_cast<char*>(image.data()), std::streamsize(image.size()))) {
-        if (error) *error = "cannot read 588 bytes from " + path;
+        if (error)
+            *error = "cannot read 588 bytes from " + path;
         return false;
     }
     m_image = image;
@@ -136,7 +139,8 @@ std::optional<TAnswer> TVarnoDevice::Feed(uint8_t byte, int64_t nowMs) {
         return std::nullopt;
     }
     m_group.push_back(byte);
-    if (m_group.size() < 4) return std::nullopt;
+    if (m_group.size() < 4)
+        return std::nullopt;
 
     const uint8_t header = m_group[0];
     const size_t valid = header == 0x03 ? 3 : size_t(header - 0x80);
@@ -147,7 +151,8 @@ std::optional<TAnswer> TVarnoDevice::Feed(uint8_t byte, int64_t nowMs) {
         Resync();
         return std::nullopt;
     }
-    if (header == 0x03) return std::nullopt;
+    if (header == 0x03)
+        return std::nullopt;
     auto answer = Dispatch();
     m_message.clear();
     return answer;
@@ -233,7 +238,8 @@ void TVarnoDevice::ChargeTick() {
     uint8_t* charges = m_image.data() + ChargeRegion.offset;
     const int ports = std::min(PortCount(), 8);
     for (int p = 1; p <= ports; ++p) {
-        if (m_ticks % uint64_t(p) != 0) continue;
+        if (m_ticks % uint64_t(p) != 0)
+            continue;
         const uint16_t units = uint16_t(Units(p) + 1);
         charges[1 + 2 * (p - 1)] = uint8_t(units & 0xFF);
         charges[2 + 2 * (p - 1)] = uint8_t(units >> 8);
@@ -241,7 +247,8 @@ void TVarnoDevice::ChargeTick() {
 }
 
 uint16_t TVarnoDevice::Units(int port) const {
-    if (port < 1 || port > 8) return 0;
+    if (port < 1 || port > 8)
+        return 0;
     const uint8_t* charges = m_image.data() + ChargeRegion.offset;
     return uint16_t(charges[1 + 2 * (port - 1)] | (charges[2 + 2 * (port - 1)] << 8));
 }

@@ -108,7 +108,8 @@ private:
     uint64_t m_ticks = 0;
     uint32_t m_noise = 0x1234567;
     void Note(const std::string& text) {
-        if (OnEvent) OnEvent(text);
+        if (OnEvent)
+            OnEvent(text);
     }
 };
 

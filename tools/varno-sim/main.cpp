@@ -34,7 +34,8 @@ Pointing WinVarno at it:
 bool ParsePair(const QString& text, int& first, int& second) {
     const QStringList parts = text.split(QLatin1Char(':'));
     bool ok1 = false, ok2 = false;
-    if (parts.size() != 2) return false;
+    if (parts.size() != 2)
+        return false;
     first = parts[0].toInt(&ok1);
     second = parts[1].toInt(&ok2);
     return ok1 && ok2 && first >= 0 && second >= 0;
@@ -103,18 +104,21 @@ int main(int argc, char** argv) {
     bool ok = true;
     if (parser.isSet(QStringLiteral("ports"))) {
         const int ports = parser.value(QStringLiteral("ports")).toInt(&ok);
-        if (!ok || ports < 1 || ports > 8) Fail(QStringLiteral("--ports wants 1 to 8"));
+        if (!ok || ports < 1 || ports > 8)
+            Fail(QStringLiteral("--ports wants 1 to 8"));
         device.SetPortCount(ports);
     }
     TFaults& faults = device.Faults();
     if (parser.isSet(QStringLiteral("silent-on"))) {
         faults.silentOn = parser.value(QStringLiteral("silent-on")).toInt(&ok);
-        if (!ok) Fail(QStringLiteral("--silent-on wants a request code"));
+        if (!ok)
+            Fail(QStringLiteral("--silent-on wants a request code"));
     }
     if (parser.isSet(QStringLiteral("late"))) {
         if (!ParsePair(parser.value(QStringLiteral("late")), faults.lateOn, faults.lateMs))
             Fail(QStringLiteral("--late wants code:ms"));
-        if (faults.lateOn == 0) faults.lateOn = -1;
+        if (faults.lateOn == 0)
+            faults.lateOn = -1;
     }
     if (parser.isSet(QStringLiteral("pause")) &&
         !ParsePair(parser.value(QStringLiteral("pause")), faults.pauseAfter, faults.pauseMs))
@@ -126,13 +130,15 @@ int main(int argc, char** argv) {
     }
     if (parser.isSet(QStringLiteral("hangup-after"))) {
         faults.hangupAfter = parser.value(QStringLiteral("hangup-after")).toLong(&ok);
-        if (!ok || faults.hangupAfter < 1) Fail(QStringLiteral("--hangup-after wants n >= 1"));
+        if (!ok || faults.hangupAfter < 1)
+            Fail(QStringLiteral("--hangup-after wants n >= 1"));
     }
     TSimOptions options;
     options.linkPath = parser.value(QStringLiteral("link")).toStdString();
     options.dumpPath = parser.value(QStringLiteral("dump")).toStdString();
     const int interval = parser.value(QStringLiteral("charge-interval")).toInt(&ok);
-    if (!ok || interval < 0) Fail(QStringLiteral("--charge-interval wants seconds >= 0"));
+    if (!ok || interval < 0)
+        Fail(QStringLiteral("--charge-interval wants seconds >= 0"));
     options.chargeIntervalMs = interval * 1000;
 
     // Signals are taken synchronously below; the simulator's thread inherits the mask.
@@ -146,18 +152,22 @@ int main(int argc, char** argv) {
     const bool verbose = parser.isSet(QStringLiteral("verbose"));
     TPtySimulator sim(std::move(device), options);
     sim.OnEvent = [verbose](const std::string& text) {
-        if (verbose || text == "hung up") std::cerr << "varno-sim: " << text << std::endl;
+        if (verbose || text == "hung up")
+            std::cerr << "varno-sim: " << text << std::endl;
     };
     std::string error;
-    if (!sim.Start(&error)) Fail(QString::fromStdString(error));
+    if (!sim.Start(&error))
+        Fail(QString::fromStdString(error));
     std::printf("%s\n", sim.DevicePath().c_str());
-    if (!options.linkPath.empty()) std::printf("linked as %s\n", options.linkPath.c_str());
+    if (!options.linkPath.empty())
+        std::printf("linked as %s\n", options.linkPath.c_str());
     std::fflush(stdout);
 
     // Wake once a second to notice a hang-up fault that ended the simulator.
     const timespec second{1, 0};
     while (!sim.HungUp()) {
-        if (sigtimedwait(&stopSignals, nullptr, &second) > 0) break;
+        if (sigtimedwait(&stopSignals, nullptr, &second) > 0)
+            break;
     }
     sim.Stop();
     if (!options.dumpPath.empty()) {
