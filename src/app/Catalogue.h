@@ -6,6 +6,40 @@
 // fixed display texts (protocols, permission and service names, captions).
 namespace catalogue {
 
+// The message numbers the program shows or looks up.
+namespace meldung {
+inline constexpr int Keine = 0; // clears the status line
+inline constexpr int GebuehrenLesen = 1;
+inline constexpr int GrundLesen = 2;
+inline constexpr int EndgeraeteLesen = 3;
+inline constexpr int Kommunikationsfehler = 4;
+inline constexpr int NichtGeoeffnet = 5;
+inline constexpr int ProtokollErstes = 7;    // 7, 8: the D-channel protocols
+inline constexpr int AnschlussartErste = 9;  // 9, 10: the connection types
+inline constexpr int BerechtigungErste = 11; // 11..15: the permission names
+inline constexpr int DienstErster = 16;      // 16..21: the service names
+inline constexpr int UngueltigerPort = 22;
+inline constexpr int WirdGeoeffnet = 24;
+inline constexpr int GrundSchreiben = 26;
+inline constexpr int AnschlussKonfigurieren = 27;
+inline constexpr int MusicOnHoldErstes = 28; // 28 "Nein", 29 "Ja"
+inline constexpr int SchonAktiv = 30;
+inline constexpr int FalscheFirmware = 31;
+inline constexpr int DateiNichtGeoeffnet = 32;
+inline constexpr int DateiNichtGespeichert = 33;
+inline constexpr int GebuehrenSchreiben = 35;
+inline constexpr int NichtBeschrieben = 36;
+inline constexpr int JedeMinute = 37;
+inline constexpr int AlleMinuten = 38;
+} // namespace meldung
+
+// The severity of a message: its colour on the status line.
+namespace stufe {
+inline constexpr int Normal = 0;      // black, only with the empty message
+inline constexpr int Fortschritt = 1; // blue
+inline constexpr int Fehler = 2;      // red
+} // namespace stufe
+
 // The text of a message number; a number without an entry gives the empty text.
 QString Text(int nummer);
 

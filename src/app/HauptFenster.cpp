@@ -49,7 +49,7 @@ bool THauptFenster::DoIExist() {
         return false;
     m_instance.reset();
     if (m_env.warnung)
-        m_env.warnung(QStringLiteral("Warnung"), catalogue::Text(30));
+        m_env.warnung(QStringLiteral("Warnung"), catalogue::Text(meldung::SchonAktiv));
     return true;
 }
 
@@ -74,12 +74,12 @@ void THauptFenster::OnCreate() {
     Hilfe = new THilfe(HelpFile, this);
     BaueTabellen();
     for (int i = 0; i < 5; ++i)
-        BerechtigungsNamen[i] = catalogue::Text(11 + i);
+        BerechtigungsNamen[i] = catalogue::Text(meldung::BerechtigungErste + i);
     for (int i = 0; i < 6; ++i)
-        DienstNamen[i] = catalogue::Text(16 + i);
+        DienstNamen[i] = catalogue::Text(meldung::DienstErster + i);
     TimeoutCounter = -1;
     AutoEndeZaehler = -1;
-    ZeigeMeldung(0, 0);
+    ZeigeMeldung(meldung::Keine, stufe::Normal);
 
     const startup::Switches sw = startup::ParseCommandLine(m_env.arguments);
     AutoEnde = sw.autoEnde;
@@ -89,10 +89,10 @@ void THauptFenster::OnCreate() {
     const platform::IniFile ini(m_env.settingsPath);
     CommPort = startup::LiesPortName(ini);
     if (!startup::IstGueltigerPortName(CommPort)) {
-        ZeigeMeldung(22, 2, CommPort);
+        ZeigeMeldung(meldung::UngueltigerPort, stufe::Fehler, CommPort);
         return;
     }
-    ZeigeMeldung(24, 1, CommPort);
+    ZeigeMeldung(meldung::WirdGeoeffnet, stufe::Fortschritt, CommPort);
     try {
         if (m_env.openPort) {
             m_env.openPort(CommPort);
@@ -105,7 +105,7 @@ void THauptFenster::OnCreate() {
             Communication->OpenPort();
         }
     } catch (const std::exception&) {
-        ZeigeMeldung(5, 2, CommPort);
+        ZeigeMeldung(meldung::NichtGeoeffnet, stufe::Fehler, CommPort);
         return;
     }
 
@@ -155,7 +155,7 @@ void THauptFenster::OnSekunde() {
     if (AutoEndeZaehler > 0 && --AutoEndeZaehler == 0)
         close();
     if (TimeoutCounter > 0 && --TimeoutCounter == 0) {
-        ZeigeMeldung(4, 2);
+        ZeigeMeldung(meldung::Kommunikationsfehler, stufe::Fehler);
         SetControlsEnabled(true);
         TransferEnde();
     }

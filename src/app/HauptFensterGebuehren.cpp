@@ -21,7 +21,7 @@ QChar DecimalPoint() {
 } // namespace
 
 void THauptFenster::EvaluateCharges() {
-    ZeigeMeldung(0, 0);
+    ZeigeMeldung(meldung::Keine, stufe::Normal);
     const int ports = Arrays.UsedPorts();
     charges::ChargeInput in;
     for (int i = 0; i < kPorts; ++i) {

@@ -130,7 +130,7 @@ void THauptFenster::RefreshPortPage() {
 
 bool THauptFenster::LadeParameterDatei(const QString& path) {
     if (!config::LoadParameterFile(path, Image)) {
-        ZeigeMeldung(32, 2, path);
+        ZeigeMeldung(meldung::DateiNichtGeoeffnet, stufe::Fehler, path);
         return false;
     }
     DecodeBasicBlock();
@@ -159,5 +159,5 @@ void THauptFenster::SpeichernClick() {
     if (path.isEmpty())
         return;
     if (!config::SaveParameterFile(path, Image))
-        ZeigeMeldung(33, 2, path);
+        ZeigeMeldung(meldung::DateiNichtGespeichert, stufe::Fehler, path);
 }

@@ -21,6 +21,14 @@
 
 namespace {
 
+// `count` consecutive catalogue texts from `first` on.
+QStringList CatalogueRange(int first, int count) {
+    QStringList texts;
+    for (int i = 0; i < count; ++i)
+        texts << catalogue::Text(first + i);
+    return texts;
+}
+
 constexpr int kRowStep = 18;    // rows of the port grids
 constexpr int kMatrixStep = 21; // columns of the MSN matrix
 constexpr int kLabelHeight = 14;
@@ -359,15 +367,13 @@ void THauptFenster::BaueAbParametrierung(QWidget* page) {
         Box(page, QStringLiteral("SpontaneAmtsholung"), QRect(vx, 80, 16, 16), 112);
     Bold(page, QStringLiteral("TextBerechtigungsAuswahl"), QStringLiteral("Berechtigung"), cx, 104,
          140);
-    BerechtigungsAuswahl = DropDown(page, QStringLiteral("BerechtigungsAuswahl"),
-                                    {catalogue::Text(11), catalogue::Text(12), catalogue::Text(13),
-                                     catalogue::Text(14), catalogue::Text(15)},
-                                    5, QRect(vx, 100, 150, 21), 113);
+    BerechtigungsAuswahl =
+        DropDown(page, QStringLiteral("BerechtigungsAuswahl"),
+                 CatalogueRange(meldung::BerechtigungErste, 5), 5, QRect(vx, 100, 150, 21), 113);
     Bold(page, QStringLiteral("TextDienstAuswahl"), QStringLiteral("Dienst"), cx, 128, 140);
-    DienstAuswahl = DropDown(page, QStringLiteral("DienstAuswahl"),
-                             {catalogue::Text(16), catalogue::Text(17), catalogue::Text(18),
-                              catalogue::Text(19), catalogue::Text(20), catalogue::Text(21)},
-                             6, QRect(vx, 124, 150, 21), 114);
+    DienstAuswahl =
+        DropDown(page, QStringLiteral("DienstAuswahl"), CatalogueRange(meldung::DienstErster, 6), 6,
+                 QRect(vx, 124, 150, 21), 114);
     Bold(page, QStringLiteral("TextGebuehrenEinheiten"), QStringLiteral("Gebühreneinheiten"), cx,
          152, 140);
     GebuehrenEinheiten =

@@ -20,7 +20,10 @@ constexpr int kPauseZwischenNachrichten = 1000; // ms between write messages
 // Line bytes that carry every data byte of the basic, terminal and charge block.
 // Less is a piece cut off by a pause or a hang-up: decoded, it would show stale
 // bytes as read, so it is left to the time-out.
-constexpr qsizetype kVolleAntwort[] = {151, 260, 176};
+constexpr qsizetype kVolleAntwort[] = {
+    exchange::LineBytesCarrying(exchange::DataBytes(exchange::kBasicSize)),
+    exchange::LineBytesCarrying(exchange::DataBytes(exchange::kTerminalSize)),
+    exchange::LineBytesCarrying(exchange::DataBytes(exchange::kChargeSize))};
 } // namespace
 
 bool THauptFenster::SendData(const QByteArray& bytes) {
@@ -44,19 +47,19 @@ void THauptFenster::SetControlsEnabled(bool enabled) {
 }
 
 void THauptFenster::SendeAnfrage(int nachricht, int state, std::uint8_t code, int timeout) {
-    ZeigeMeldung(nachricht, 1);
+    ZeigeMeldung(nachricht, stufe::Fortschritt);
     TransferState = state;
     if (!SendData(device::ReadRequest(code)))
-        ZeigeMeldung(36, 2, CommPort);
+        ZeigeMeldung(meldung::NichtBeschrieben, stufe::Fehler, CommPort);
     TimeoutCounter = timeout;
 }
 
 void THauptFenster::ReadBasicBlock() {
-    ZeigeMeldung(2, 1);
+    ZeigeMeldung(meldung::GrundLesen, stufe::Fortschritt);
     SetControlsEnabled(false);
     TransferState = 0;
     if (!SendData(device::ReadRequest(device::command::ReadBasicBlock)))
-        ZeigeMeldung(36, 2, CommPort);
+        ZeigeMeldung(meldung::NichtBeschrieben, stufe::Fehler, CommPort);
     TimeoutCounter = kTimeoutGrund;
 }
 
@@ -105,7 +108,7 @@ void THauptFenster::OnReceiveData(const char* buffer, quint16 length) {
         if (Firmware->text() == u"1.93") {
             ReadTerminalBlock();
         } else {
-            ZeigeMeldung(31, 2);
+            ZeigeMeldung(meldung::FalscheFirmware, stufe::Fehler);
             HilfeButton->setEnabled(true);
             BeendenButton->setEnabled(true);
             TransferEnde();
@@ -143,7 +146,7 @@ void THauptFenster::OnSchreibenClick() {
     SchreibenLaeuft = true;
     SetControlsEnabled(false);
     TransferState = 3;
-    ZeigeMeldung(26, 1);
+    ZeigeMeldung(meldung::GrundSchreiben, stufe::Fortschritt);
 
     auto basic = Image.BasicBlock();
     basic[0] = device::command::WriteBasicBlock;
@@ -152,7 +155,8 @@ void THauptFenster::OnSchreibenClick() {
     device::PacedWait(kPauseZwischenNachrichten);
 
     for (int p = 1; p <= Arrays.UsedPorts(); ++p) {
-        ZeigeMeldung(27, 1, QString::number(startup::kFirstPort - 1 + p));
+        ZeigeMeldung(meldung::AnschlussKonfigurieren, stufe::Fortschritt,
+                     QString::number(startup::kFirstPort - 1 + p));
         const auto record = Image.Port(p).Bytes();
         QByteArray message(1, char(device::command::WritePortRecord));
         message.append(reinterpret_cast<const char*>(record.data()),
@@ -165,7 +169,7 @@ void THauptFenster::OnSchreibenClick() {
         SendeNachricht(QByteArray(1, char(device::command::EndOfPortRecords))) && uebergeben;
     device::PacedWait(kPauseZwischenNachrichten);
 
-    ZeigeMeldung(35, 1);
+    ZeigeMeldung(meldung::GebuehrenSchreiben, stufe::Fortschritt);
     auto charges = Image.ChargeBlock();
     charges[0] = device::command::WriteChargeBlock;
     uebergeben = SendeNachricht(QByteArray(reinterpret_cast<const char*>(charges.data()),
@@ -174,9 +178,9 @@ void THauptFenster::OnSchreibenClick() {
 
     // The exchange never acknowledges a write: a byte the line refused is the only sign.
     if (uebergeben)
-        ZeigeMeldung(0, 0);
+        ZeigeMeldung(meldung::Keine, stufe::Normal);
     else
-        ZeigeMeldung(36, 2, CommPort);
+        ZeigeMeldung(meldung::NichtBeschrieben, stufe::Fehler, CommPort);
     SetControlsEnabled(true);
     SchreibenLaeuft = false;
     TransferEnde();

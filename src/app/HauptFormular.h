@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Catalogue.h"
 #include "app/Startup.h"
 #include "config/ConfigImage.h"
 #include "desktop/UWMMsg.h"
@@ -63,11 +64,14 @@ struct TUmgebung {
 // The main window: every control of the program, the control tables through which
 // the subsystems reach the per-port and per-MSN controls, and the handlers of
 // timer, buttons and close requests. Everything runs on the GUI thread.
+namespace meldung = catalogue::meldung;
+namespace stufe = catalogue::stufe;
+
 class THauptFenster : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kPorts = startup::kPortCount;
-    static constexpr int kMsns = 10;
+    static constexpr int kPorts = exchange::kPorts;
+    static constexpr int kMsns = exchange::kMsns;
 
     explicit THauptFenster(TUmgebung umgebung, QWidget* parent = nullptr);
     ~THauptFenster() override;

@@ -47,9 +47,9 @@ int ZyklusSekundenAusWartezeit(int minuten) {
 
 QString ZyklusBeschriftung(int zyklusSekunden) {
     if (zyklusSekunden > 60)
-        return catalogue::Text(38).replace(QStringLiteral("%d"),
-                                           QString::number(zyklusSekunden / 60));
-    return catalogue::Text(37);
+        return catalogue::Text(catalogue::meldung::AlleMinuten)
+            .replace(QStringLiteral("%d"), QString::number(zyklusSekunden / 60));
+    return catalogue::Text(catalogue::meldung::JedeMinute);
 }
 
 bool IstGueltigerPortName(const QString& name) {

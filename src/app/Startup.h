@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/Exchange.h"
+
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -13,8 +15,8 @@ class IniFile;
 // read from the settings file.
 namespace startup {
 
-inline constexpr int kPortCount = 8; // ports 21..28
-inline constexpr int kFirstPort = 21;
+inline constexpr int kPortCount = exchange::kPorts;
+inline constexpr int kFirstPort = exchange::kFirstPort;
 inline constexpr int kLabelLength = 40;
 
 struct Switches {

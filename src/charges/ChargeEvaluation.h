@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/Exchange.h"
+
 #include <QChar>
 #include <QString>
 #include <array>
@@ -8,7 +10,7 @@
 // "Gebühren" page and of the two exported items.
 namespace charges {
 
-inline constexpr int kPorts = 8;
+inline constexpr int kPorts = exchange::kPorts;
 
 struct ChargeInput {
     std::array<int, kPorts> counters{}; // ports 21..28

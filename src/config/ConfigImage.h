@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/Exchange.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -11,8 +13,8 @@
 
 namespace config {
 
-inline constexpr int PortSlots = 8; // ports 21..28, indexed 1..8
-inline constexpr int MsnSlots = 10; // MSNs 0..9
+inline constexpr int PortSlots = exchange::kPorts;
+inline constexpr int MsnSlots = exchange::kMsns;
 
 enum class Region { Basic, Terminal, Charge };
 
@@ -24,11 +26,11 @@ struct RegionLayout {
 inline constexpr RegionLayout LayoutOf(Region region) {
     switch (region) {
     case Region::Basic:
-        return {0, 151};
+        return {exchange::kBasicOffset, exchange::kBasicSize};
     case Region::Terminal:
-        return {151, 261};
+        return {exchange::kTerminalOffset, exchange::kTerminalSize};
     case Region::Charge:
-        return {412, 176};
+        return {exchange::kChargeOffset, exchange::kChargeSize};
     }
     return {0, 0};
 }
@@ -119,7 +121,7 @@ using ConstPortRecord = BasicPortRecord<const std::uint8_t>;
 // The 588-byte image of the exchange's three memory blocks; all zero at start.
 class ConfigImage {
 public:
-    static constexpr int Size = 588;
+    static constexpr int Size = exchange::kImageSize;
 
     std::span<std::uint8_t, Size> Bytes() { return m_bytes; }
     std::span<const std::uint8_t, Size> Bytes() const { return m_bytes; }

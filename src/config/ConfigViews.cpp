@@ -7,14 +7,14 @@
 namespace config {
 namespace {
 
-constexpr int ProtocolBase = 7;
-constexpr int ConnectionTypeBase = 9;
-constexpr int PermissionBase = 11;
+constexpr int ProtocolBase = catalogue::meldung::ProtokollErstes;
+constexpr int ConnectionTypeBase = catalogue::meldung::AnschlussartErste;
+constexpr int PermissionBase = catalogue::meldung::BerechtigungErste;
 constexpr int PermissionNames = 5;
-constexpr int ServiceBase = 16;
+constexpr int ServiceBase = catalogue::meldung::DienstErster;
 constexpr int ServiceNames = 6;
-constexpr int MusicOnHoldBase = 28;
-constexpr int FirstPortNumber = 21;
+constexpr int MusicOnHoldBase = catalogue::meldung::MusicOnHoldErstes;
+constexpr int FirstPortNumber = exchange::kFirstPort;
 
 // The two-entry tables sit side by side in the catalogue; an unknown value would
 // show the neighbouring table's text, so it shows nothing.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/Exchange.h"
+
 #include <QDateTime>
 #include <QString>
 #include <array>
@@ -11,8 +13,8 @@ class QRect;
 // a printer, a PDF writer or an image can take it alike.
 namespace report {
 
-inline constexpr int kPorts = 8;
-inline constexpr int kMsns = 10;
+inline constexpr int kPorts = exchange::kPorts;
+inline constexpr int kMsns = exchange::kMsns;
 
 // One analogue port: the captions shown for it and its flags.
 struct PortRow {
