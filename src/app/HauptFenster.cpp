@@ -2,6 +2,7 @@
 #include "app/Catalogue.h"
 #include "app/HauptFormular.h"
 #include "app/Hilfe.h"
+#include "app/Leitung.h"
 #include "app/ZeitEdit.h"
 #include "desktop/TrayIcon.h"
 #include "desktop/UMsgHook.h"
@@ -31,6 +32,7 @@ const QString kTitel = QStringLiteral("Varno KM20/KM50 - Konfiguration");
 THauptFenster::THauptFenster(TUmgebung umgebung, QWidget* parent)
     : QWidget(parent), m_env(std::move(umgebung)) {
     BaueFenster();
+    VerbindeLeitung();
     OnCreate();
 }
 
@@ -77,7 +79,6 @@ void THauptFenster::OnCreate() {
         BerechtigungsNamen[i] = catalogue::Text(meldung::BerechtigungErste + i);
     for (int i = 0; i < 6; ++i)
         DienstNamen[i] = catalogue::Text(meldung::DienstErster + i);
-    TimeoutCounter = -1;
     AutoEndeZaehler = -1;
     ZeigeMeldung(meldung::Keine, stufe::Normal);
 
@@ -93,17 +94,13 @@ void THauptFenster::OnCreate() {
         return;
     }
     ZeigeMeldung(meldung::WirdGeoeffnet, stufe::Fortschritt, CommPort);
+    Transfer->SetPortName(CommPort);
+    // Port names resolve through the same settings file the window reads.
+    Communication->SetPortLookup([path = m_env.settingsPath](const QString& key) {
+        return platform::IniFile(path).value(QStringLiteral("Schnittstellen"), key);
+    });
     try {
-        if (m_env.openPort) {
-            m_env.openPort(CommPort);
-        } else {
-            // Port names resolve through the same settings file the window reads.
-            Communication->SetPortLookup([path = m_env.settingsPath](const QString& key) {
-                return platform::IniFile(path).value(QStringLiteral("Schnittstellen"), key);
-            });
-            Communication->SetCommPort(CommPort);
-            Communication->OpenPort();
-        }
+        m_line->Open(CommPort);
     } catch (const std::exception&) {
         ZeigeMeldung(meldung::NichtGeoeffnet, stufe::Fehler, CommPort);
         return;
@@ -149,16 +146,12 @@ void THauptFenster::OnSekunde() {
     if (ZyklusZaehler > 0 && --ZyklusZaehler == 0) {
         ZyklusZaehler = ZyklusSekunden;
         // Falling due during a transfer skips this turn; the next period comes anyway.
-        if (ZyklischNeuLesen->isChecked() && !TransferAktiv())
-            ReadBasicBlock();
+        if (ZyklischNeuLesen->isChecked())
+            Transfer->StartRead();
     }
     if (AutoEndeZaehler > 0 && --AutoEndeZaehler == 0)
         close();
-    if (TimeoutCounter > 0 && --TimeoutCounter == 0) {
-        ZeigeMeldung(meldung::Kommunikationsfehler, stufe::Fehler);
-        SetControlsEnabled(true);
-        TransferEnde();
-    }
+    Transfer->Tick();
     AktualisiereUhrzeit();
     // The schedule check comes last: it may return early.
     ZeitsteuerungPruefen();
@@ -179,10 +172,9 @@ void THauptFenster::closeEvent(QCloseEvent* event) {
 
 void THauptFenster::OnClose(QCloseEvent* event) {
     if (BeendenAngefordert) {
-        if (m_env.closePort)
-            m_env.closePort();
-        else
-            Communication->ClosePort();
+        // A write still running ends between two line bytes, before the port goes.
+        Transfer->Abort();
+        m_line->Close();
         SekundenTimer->stop();
         // The help window is a window of its own: left open, it would keep the
         // program running after "Beenden".

@@ -180,12 +180,6 @@ void THauptFenster::BaueFenster() {
 
     Communication = new TComm32(this);
     Communication->setObjectName(QStringLiteral("Communication"));
-    Communication->OnReceiveData = [this](const char* buffer, uint16_t length) {
-        OnReceiveData(buffer, length);
-    };
-    // A line-error report is no answer: taken as one it would be decoded as a
-    // block. It stays in the comms log, and the answer that follows is handled.
-    Communication->OnLineError = [](const QString&) {};
 
     connect(LesenButton, &QPushButton::clicked, this, &THauptFenster::LesenButtonClick);
     connect(HilfeButton, &QPushButton::clicked, this, &THauptFenster::HilfeButtonClick);

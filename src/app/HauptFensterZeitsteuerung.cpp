@@ -4,10 +4,10 @@
 #include "app/ZeitEdit.h"
 #include "platform/IniFile.h"
 
-#include <QCoreApplication>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 void THauptFenster::OnUhrzeitClick(int entry) {
     if (entry < 0 || entry >= schedule::kEntries)
@@ -40,14 +40,25 @@ void THauptFenster::ZeitsteuerungPruefen() {
         entries[n] = {EditUhrzeit[n]->zeitText(), EditDateiname[n]->text()};
     const QString hhmm = m_env.now().toString(QStringLiteral("HHmm"));
     const QString path = Zeitsteuerung.Tick(entries, hhmm, TransferAktiv());
+    // The write takes about 40 s: run inside this handler, it would keep the timer
+    // from ticking (no clock, no countdowns) until it ended.
     if (!path.isEmpty())
+        QTimer::singleShot(0, this, [this, path] { ZeitgesteuertStarten(path); });
+}
+
+void THauptFenster::ZeitgesteuertStarten(const QString& path) {
+    if (BeendenAngefordert)
+        return;
+    if (TransferAktiv())
+        Zeitsteuerung.Defer(path);
+    else
         ZeitgesteuertLaden(path);
 }
 
 void THauptFenster::ZeitgesteuertLaden(const QString& path) {
-    // Loading keeps the charge block: the exchange gets its own counters back.
+    // Loading keeps the charge block: the exchange gets its own counters back. The
+    // write's first status message shows the loaded views before it goes on.
     if (!LadeParameterDatei(path))
         return;
-    QCoreApplication::processEvents();
     OnSchreibenClick();
 }

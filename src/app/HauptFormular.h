@@ -4,6 +4,8 @@
 #include "app/Startup.h"
 #include "config/ConfigImage.h"
 #include "desktop/UWMMsg.h"
+#include "device/Line.h"
+#include "device/TransferSequence.h"
 #include "schedule/Schedule.h"
 
 #include <QDateTime>
@@ -48,12 +50,8 @@ struct TUmgebung {
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
     // The modal warning box; returns when the user has closed it.
     std::function<void(const QString& caption, const QString& text)> warnung;
-    // The serial line. Left empty, the window's own TComm32 serves: opening
-    // throws (ECommsError) when the port cannot be opened; sending answers false
-    // when the bytes could not be handed over.
-    std::function<void(const QString& portName)> openPort;
-    std::function<void()> closePort;
-    std::function<bool(const QByteArray& bytes)> sendData;
+    // The serial line. Left empty, the window's own TComm32 serves.
+    std::shared_ptr<device::TLine> line;
     // Shows a file dialog; the chosen path, or empty when the user cancelled.
     std::function<QString(QFileDialog*)> dateiDialog;
     // The printout's page, owned by the caller; nullptr when there is no printer.
@@ -93,10 +91,12 @@ public:
     void OnSchreibenClick();
     void OnReceiveData(const char* buffer, quint16 length);
     void SetControlsEnabled(bool enabled);
-    // A read waits for its answer or a write is running: no second transfer may start.
-    bool TransferAktiv() const { return TimeoutCounter > 0 || SchreibenLaeuft; }
+    // A read or a write runs: no second transfer may start.
+    bool TransferAktiv() const { return Transfer->Busy(); }
     // Runs once when a transfer ends (after a deferred scheduled load has started).
     std::function<void()> NachTransfer;
+    // The read and write sequences; every transfer starts through them.
+    std::unique_ptr<device::TTransferSequence> Transfer;
     void OeffnenClick();
     void SpeichernClick();
 
@@ -139,9 +139,6 @@ public:
     std::array<QString, 6> DienstNamen;
     int ZyklusSekunden = 60;
     int ZyklusZaehler = -1;
-    int TimeoutCounter = -1;
-    int TransferState = 0; // 0 basic, 1 terminal, 2 charge block awaited; 3 write
-    bool SchreibenLaeuft = false;
     bool BackupPending = true;
     int SelectedMsn = 0;
     int SelectedPort = 0;
@@ -229,15 +226,16 @@ private:
     bool DoIExist();
     void OnClose(QCloseEvent* event);
     void OnStatusPanelDraw(QPainter& painter, int panel, const QRect& rect);
-    void ReadBasicBlock();
-    void ReadTerminalBlock();
-    void ReadChargeBlock();
-    void SendeAnfrage(int nachricht, int state, std::uint8_t code, int timeout);
-    bool SendData(const QByteArray& bytes);
-    bool SendeNachricht(const QByteArray& message); // false when a byte was refused
     void TransferEnde();
+    void VerbindeLeitung();
+    class TLeitung;
+    std::unique_ptr<TLeitung> m_leitung; // the sequences' view and the line's listener
+    device::TLine* m_line = nullptr;     // m_env.line, or Communication
     void VerbindeParametrierung();
     void ZeitgesteuertLaden(const QString& path);
+    // Runs the scheduled load outside the timer's handler, or defers it while a
+    // transfer runs.
+    void ZeitgesteuertStarten(const QString& path);
     QWidget* m_hauptSeite = nullptr;       // the main page shown before a change
     QWidget* m_parametrierSeite = nullptr; // likewise the inner page
     bool m_programmWechsel = false;        // a page switch of the program's own

@@ -22,12 +22,19 @@ int PacedWaitSteps(int milliseconds) {
 }
 
 void PacedWait(int milliseconds) {
+    (void)PacedWait(milliseconds, {});
+}
+
+bool PacedWait(int milliseconds, const std::function<bool()>& stop) {
     const int steps = PacedWaitSteps(milliseconds);
     for (int i = 0; i < steps; ++i) {
         if (g_step.count() > 0)
             QThread::msleep(static_cast<unsigned long>(g_step.count()));
         QCoreApplication::processEvents();
+        if (stop && stop())
+            return false;
     }
+    return true;
 }
 
 std::chrono::milliseconds PacingStep() {
@@ -39,12 +46,19 @@ void SetPacingStep(std::chrono::milliseconds step) {
 }
 
 void SendFramed(QByteArrayView message, const LineByteSender& send) {
+    (void)SendFramed(message, send, {});
+}
+
+bool SendFramed(QByteArrayView message, const LineByteSender& send,
+                const std::function<bool()>& stop) {
     const QByteArray line = FrameLineBytes(message);
     for (const char byte : line) {
-        PacedWait(LineByteGapMs);
+        if (!PacedWait(LineByteGapMs, stop))
+            return false;
         if (send)
             send(byte);
     }
+    return true;
 }
 
 } // namespace device

@@ -12,6 +12,9 @@ int PacedWaitSteps(int milliseconds);
 // Waits in steps of one pacing step each (sleep, then let the event loop run
 // whatever is pending), so timers, received data and clicks are handled meanwhile.
 void PacedWait(int milliseconds);
+// The same, ending early once `stop` answers true (checked after every step);
+// false when it ended early.
+bool PacedWait(int milliseconds, const std::function<bool()>& stop);
 
 // Length of one PacedWait step: 50 ms in the program. Tests shorten it.
 std::chrono::milliseconds PacingStep();
@@ -22,5 +25,8 @@ using LineByteSender = std::function<void(char)>;
 
 // Sends the message as frame groups, each line byte by itself after PacedWait(50).
 void SendFramed(QByteArrayView message, const LineByteSender& send);
+// The same, sending no further byte once `stop` answers true; false then.
+bool SendFramed(QByteArrayView message, const LineByteSender& send,
+                const std::function<bool()>& stop);
 
 } // namespace device

@@ -200,6 +200,33 @@ void TComm32::ReleasePort() {
     m_port = -1;
 }
 
+void TComm32::Open(const QString& portName) {
+    SetCommPort(portName);
+    OpenPort();
+}
+
+bool TComm32::Send(QByteArrayView bytes) {
+    if (bytes.size() > 0xFFFF) {
+        CommLog("Failed to Post to Write thread");
+        return false;
+    }
+    return SendData(bytes.data(), int(bytes.size()));
+}
+
+void TComm32::SetListener(device::TLineListener* listener) {
+    if (!listener) {
+        OnReceiveData = nullptr;
+        OnLineError = nullptr;
+        OnRequestHangup = nullptr;
+        return;
+    }
+    OnReceiveData = [listener](const char* buffer, uint16_t length) {
+        listener->LineData(QByteArrayView(buffer, length));
+    };
+    OnLineError = [listener](const QString& report) { listener->LineError(report); };
+    OnRequestHangup = [listener](TComm32*) { listener->LineLost(); };
+}
+
 bool TComm32::SendData(const char* data, int length) {
     if (!m_writeThread) {
         CommLog("Write thread not created");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/Line.h"
 #include "serial/LineAccess.h"
 #include "serial/PortName.h"
 
@@ -42,7 +43,7 @@ enum class TStopbits : uint8_t { Stopbit1, Stopbit15, Stopbit2 };
 //   call and is followed by one zero byte.
 // - ClosePort sets one close event that ends every blocking wait of both threads,
 //   then joins them; blocks already posted are still delivered afterwards.
-class TComm32 : public QObject {
+class TComm32 : public QObject, public device::TLine {
     Q_OBJECT
     Q_PROPERTY(QString CommPort READ CommPort WRITE SetCommPort)
     Q_PROPERTY(QString CommsLogFileName READ CommsLogFileName WRITE SetCommsLogFileName)
@@ -61,11 +62,18 @@ public:
     // Throws ECommsError; false only when the close event cannot be created.
     bool OpenPort();
     void ClosePort();
-    bool IsOpen() const { return m_port >= 0; }
+    bool IsOpen() const override { return m_port >= 0; }
 
     // Copies the bytes and queues them for the writer; false when there is none.
     bool SendData(const char* data, int length);
-    bool SendData(const QByteArray& data) { return SendData(data.constData(), int(data.size())); }
+    bool SendData(const QByteArray& data) { return Send(data); }
+
+    // The line as the transfer sequences use it. Open throws ECommsError; the
+    // listener is served through the three events below.
+    void Open(const QString& portName) override;
+    void Close() override { ClosePort(); }
+    bool Send(QByteArrayView bytes) override;
+    void SetListener(device::TLineListener* listener) override;
 
     TReceiveDataEvent OnReceiveData;
     // Line-error reports ("Comm Event: ..."). Unassigned, they arrive through

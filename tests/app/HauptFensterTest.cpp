@@ -107,7 +107,7 @@ TEST_F(WindowFixture, BothSwitchesGiveAutoEndeWithoutCyclicReading) {
 
 TEST_F(WindowFixture, PortThatCannotBeOpenedStopsStartUp) {
     settings("[Allgemein]\nAnschluß=COM3\n[Bezeichnungen]\n21=Flur\n");
-    openThrows = true;
+    line->openThrows = true;
     auto w = make();
     EXPECT_EQ(calls, QStringList({"open COM3"}));
     EXPECT_EQ(w->statusText(0),
@@ -161,7 +161,7 @@ TEST_F(WindowFixture, TimerDutiesCountDownAndFireOnce) {
     w->show();
 
     // Cyclic re-read: fires at zero, re-arms, and reads only while the box is ticked.
-    w->TimeoutCounter = -1;
+    LetReadTimeOut(*w);
     w->ZyklusZaehler = 2;
     w->OnSekunde();
     EXPECT_TRUE(calls.isEmpty());
@@ -174,11 +174,14 @@ TEST_F(WindowFixture, TimerDutiesCountDownAndFireOnce) {
     EXPECT_EQ(calls.size(), 1);
     EXPECT_EQ(w->ZyklusZaehler, 300);
 
-    // Transfer time-out: message 4 in red once, then idle.
-    w->TimeoutCounter = 1;
+    // Transfer time-out: the cyclic read's request unanswered for 10 s gives
+    // message 4 in red, then idle.
+    while (w->Transfer->TimeoutLeft() > 1)
+        w->OnSekunde();
+    EXPECT_EQ(w->statusText(0), QString::fromUtf8("1:Grundkonfiguration wird gelesen"));
     w->OnSekunde();
     EXPECT_EQ(w->statusText(0), "2:Kommunikationsfehler");
-    EXPECT_EQ(w->TimeoutCounter, 0);
+    EXPECT_FALSE(w->Transfer->Busy());
 
     // Automatic close: a close request without the exit flag minimises.
     w->AutoEndeZaehler = 2;

@@ -34,7 +34,7 @@ struct EditFixture : WindowFixture {
         TUmgebung env = umgebung();
         env.dateiDialog = [this](QFileDialog*) { return chosen; };
         w = std::make_unique<THauptFenster>(env);
-        w->TimeoutCounter = -1;
+        LetReadTimeOut(*w);
         auto b = w->Image.BasicBlock();
         b[2] = 8;
         b[4] = 1;

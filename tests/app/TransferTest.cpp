@@ -46,26 +46,14 @@ QByteArray Gebuehrenblock() {
 
 struct TransferFixture : WindowFixture {
     std::unique_ptr<THauptFenster> w;
-    std::function<void(const QByteArray&)> onSend;
     void SetUp() override {
         device::SetPacingStep(std::chrono::milliseconds(1));
         settings("[Allgemein]\nAnschluß=COM2\n");
-        TUmgebung env = umgebung();
-        auto record = env.sendData;
-        env.sendData = [this, record](const QByteArray& bytes) {
-            if (onSend) {
-                onSend(bytes);
-                return true;
-            }
-            return record(bytes);
-        };
-        w = std::make_unique<THauptFenster>(env);
+        w = make();
         calls.clear();
     }
     void TearDown() override { device::SetPacingStep(std::chrono::milliseconds(50)); }
-    void antworte(const QByteArray& bytes) {
-        w->OnReceiveData(bytes.constData(), quint16(bytes.size()));
-    }
+    void antworte(const QByteArray& bytes) { line->Deliver(bytes); }
     void ticks(int n) {
         for (int i = 0; i < n; ++i)
             w->OnSekunde();
@@ -76,22 +64,22 @@ struct TransferFixture : WindowFixture {
 } // namespace
 
 TEST_F(TransferFixture, FullReadRequestsEachBlockInTurn) {
-    EXPECT_EQ(w->TimeoutCounter, 10);
+    EXPECT_EQ(w->Transfer->TimeoutLeft(), 10);
     EXPECT_TRUE(enabledControls().isEmpty()) << "locked while reading";
     antworte(Grundblock(1, 93, 8));
     EXPECT_EQ(calls, QStringList({"send 83 08 00 00"}));
     EXPECT_EQ(w->statusText(0), QString::fromUtf8("1:Endgerätekonfiguration wird gelesen"));
     EXPECT_EQ(w->MSNTabelle[4]->text(), "123");
-    EXPECT_EQ(w->TimeoutCounter, 10);
+    EXPECT_EQ(w->Transfer->TimeoutLeft(), 10);
     antworte(Endgeraeteblock());
     EXPECT_EQ(calls.last(), "send 83 06 00 00");
     EXPECT_EQ(w->statusText(0), QString::fromUtf8("1:Gebühreninformationen werden gelesen"));
-    EXPECT_EQ(w->TimeoutCounter, 5);
+    EXPECT_EQ(w->Transfer->TimeoutLeft(), 5);
     EXPECT_EQ(w->BerechtigungTabelle[2]->text(), QString::fromUtf8("Ortsgespräch"));
     EXPECT_FALSE(w->MessageHook->Active());
     antworte(Gebuehrenblock());
     EXPECT_EQ(w->Image.UnitCounterValue(1), 7);
-    EXPECT_EQ(w->TimeoutCounter, -1);
+    EXPECT_EQ(w->Transfer->TimeoutLeft(), -1);
     EXPECT_TRUE(w->MessageHook->Active());
     EXPECT_EQ(enabledControls().size(), 11);
     EXPECT_TRUE(w->ZuordnungTabelle[7]->isEnabled());
@@ -106,7 +94,7 @@ TEST_F(TransferFixture, OtherFirmwareStopsAfterTheBasicBlock) {
     EXPECT_GT(pixelsOf(*w, Qt::red), 10);
     EXPECT_EQ(enabledControls(), QList<QWidget*>({w->HilfeButton, w->BeendenButton}));
     EXPECT_TRUE(calls.isEmpty());
-    EXPECT_EQ(w->TimeoutCounter, -1);
+    EXPECT_EQ(w->Transfer->TimeoutLeft(), -1);
 }
 
 TEST_F(TransferFixture, SilenceTimesOutAndALateAnswerStillContinues) {
@@ -131,13 +119,12 @@ TEST_F(TransferFixture, SilenceTimesOutAndALateAnswerStillContinues) {
 }
 
 TEST_F(TransferFixture, RequestThatCannotBeHandedOver) {
-    sendSucceeds = false;
-    w->LesenButton->setEnabled(true);
-    w->TimeoutCounter = -1;
+    LetReadTimeOut(*w);
+    line->sendSucceeds = false;
     w->LesenButtonClick();
     EXPECT_EQ(w->statusText(0),
               QString::fromUtf8("2:Schnittstelle COM2 kann nicht beschrieben werden"));
-    EXPECT_EQ(w->TimeoutCounter, 10);
+    EXPECT_EQ(w->Transfer->TimeoutLeft(), 10);
     ticks(10);
     EXPECT_EQ(w->statusText(0), "2:Kommunikationsfehler");
     EXPECT_FALSE(enabledControls().isEmpty());
@@ -154,24 +141,25 @@ TEST_F(TransferFixture, WriteSendsEveryMessageFramedAndIgnoresAnswers) {
     w->NachTransfer = [&] { ++nachTransfer; };
 
     // Watch the line byte by byte, and disturb the write from inside it.
-    QByteArray line;
+    QByteArray wire;
     QStringList statuses;
     QList<bool> lockedWhileSending;
-    onSend = [&](const QByteArray& bytes) {
+    line->onSend = [&](QByteArrayView bytes) {
         EXPECT_EQ(bytes.size(), 1) << "each line byte by itself";
-        line += bytes;
+        wire += bytes;
         if (statuses.isEmpty() || statuses.last() != w->statusText(0))
             statuses << w->statusText(0);
         lockedWhileSending << !w->LesenButton->isEnabled();
-        if (line.size() == 200) {
+        if (wire.size() == 200) {
             const config::ConfigImage before = w->Image;
             antworte(Grundblock(1, 92, 8)); // dropped
             EXPECT_TRUE(w->Image == before);
             w->OnSekunde(); // the cyclic read falls due: skipped, not sent
         }
+        return true;
     };
     w->OnSchreibenClick();
-    onSend = nullptr;
+    line->onSend = nullptr;
 
     QByteArray basic(reinterpret_cast<const char*>(w->Image.BasicBlock().data()), 107);
     EXPECT_EQ(basic[0], 9);
@@ -185,8 +173,8 @@ TEST_F(TransferFixture, WriteSendsEveryMessageFramedAndIgnoresAnswers) {
                                 device::FrameLineBytes(port(2)) +
                                 device::FrameLineBytes(QByteArray(1, 12)) +
                                 device::FrameLineBytes(charges);
-    EXPECT_EQ(line.toHex(' '), expected.toHex(' '));
-    EXPECT_EQ(line.size(), 144 + 32 + 32 + 4 + 172);
+    EXPECT_EQ(wire.toHex(' '), expected.toHex(' '));
+    EXPECT_EQ(wire.size(), 144 + 32 + 32 + 4 + 172);
     EXPECT_EQ(statuses, QStringList({QString::fromUtf8("1:Grundkonfiguration wird übertragen"),
                                      QString::fromUtf8("1:Anschluß 21 wird konfiguriert"),
                                      QString::fromUtf8("1:Anschluß 22 wird konfiguriert"),
@@ -198,7 +186,7 @@ TEST_F(TransferFixture, WriteSendsEveryMessageFramedAndIgnoresAnswers) {
     EXPECT_EQ(w->ZyklusZaehler, w->ZyklusSekunden) << "the period re-armed";
     EXPECT_EQ(enabledControls().size(), 11);
     EXPECT_EQ(nachTransfer, 1);
-    EXPECT_EQ(w->TransferState, 3);
+    EXPECT_EQ(w->Transfer->CurrentState(), 3);
     antworte(Grundblock(1, 92, 8));
     EXPECT_EQ(w->Firmware->text(), "1.93") << "data after a write is dropped";
 }

@@ -24,16 +24,7 @@ TUmgebung WindowFixture::umgebung(const QStringList& args) {
     env.warnung = [this](const QString& caption, const QString& text) {
         warnings << caption + "|" + text;
     };
-    env.openPort = [this](const QString& port) {
-        calls << "open " + port;
-        if (openThrows)
-            throw std::runtime_error("Error opening com port");
-    };
-    env.closePort = [this] { calls << "close"; };
-    env.sendData = [this](const QByteArray& bytes) {
-        calls << "send " + QString::fromLatin1(bytes.toHex(' '));
-        return sendSucceeds;
-    };
+    env.line = line;
     return env;
 }
 
@@ -61,6 +52,11 @@ int WindowFixture::pixelsOf(THauptFenster& w, const QColor& colour) {
         for (int x = 0; x < img.width(); ++x)
             n += LooksLike(QColor(img.pixel(x, y)), colour);
     return n;
+}
+
+void WindowFixture::LetReadTimeOut(THauptFenster& w) {
+    while (w.Transfer->Busy())
+        w.Transfer->Tick();
 }
 
 QList<QWidget*> WindowFixture::EnabledControls(THauptFenster& w) {

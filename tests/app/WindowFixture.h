@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/HauptFormular.h"
+#include "support/FakeLine.h"
 #include "support/TestSupport.h"
 
 #include <QColor>
@@ -11,11 +12,10 @@
 // warning box, and its own settings file in a scratch home.
 struct WindowFixture : ::testing::Test {
     testsupport::ScratchHome home;
+    std::shared_ptr<testsupport::TFakeLine> line = std::make_shared<testsupport::TFakeLine>();
     // "open COM2", "send 83 0a 00 00", "close" in the order they happened
-    QStringList calls;
+    QStringList& calls = line->calls;
     QStringList warnings;
-    bool openThrows = false;
-    bool sendSucceeds = true;
     QDateTime now{QDate(2026, 12, 7), QTime(9, 5, 3)};
 
     QString settingsPath() const { return home.file("WinVarno.INI"); }
@@ -27,6 +27,8 @@ struct WindowFixture : ::testing::Test {
     static int pixelsOf(THauptFenster& w, const QColor& colour);
     // A device answer: the data in groups of a header and three data bytes.
     static QByteArray DeviceAnswer(const QByteArray& data);
+    // Lets the pending read run out through its time-outs, so no transfer runs.
+    static void LetReadTimeOut(THauptFenster& w);
     // Which of the controls a transfer locks are enabled, in their order.
     static QList<QWidget*> EnabledControls(THauptFenster& w);
     template <class T> static T* find(THauptFenster& w, const char* name) {

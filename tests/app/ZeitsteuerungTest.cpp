@@ -18,8 +18,7 @@ struct ScheduleFixture : WindowFixture {
         settings("[Allgemein]\nAnschluß=COM1\n");
         now = QDateTime(QDate(2026, 12, 7), QTime(9, 29, 58));
         w = make();
-        w->TimeoutCounter = -1;
-        w->SetControlsEnabled(true);
+        LetReadTimeOut(*w);
         // The exchange's own counters, last read: 40 units on port 21.
         w->Image.SetUnitCounterValue(1, 40);
         w->Image.BasicBlock()[2] = 8;
@@ -34,7 +33,7 @@ struct ScheduleFixture : WindowFixture {
         datei = home.file("nacht.vrn");
         config::SaveParameterFile(datei, file);
         w->NachTransfer = [this] {
-            if (w->TransferState == 3)
+            if (w->Transfer->CurrentState() == 3)
                 ++writes;
         };
         calls.clear();

@@ -15,7 +15,7 @@ struct GebuehrenFixture : WindowFixture {
     void start(const QByteArray& extra = {}) {
         settings("[Allgemein]\nAnschluß=COM1\nKosten=0,12\n" + extra);
         w = make();
-        w->TimeoutCounter = -1;
+        LetReadTimeOut(*w);
         w->Image.BasicBlock()[2] = 8;
         w->DecodeBasicBlock();
     }
@@ -108,7 +108,7 @@ TEST_F(GebuehrenFixture, AutoEndeMinimisesThreeSecondsAfterTheCharges) {
     settings("[Allgemein]\nAnschluß=COM1\n");
     w = make({"AUTOENDE"});
     w->show();
-    w->TimeoutCounter = -1;
+    LetReadTimeOut(*w);
     w->EvaluateCharges();
     EXPECT_EQ(w->statusText(0), "0:");
     EXPECT_EQ(w->AutoEndeZaehler, 3);

@@ -132,6 +132,11 @@ TEST_F(DesktopFixture, WithoutNotificationAreaCloseMinimisesToTheTaskbar) {
 }
 
 TEST_F(DesktopFixture, SchliessenEndsTheProgramLikeBeenden) {
+    EXPECT_FALSE(w->PopupItemSchliessen->isEnabled()) << "not while the start-up read runs";
+    for (const QByteArray& answer : VollstaendigesLesen())
+        line->Deliver(answer);
+    ASSERT_TRUE(w->PopupItemSchliessen->isEnabled());
+    calls.clear();
     versteckt();
     int rc = -1;
     // A guard ends the loop with a different code should the program not end.

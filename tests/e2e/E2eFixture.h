@@ -63,9 +63,7 @@ struct E2eFixture : WindowFixture {
         settings("[Allgemein]\nAnschluß=COM1\nWartezeit=1\n[Schnittstellen]\nCOM1=" +
                  path.toUtf8() + "\n");
         TUmgebung env = umgebung(args);
-        env.openPort = nullptr;
-        env.closePort = nullptr;
-        env.sendData = nullptr;
+        env.line = nullptr;
         w = std::make_unique<THauptFenster>(env);
         // Seconds are counted by hand, so no test waits for a time-out.
         w->SekundenTimer->stop();
@@ -79,7 +77,8 @@ struct E2eFixture : WindowFixture {
     QStringList requestsAnswered() { return events().filter("request "); }
 
     bool readDone() const {
-        return w->TransferState == 2 && w->TimeoutCounter == -1 && w->LesenButton->isEnabled();
+        return w->Transfer->CurrentState() == 2 && w->Transfer->TimeoutLeft() == -1 &&
+               w->LesenButton->isEnabled();
     }
     void ticks(int n) {
         for (int i = 0; i < n; ++i)

@@ -42,7 +42,7 @@ struct FaultE2e : E2eFixture {
     void settle() {
         auto snapshot = [&] {
             return std::tuple(sim ? sim->BytesSent() : 0L, events().size(), w->statusText(0),
-                              w->TransferState, w->TimeoutCounter);
+                              w->Transfer->CurrentState(), w->Transfer->TimeoutLeft());
         };
         QElapsedTimer total, quiet;
         total.start();
@@ -60,8 +60,8 @@ struct FaultE2e : E2eFixture {
     }
 
     void expectUsableAndTruthful() {
-        EXPECT_LE(w->TimeoutCounter, 0) << "nothing is awaited any more";
-        EXPECT_FALSE(w->SchreibenLaeuft);
+        EXPECT_LE(w->Transfer->TimeoutLeft(), 0) << "nothing is awaited any more";
+        EXPECT_FALSE(w->Transfer->Writing());
         EXPECT_TRUE(w->HilfeButton->isEnabled());
         EXPECT_TRUE(w->BeendenButton->isEnabled());
         const QString status = w->statusText(0);
@@ -108,7 +108,7 @@ TEST_P(SilentRequest, TimesOutToAnErrorAndLesenAsksAgain) {
     ASSERT_NO_FATAL_FAILURE(start());
     const QString unanswered = QString("request %1 left unanswered").arg(r.code);
     ASSERT_TRUE(waitForEvent(unanswered)) << events().join('\n').toStdString();
-    ASSERT_EQ(w->TransferState, r.state);
+    ASSERT_EQ(w->Transfer->CurrentState(), r.state);
 
     ticks(r.timeout - 1);
     EXPECT_NE(w->statusText(0), kKommunikationsfehler);
@@ -136,7 +136,7 @@ TEST_P(LateAnswer, AfterTheTimeOutStillCompletesTheRead) {
     exchange.Faults().lateMs = 2000;
     ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_TRUE(waitForEvent(QString("request %1 answered").arg(r.code)));
-    ASSERT_TRUE(w->TransferState == r.state && w->TimeoutCounter > 0)
+    ASSERT_TRUE(w->Transfer->CurrentState() == r.state && w->Transfer->TimeoutLeft() > 0)
         << "the answer came before the time-out was counted";
 
     ticks(r.timeout);

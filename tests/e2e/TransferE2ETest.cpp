@@ -107,7 +107,7 @@ TEST_F(E2eFixture, OtherFirmwareStopsAfterTheBasicBlock) {
               QString::fromUtf8("2:WinVarno ist nur für Firmware-Version 1.93 geeignet"));
     EXPECT_GT(pixelsOf(*w, Qt::red), 10);
     EXPECT_EQ(enabledControls(), QList<QWidget*>({w->HilfeButton, w->BeendenButton}));
-    EXPECT_EQ(w->TimeoutCounter, -1);
+    EXPECT_EQ(w->Transfer->TimeoutLeft(), -1);
     EXPECT_EQ(w->MSNTabelle[0]->text(), "4711") << "the basic block is still shown";
 
     // Had the terminal block been asked for, its answer would be here long since.
@@ -120,8 +120,9 @@ TEST_F(E2eFixture, OtherFirmwareStopsAfterTheBasicBlock) {
 TEST_F(E2eFixture, SilentChargeRequestTimesOutWithTheViewsKept) {
     exchange.Faults().silentOn = 6;
     ASSERT_NO_FATAL_FAILURE(start());
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return w->TransferState == 2 && w->TimeoutCounter == 5; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return w->Transfer->CurrentState() == 2 && w->Transfer->TimeoutLeft() == 5; },
+        kWaitMs));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return events().filter("left unanswered").size() == 1; }, kWaitMs));
 
@@ -240,15 +241,16 @@ TEST_F(E2eFixture, AnswerArrivingDuringAWriteChangesNothing) {
     exchange.Faults().lateOn = 6;
     exchange.Faults().lateMs = 600;
     ASSERT_NO_FATAL_FAILURE(start());
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return w->TransferState == 2 && w->TimeoutCounter == 5; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return w->Transfer->CurrentState() == 2 && w->Transfer->TimeoutLeft() == 5; },
+        kWaitMs));
     ticks(5);
     ASSERT_EQ(w->statusText(0), "2:Kommunikationsfehler");
 
     QList<bool> deliveredDuringWrite;
     auto deliver = w->Communication->OnReceiveData;
     w->Communication->OnReceiveData = [&](const char* buffer, uint16_t length) {
-        deliveredDuringWrite << w->SchreibenLaeuft;
+        deliveredDuringWrite << w->Transfer->Writing();
         deliver(buffer, length);
     };
     const config::ConfigImage before = w->Image;
@@ -266,7 +268,7 @@ TEST_F(E2eFixture, AnswerArrivingDuringAWriteChangesNothing) {
     EXPECT_EQ(w->Firmware->text(), firmware);
     EXPECT_EQ(w->BerechtigungTabelle[1]->text(), berechtigung);
     EXPECT_FALSE(w->MessageHook->Active());
-    EXPECT_EQ(w->TransferState, 3);
+    EXPECT_EQ(w->Transfer->CurrentState(), 3);
     EXPECT_EQ(w->statusText(0), "0:");
     EXPECT_EQ(enabledControls().size(), 11);
     EXPECT_TRUE(sim->WaitForWrites(5, kWaitMs));
@@ -286,7 +288,7 @@ TEST_F(E2eFixture, CyclicReadDoesNotCutIntoAWrite) {
     int ticksDuringWrite = 0, dueDuringWrite = 0;
     QTimer clock;
     QObject::connect(&clock, &QTimer::timeout, [&] {
-        if (!w->SchreibenLaeuft)
+        if (!w->Transfer->Writing())
             return;
         ++ticksDuringWrite;
         w->OnSekunde();
@@ -304,7 +306,7 @@ TEST_F(E2eFixture, CyclicReadDoesNotCutIntoAWrite) {
     EXPECT_EQ(requestsAnswered().size(), 3) << "no request went out during the write";
     EXPECT_TRUE(events().filter(QRegularExpression("unknown|dropped")).isEmpty())
         << events().join("\n").toStdString();
-    EXPECT_EQ(w->TransferState, 3);
+    EXPECT_EQ(w->Transfer->CurrentState(), 3);
     EXPECT_EQ(enabledControls().size(), 11);
 
     // The next period reads as usual.
@@ -335,8 +337,9 @@ TEST_F(E2eFixture, ScheduledEntryWritesTheFileWithTheExchangesOwnCounters) {
     EXPECT_TRUE(events().filter("write").isEmpty()) << "not yet its minute";
     now = now.addSecs(1);
     const int before = int(events().size());
-    ticks(1); // runs the whole write, paced, inside this tick
-    EXPECT_GT(events().size(), before);
+    ticks(1); // the write starts once the tick's handler has returned
+    EXPECT_FALSE(w->Transfer->Busy());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return int(events().size()) > before; }, kWaitMs));
     ASSERT_TRUE(sim->WaitForWrites(11, kWaitMs)) << events().join('\n').toStdString();
 
     const varnosim::TImage image = sim->ImageSnapshot();

@@ -25,7 +25,7 @@ struct DruckenFixture : WindowFixture {
             return geraet;
         };
         w = std::make_unique<THauptFenster>(env);
-        w->TimeoutCounter = -1;
+        LetReadTimeOut(*w);
     }
 
     bool controlsEnabled() const {

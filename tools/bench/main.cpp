@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     auto readDone = [&] {
-        return w.TransferState == 2 && w.TimeoutCounter == -1 && w.LesenButton->isEnabled();
+        return w.Transfer->CurrentState() == 2 && w.Transfer->TimeoutLeft() == -1 &&
+               w.LesenButton->isEnabled();
     };
     if (!Spin(readDone, 20000)) {
         std::fprintf(stderr, "start-up read did not finish: %s\n", qPrintable(w.statusText(0)));

@@ -11,6 +11,23 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace {
+
+// Nothing is read or written: the page comes from the simulator's default image.
+class TSilentLine : public device::TLine {
+public:
+    void Open(const QString&) override { m_open = true; }
+    void Close() override { m_open = false; }
+    bool IsOpen() const override { return m_open; }
+    bool Send(QByteArrayView) override { return true; }
+    void SetListener(device::TLineListener*) override {}
+
+private:
+    bool m_open = false;
+};
+
+} // namespace
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -39,16 +56,13 @@ int main(int argc, char** argv) {
     TUmgebung env;
     env.settingsPath = ini;
     env.programPath = home.filePath(QStringLiteral("WinVarno"));
-    env.openPort = [](const QString&) {};
-    env.closePort = [] {};
-    env.sendData = [](const QByteArray&) { return true; };
+    env.line = std::make_shared<TSilentLine>();
     env.drucker = [&printer]() -> QPaintDevice* { return &printer; };
     THauptFenster w(env);
     const varnosim::TImage image = varnosim::DefaultImage();
     std::copy(image.begin(), image.end(), w.Image.Bytes().begin());
     if (args.size() > 2)
         w.Image.BasicBlock()[config::basic::PortCount] = std::uint8_t(args[2].toInt());
-    w.TimeoutCounter = -1;
     w.DecodeBasicBlock();
     w.DecodeTerminalBlock();
     w.EvaluateCharges();

@@ -104,7 +104,8 @@ int main(int argc, char** argv) {
     THauptFenster& w = setup.OpenWindow();
     w.show();
     auto readDone = [&] {
-        return w.TransferState == 2 && w.TimeoutCounter == -1 && w.LesenButton->isEnabled();
+        return w.Transfer->CurrentState() == 2 && w.Transfer->TimeoutLeft() == -1 &&
+               w.LesenButton->isEnabled();
     };
     if (!w.Communication->IsOpen() || !Spin(readDone, 20000)) {
         std::fprintf(stderr, "start-up read failed: %s\n", qPrintable(w.statusText(0)));

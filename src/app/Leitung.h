@@ -1,0 +1,51 @@
+#pragma once
+
+// Private to the main window's sources.
+#include "app/HauptFormular.h"
+#include "desktop/UMsgHook.h"
+
+#include <QAction>
+#include <QPushButton>
+#include <algorithm>
+
+// The sequences' view of the window and the line's listener in one.
+class THauptFenster::TLeitung final : public device::TTransferView, public device::TLineListener {
+public:
+    explicit TLeitung(THauptFenster& w) : m_w(w) {}
+
+    void ShowMessage(int number, int severity, const QString& argument) override {
+        m_w.ZeigeMeldung(number, severity, argument);
+    }
+    void SetControlsEnabled(bool enabled) override { m_w.SetControlsEnabled(enabled); }
+    void BlockStored(config::Region region) override {
+        switch (region) {
+        case config::Region::Basic:
+            m_w.DecodeBasicBlock();
+            break;
+        case config::Region::Terminal:
+            m_w.DecodeTerminalBlock();
+            break;
+        case config::Region::Charge:
+            m_w.EvaluateCharges();
+            break;
+        }
+    }
+    void ReadComplete() override { m_w.MessageHook->SetActive(true); }
+    void FirmwareRefused() override {
+        m_w.HilfeButton->setEnabled(true);
+        m_w.BeendenButton->setEnabled(true);
+        m_w.PopupItemSchliessen->setEnabled(true);
+    }
+    void TransferEnded() override { m_w.TransferEnde(); }
+
+    void LineData(QByteArrayView block) override {
+        m_w.OnReceiveData(block.data(), quint16(std::min<qsizetype>(block.size(), 0xFFFF)));
+    }
+    // A line-error report is no answer: taken as one it would be decoded as a block.
+    // It stays in the comms log, and the answer that follows is handled.
+    void LineError(const QString&) override {}
+    void LineLost() override {}
+
+private:
+    THauptFenster& m_w;
+};

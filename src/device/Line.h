@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+// The serial line as the transfer sequences see it. The serial component is one;
+// tests put a fake in its place.
+namespace device {
+
+// What arrives from the line, on the owner's thread.
+class TLineListener {
+public:
+    // One completed read: everything up to a pause in the byte stream.
+    virtual void LineData(QByteArrayView block) = 0;
+    // A line-error report of the driver (frame, overrun, parity): no answer.
+    virtual void LineError(const QString& report) = 0;
+    // The line hung up or the device vanished; nothing more will arrive.
+    virtual void LineLost() = 0;
+
+protected:
+    ~TLineListener() = default;
+};
+
+class TLine {
+public:
+    virtual ~TLine() = default;
+    // Opens the port of that name ("COM1" ... "COM4"); throws std::runtime_error
+    // (the serial component's ECommsError) with the reason when it cannot.
+    virtual void Open(const QString& portName) = 0;
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+    // Hands the bytes over for sending and returns at once; false when they could
+    // not be handed over (no port open, or the line is gone).
+    virtual bool Send(QByteArrayView bytes) = 0;
+    virtual void SetListener(TLineListener* listener) = 0;
+};
+
+} // namespace device

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "config/ConfigImage.h"
+#include "device/Line.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+// The conversation with the exchange: the read sequence block by block, the write
+// sequence, the answer time-outs and the firmware gate, apart from any widget.
+namespace device {
+
+// What the sequences need from the window. Every call may process pending events
+// (the status line does), so any handler can run inside it.
+class TTransferView {
+public:
+    virtual void ShowMessage(int number, int severity, const QString& argument = {}) = 0;
+    virtual void SetControlsEnabled(bool enabled) = 0;
+    // A block has been stored in the image: decode it onto the pages (the charge
+    // block: evaluate it).
+    virtual void BlockStored(config::Region region) = 0;
+    // The last block of a complete read has been taken.
+    virtual void ReadComplete() = 0;
+    // The basic block names another firmware: only help and end stay usable.
+    virtual void FirmwareRefused() = 0;
+    // The transfer is over and another may start.
+    virtual void TransferEnded() = 0;
+
+protected:
+    ~TTransferView() = default;
+};
+
+enum class TWriteResult {
+    NotStarted, // another transfer runs
+    Written,
+    LineRefused, // a line byte could not be handed over
+    Aborted,     // stopped between two line bytes, the program is ending
+};
+
+// One transfer at a time: a read or a write starts only while no other runs, and
+// the sequence counts as running from its first step on, before it lets events in.
+//
+// Threading: the GUI thread only; the line delivers on that thread too.
+class TTransferSequence {
+public:
+    // Which answer the next block is taken as; after a write nothing is awaited.
+    enum State { BasicBlock = 0, TerminalBlock = 1, ChargeBlock = 2, WriteRan = 3 };
+
+    static constexpr int kBasicTimeout = 10, kTerminalTimeout = 10, kChargeTimeout = 5;
+    static constexpr int kMessagePauseMs = 1000; // between two write messages
+
+    TTransferSequence(TLine& line, config::ConfigImage& image, TTransferView& view);
+
+    // The port name the failure messages quote ("COM1" ... "COM4").
+    void SetPortName(const QString& name) { m_portName = name; }
+
+    bool Busy() const { return m_phase != Phase::Idle; }
+    bool Writing() const { return m_phase == Phase::Writing; }
+    State CurrentState() const { return m_state; }
+    // Seconds until the pending answer is given up; -1 when none is pending.
+    int TimeoutLeft() const { return m_timeout; }
+
+    // Starts the read sequence with the basic block; false (and nothing done) while
+    // another transfer runs.
+    bool StartRead();
+    // Runs the whole write sequence of ports 1..portCount and returns at its end.
+    TWriteResult Write(int portCount);
+    // Ends a running write between two line bytes; used when the program ends.
+    void Abort() { m_abort = true; }
+
+    // One completed read of the line.
+    void Receive(QByteArrayView answer);
+    // The time-out duty of the one-second timer.
+    void Tick();
+
+private:
+    enum class Phase { Idle, Reading, Writing };
+    void Request(int message, State state, std::uint8_t code, int timeout);
+    void Finish();
+    bool SendMessage(QByteArrayView message);
+    bool Pause(int milliseconds);
+
+    TLine& m_line;
+    config::ConfigImage& m_image;
+    TTransferView& m_view;
+    QString m_portName;
+    Phase m_phase = Phase::Idle;
+    State m_state = BasicBlock;
+    bool m_awaiting = false; // a request went out and its answer has not been taken
+    int m_timeout = -1;
+    bool m_abort = false;
+};
+
+// Line bytes up to the last data byte of each answer: fewer is a piece cut off by a
+// pause or a hang-up, which decoded would show stale bytes as read.
+qsizetype FullAnswerLength(TTransferSequence::State state);
+
+// The one firmware the program works with.
+bool IsSupportedFirmware(const config::ConfigImage& image);
+
+} // namespace device
