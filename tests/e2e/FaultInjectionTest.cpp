@@ -26,10 +26,7 @@ QByteArray ToBytes(const std::vector<uint8_t>& bytes) {
 
 // The exchange's answer to a read request of `region`, as it goes over the line.
 QByteArray Answer(const varnosim::TImage& image, const varnosim::TRegion& region) {
-    std::vector<uint8_t> data(image.begin() + long(region.offset),
-                              image.begin() + long(region.offset + varnosim::DataBytes(region)));
-    data[0] = region.readCode;
-    return ToBytes(varnosim::FrameAnswer(data.data(), region.size));
+    return ToBytes(varnosim::AnswerLineBytes(image, region));
 }
 
 struct FaultE2e : E2eFixture {
@@ -200,7 +197,7 @@ TEST_P(HangUp, InTheMiddleOfAnAnswer) {
 }
 
 // Inside the basic, the terminal and the charge block's answer.
-INSTANTIATE_TEST_SUITE_P(Bytes, HangUp, testing::Values(75L, 151L + 130, 151L + 261 + 88));
+INSTANTIATE_TEST_SUITE_P(Bytes, HangUp, testing::Values(75L, 152L + 130, 152L + 260 + 88));
 
 TEST_F(FaultE2e, DeviceGoneWhenLesenIsPressed) {
     ASSERT_NO_FATAL_FAILURE(start());

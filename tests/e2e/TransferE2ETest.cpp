@@ -113,7 +113,8 @@ TEST_F(E2eFixture, OtherFirmwareStopsAfterTheBasicBlock) {
     // Had the terminal block been asked for, its answer would be here long since.
     QTest::qWait(500);
     EXPECT_EQ(requestsAnswered().size(), 1);
-    EXPECT_EQ(sim->BytesSent(), long(varnosim::BasicRegion.size));
+    EXPECT_EQ(sim->BytesSent(),
+              long(varnosim::AnswerLineBytes(exchange.Image(), varnosim::BasicRegion).size()));
     EXPECT_EQ(enabledControls(), QList<QWidget*>({w->HilfeButton, w->BeendenButton}));
 }
 

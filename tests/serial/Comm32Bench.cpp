@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
         Spin([&] { return blocks > before; });
         latency.push_back(double(t.nsecsElapsed()) / 1e6);
     }
-    Report("basic request to OnReceiveData (151 bytes)", latency);
+    Report("basic request to OnReceiveData (152 bytes)", latency);
 
     std::vector<double> closeIdle, cycle;
     for (int i = 0; i < 50; ++i) {

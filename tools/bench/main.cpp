@@ -72,8 +72,10 @@ int main(int argc, char** argv) {
 
     // (a) Full read, request to controls enabled.
     const double requestBytes = 3 * 4;
-    const double answerBytes =
-        varnosim::BasicRegion.size + varnosim::TerminalRegion.size + varnosim::ChargeRegion.size;
+    double answerBytes = 0;
+    for (const auto* region :
+         {&varnosim::BasicRegion, &varnosim::TerminalRegion, &varnosim::ChargeRegion})
+        answerBytes += double(varnosim::AnswerLineBytes(exchange.Image(), *region).size());
     const double boundMs = (requestBytes + answerBytes) * kBitsPerByte / kBaud * 1000 +
                            3 * kIntervalTimeoutMs + 3 * turnaroundMs;
     std::vector<double> readMs;

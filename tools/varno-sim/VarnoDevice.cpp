@@ -6,20 +6,6 @@
 
 namespace varnosim {
 
-std::vector<uint8_t> FrameAnswer(const uint8_t* data, size_t lineLength) {
-    std::vector<uint8_t> line;
-    line.reserve(lineLength);
-    size_t used = 0;
-    for (size_t start = 0; start < lineLength; start += 4) {
-        const size_t valid = std::min<size_t>(3, lineLength - start - 1);
-        const bool last = start + 4 >= lineLength;
-        line.push_back(last ? uint8_t(0x80 + valid) : uint8_t(0x03));
-        for (size_t i = 0; i < valid; ++i)
-            line.push_back(data[used++]);
-    }
-    return line;
-}
-
 std::vector<uint8_t> FrameMessage(const std::vector<uint8_t>& data) {
     std::vector<uint8_t> line;
     const size_t length = data.size();
@@ -29,6 +15,13 @@ std::vector<uint8_t> FrameMessage(const std::vector<uint8_t>& data) {
             line.push_back(k < length ? data[k] : 0);
     }
     return line;
+}
+
+std::vector<uint8_t> AnswerLineBytes(const TImage& image, const TRegion& region) {
+    std::vector<uint8_t> data(image.begin() + long(region.offset),
+                              image.begin() + long(region.offset + DataBytes(region)));
+    data[0] = region.readCode;
+    return FrameMessage(data);
 }
 
 void PackDigits(uint8_t* field, size_t bytes, const std::string& digits) {
@@ -180,16 +173,13 @@ std::optional<TAnswer> TVarnoDevice::Dispatch() {
             Note("request " + std::to_string(code) + " left unanswered");
             return std::nullopt;
         }
-        std::vector<uint8_t> data(m_image.begin() + long(region->offset),
-                                  m_image.begin() + long(region->offset + DataBytes(*region)));
-        data[0] = code;
         TAnswer answer;
         answer.code = code;
         for (int i = 0; i < m_faults.garbage; ++i) {
             m_noise = m_noise * 1103515245u + 12345u;
             answer.bytes.push_back(uint8_t(m_noise >> 16));
         }
-        const auto framed = FrameAnswer(data.data(), region->size);
+        const auto framed = AnswerLineBytes(m_image, *region);
         answer.bytes.insert(answer.bytes.end(), framed.begin(), framed.end());
         if (m_faults.lateMs > 0 && (m_faults.lateOn < 0 || m_faults.lateOn == code))
             answer.delayMs = m_faults.lateMs;

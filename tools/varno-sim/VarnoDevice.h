@@ -18,7 +18,7 @@ using TImage = std::array<uint8_t, ImageSize>;
 struct TRegion {
     uint8_t readCode;
     size_t offset;
-    size_t size; // line bytes of the answer, also the region size in the image
+    size_t size; // the region's size in the image, group headers included
 };
 inline constexpr TRegion BasicRegion{10, 0, 151};
 inline constexpr TRegion TerminalRegion{8, 151, 261};
@@ -29,10 +29,8 @@ constexpr size_t DataBytes(const TRegion& r) {
     return r.size - (r.size + 3) / 4;
 }
 
-// Frame groups of exactly `lineLength` bytes: a header every 4 bytes, the last
-// group as long as the length allows (0x80 + its valid count).
-std::vector<uint8_t> FrameAnswer(const uint8_t* data, size_t lineLength);
-// A message as the program sends it: whole groups, padding taken as zero.
+// A message in whole groups, padding taken as zero: how the program sends its
+// messages and the exchange its answers.
 std::vector<uint8_t> FrameMessage(const std::vector<uint8_t>& data);
 
 // Packed decimal, first digit in the low nibble, 0xF for empty positions.
@@ -41,6 +39,10 @@ std::string UnpackDigits(const uint8_t* field, size_t bytes);
 
 // A realistic exchange: firmware 1.93, 8 ports, per-port settings that differ.
 TImage DefaultImage();
+
+// The answer to the read request of `region`: its data bytes (the code first) in
+// whole groups, 152, 260 and 176 line bytes.
+std::vector<uint8_t> AnswerLineBytes(const TImage& image, const TRegion& region);
 
 struct TFaults {
     int silentOn = -1; // read code left unanswered

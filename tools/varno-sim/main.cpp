@@ -16,7 +16,7 @@ namespace {
 const char* const HelpText = R"(
 Simulates a Varno KM20/KM50 exchange on a pseudo-terminal and prints the path
 of its device end. It answers the read requests 10, 8 and 6 with the basic,
-terminal and charge blocks (151, 261 and 176 line bytes, paced at 9600 baud),
+terminal and charge blocks (152, 260 and 176 line bytes, paced at 9600 baud),
 takes the write messages 9, 7, 12 and 5 into its configuration, and counts
 charge units while it runs. Stop it with Ctrl+C; with --dump it writes its
 configuration as a parameter file after every write and at the end.
