@@ -166,6 +166,11 @@ void THauptFenster::BeendenButtonClick() {
     close();
 }
 
+void THauptFenster::EndeAufSignal() {
+    BeendenAngefordert = true;
+    close();
+}
+
 void THauptFenster::closeEvent(QCloseEvent* event) {
     OnClose(event);
 }

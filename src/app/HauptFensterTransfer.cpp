@@ -46,11 +46,10 @@ void THauptFenster::LesenButtonClick() {
 void THauptFenster::TransferEnde() {
     if (TransferAktiv() || BeendenAngefordert)
         return;
-    // A scheduled load that fell due meanwhile runs now, once the handler
-    // that ended the transfer has returned.
+    // A scheduled load that fell due meanwhile comes next, before any other.
     const QString deferred = Zeitsteuerung.TakeDeferred();
     if (!deferred.isEmpty())
-        QTimer::singleShot(0, this, [this, deferred] { ZeitgesteuertStarten(deferred); });
+        ZeitgesteuertStarten(deferred);
     if (NachTransfer)
         NachTransfer();
 }

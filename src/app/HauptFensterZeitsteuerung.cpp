@@ -40,19 +40,22 @@ void THauptFenster::ZeitsteuerungPruefen() {
         entries[n] = {EditUhrzeit[n]->zeitText(), EditDateiname[n]->text()};
     const QString hhmm = m_env.now().toString(QStringLiteral("HHmm"));
     const QString path = Zeitsteuerung.Tick(entries, hhmm, TransferAktiv());
-    // The write takes about 40 s: run inside this handler, it would keep the timer
-    // from ticking (no clock, no countdowns) until it ended.
     if (!path.isEmpty())
-        QTimer::singleShot(0, this, [this, path] { ZeitgesteuertStarten(path); });
+        ZeitgesteuertStarten(path);
 }
 
 void THauptFenster::ZeitgesteuertStarten(const QString& path) {
-    if (BeendenAngefordert)
-        return;
-    if (TransferAktiv())
+    if (!Transfer->Reserve()) {
         Zeitsteuerung.Defer(path);
-    else
-        ZeitgesteuertLaden(path);
+        return;
+    }
+    // The write takes about 40 s: run inside the timer's handler, it would keep the
+    // timer from ticking (no clock, no countdowns) until it ended.
+    QTimer::singleShot(0, this, [this, path] {
+        Transfer->Release();
+        if (!BeendenAngefordert)
+            ZeitgesteuertLaden(path);
+    });
 }
 
 void THauptFenster::ZeitgesteuertLaden(const QString& path) {

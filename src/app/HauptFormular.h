@@ -87,6 +87,8 @@ public:
     void LesenButtonClick();
     void HilfeButtonClick();
     void BeendenButtonClick();
+    // SIGTERM, SIGINT or SIGHUP: ends the program as "Beenden" does, even mid-write.
+    void EndeAufSignal();
     void OnMessage(TMessage& message);
     void OnSchreibenClick();
     void OnReceiveData(const char* buffer, quint16 length);
@@ -233,8 +235,8 @@ private:
     device::TLine* m_line = nullptr;     // m_env.line, or Communication
     void VerbindeParametrierung();
     void ZeitgesteuertLaden(const QString& path);
-    // Runs the scheduled load outside the timer's handler, or defers it while a
-    // transfer runs.
+    // Holds the line for the scheduled load and runs it once the calling handler
+    // (the timer's, or the one that ended a transfer) has returned.
     void ZeitgesteuertStarten(const QString& path);
     QWidget* m_hauptSeite = nullptr;       // the main page shown before a change
     QWidget* m_parametrierSeite = nullptr; // likewise the inner page

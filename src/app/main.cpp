@@ -1,5 +1,6 @@
 #include "app/HauptFormular.h"
 #include "app/Look.h"
+#include "platform/EndSignals.h"
 #include "platform/IniFile.h"
 
 #include <QApplication>
@@ -31,9 +32,17 @@ int main(int argc, char** argv) {
         return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
     };
 
+    // Made first, so a signal during start-up waits in its pipe instead of killing.
+    platform::TEndSignals endSignals;
     THauptFenster fenster(env);
     if (fenster.terminated())
         return 0;
+    QObject::connect(&endSignals, &platform::TEndSignals::EndRequested, &fenster, [&fenster] {
+        fenster.EndeAufSignal();
+        // The window may sit hidden in the notification area, where closing it
+        // alone would not end the loop.
+        QCoreApplication::quit();
+    });
     fenster.show();
     return app.exec();
 }

@@ -46,6 +46,18 @@ bool TTransferSequence::StartRead() {
     return true;
 }
 
+bool TTransferSequence::Reserve() {
+    if (Busy())
+        return false;
+    m_phase = Phase::Reserved;
+    return true;
+}
+
+void TTransferSequence::Release() {
+    if (m_phase == Phase::Reserved)
+        m_phase = Phase::Idle;
+}
+
 void TTransferSequence::Request(int message, State state, std::uint8_t code, int timeout) {
     if (message >= 0)
         m_view.ShowMessage(message, stufe::Fortschritt);

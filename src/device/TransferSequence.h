@@ -67,6 +67,10 @@ public:
     TWriteResult Write(int portCount);
     // Ends a running write between two line bytes; used when the program ends.
     void Abort() { m_abort = true; }
+    // Holds the line, while idle, for a transfer about to start once the caller's
+    // handler has returned (a scheduled load): every start is refused until Release.
+    bool Reserve();
+    void Release();
 
     // One completed read of the line.
     void Receive(QByteArrayView answer);
@@ -74,7 +78,7 @@ public:
     void Tick();
 
 private:
-    enum class Phase { Idle, Reading, Writing };
+    enum class Phase { Idle, Reserved, Reading, Writing };
     void Request(int message, State state, std::uint8_t code, int timeout);
     void Finish();
     bool SendMessage(QByteArrayView message);

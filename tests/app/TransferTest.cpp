@@ -1,6 +1,8 @@
 #include "WindowFixture.h"
 
 #include "app/MatrixBild.h"
+#include "app/ZeitEdit.h"
+#include "config/ParameterFile.h"
 #include "desktop/UMsgHook.h"
 #include "device/FrameCodec.h"
 #include "device/PacedSend.h"
@@ -10,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -189,4 +192,83 @@ TEST_F(TransferFixture, WriteSendsEveryMessageFramedAndIgnoresAnswers) {
     EXPECT_EQ(w->Transfer->CurrentState(), 3);
     antworte(Grundblock(1, 92, 8));
     EXPECT_EQ(w->Firmware->text(), "1.93") << "data after a write is dropped";
+}
+
+// A due cyclic read and a due schedule entry forced into every event processing,
+// nested ones included, while the exchange answers each request a moment later.
+TEST_F(TransferFixture, DueReadsAndEntriesInsideEveryStepNeverInterleave) {
+    // Byte 1 of each block names where its bytes came from: a read or the file.
+    auto block = [](int size, char marker) {
+        QByteArray data(size, marker);
+        data[2] = 8;
+        data[4] = 1;
+        data[5] = 93;
+        return data;
+    };
+    config::ConfigImage prepared;
+    for (int i = 0; i < 113; ++i)
+        prepared.BasicBlock()[i] = std::uint8_t(block(113, 0x50)[i]);
+    prepared.TerminalBlock()[1] = 0x60;
+    ASSERT_TRUE(config::SaveParameterFile(home.file("tag.vrn"), prepared));
+    w->EditUhrzeit[0]->setZeitText(now.toString("HHmm"));
+    w->EditDateiname[0]->setText(home.file("tag.vrn"));
+    w->ZyklischNeuLesen->setChecked(true);
+    LetReadTimeOut(*w);
+
+    const std::map<int, std::pair<QByteArray, config::Region>> answers{
+        {0x0a, {Antwort(block(113, 0x10)), config::Region::Basic}},
+        {0x08, {Antwort(block(195, 0x20)), config::Region::Terminal}},
+        {0x06, {Antwort(block(132, 0x30)), config::Region::Charge}}};
+    const std::map<config::Region, QList<int>> allowed{{config::Region::Basic, {0, 0x10, 0x50}},
+                                                       {config::Region::Terminal, {0, 0x20, 0x60}},
+                                                       {config::Region::Charge, {0, 0x30}}};
+    QStringList faults;
+    int outstanding = 0, reads = 0, writes = 0;
+    line->onSend = [&](QByteArrayView bytes) {
+        if (bytes.size() != 4) {
+            if (!w->Transfer->Writing())
+                faults << "a line byte outside a write";
+            return true;
+        }
+        const int code = bytes[1];
+        if (w->Transfer->Writing())
+            faults << "a request inside a write";
+        if (outstanding)
+            faults << QString("request %1 while %2 is outstanding").arg(code).arg(outstanding);
+        outstanding = code;
+        QTimer::singleShot(0, w.get(), [&, code] {
+            outstanding = 0;
+            line->Deliver(answers.at(code).first);
+            for (const auto& [region, markers] : allowed)
+                if (!markers.contains(w->Image.Block(region)[1]))
+                    faults << QString("block %1 holds bytes of another").arg(int(region));
+        });
+        return true;
+    };
+    w->NachTransfer = [&] {
+        reads += w->Transfer->CurrentState() == device::TTransferSequence::ChargeBlock;
+        writes += w->Transfer->CurrentState() == device::TTransferSequence::WriteRan;
+    };
+    bool forcing = true;
+    QObject context;
+    int busyRuns = 0; // forced from inside a running transfer
+    std::function<void()> force = [&] {
+        if (!forcing)
+            return;
+        busyRuns += w->Transfer->Busy();
+        w->ZyklusZaehler = 1;
+        w->Zeitsteuerung.ZeitsteuerungSperre = 0;
+        // Posted first, so the event processing inside this tick runs it again.
+        QTimer::singleShot(0, &context, force);
+        w->OnSekunde();
+    };
+    QTimer::singleShot(0, &context, force);
+    // The read that the first forced tick starts, then the scheduled writes.
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return reads >= 1 && writes >= 2; }, 60000))
+        << reads << " reads, " << writes << " writes";
+    EXPECT_GT(busyRuns, 100);
+    forcing = false;
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return !w->Transfer->Busy(); }, 20000));
+    line->onSend = nullptr;
+    EXPECT_TRUE(faults.isEmpty()) << faults.join("\n").toStdString();
 }

@@ -339,7 +339,8 @@ TEST_F(E2eFixture, ScheduledEntryWritesTheFileWithTheExchangesOwnCounters) {
     now = now.addSecs(1);
     const int before = int(events().size());
     ticks(1); // the write starts once the tick's handler has returned
-    EXPECT_FALSE(w->Transfer->Busy());
+    EXPECT_TRUE(w->Transfer->Busy()) << "the line is held for it";
+    EXPECT_FALSE(w->Transfer->Writing());
     ASSERT_TRUE(QTest::qWaitFor([&] { return int(events().size()) > before; }, kWaitMs));
     ASSERT_TRUE(sim->WaitForWrites(11, kWaitMs)) << events().join('\n').toStdString();
 

@@ -124,6 +124,12 @@ bool TPtySimulator::WaitForSent(long count, int timeoutMs) {
                               [&] { return m_sent >= count; });
 }
 
+bool TPtySimulator::WaitForReceived(long count, int timeoutMs) {
+    std::unique_lock guard(m_lock);
+    return m_changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                              [&] { return m_received >= count; });
+}
+
 bool TPtySimulator::HungUp() {
     std::lock_guard guard(m_lock);
     return m_hungUp;
@@ -186,6 +192,8 @@ void TPtySimulator::Run() {
                     {
                         std::lock_guard guard(m_lock);
                         answer = m_device.Feed(buffer[i], NowMs());
+                        ++m_received;
+                        m_changed.notify_all();
                         if (m_device.AppliedWrites() != m_applied) {
                             m_applied = m_device.AppliedWrites();
                             dump = true;

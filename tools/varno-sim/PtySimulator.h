@@ -38,6 +38,8 @@ public:
     bool WaitForWrites(int count, int timeoutMs);
     // Waits (bounded) until the device has sent `count` bytes in all.
     bool WaitForSent(long count, int timeoutMs);
+    // Waits (bounded) until the device has received `count` line bytes in all.
+    bool WaitForReceived(long count, int timeoutMs);
     bool HungUp();
     long BytesSent();
 
@@ -61,6 +63,7 @@ private:
     std::condition_variable m_changed;
     bool m_hungUp = false;
     long m_sent = 0;
+    long m_received = 0;
     int m_applied = 0;
 };
 

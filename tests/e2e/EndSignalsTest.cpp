@@ -1,0 +1,86 @@
+// The program as a desktop logout or a Ctrl+C ends it: a signal in the middle of a
+// scheduled write.
+#include "PtySimulator.h"
+#include "config/ParameterFile.h"
+#include "platform/SingleInstance.h"
+#include "support/TestSupport.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTest>
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Line bytes of the start-up read's three requests, and of a whole write with 8 ports.
+constexpr long kReadRequests = 3 * 4;
+constexpr long kWholeWrite = 144 + 8 * 32 + 4 + 172;
+
+struct EndSignal : testing::TestWithParam<int> {};
+
+TEST_P(EndSignal, MidWriteEndsTheProgramWithItsPortAndLock) {
+    testsupport::ScratchHome home;
+    varnosim::TSimOptions options;
+    options.byteTimeMs = 0.05;
+    varnosim::TPtySimulator sim(varnosim::TVarnoDevice{}, options);
+    std::string error;
+    ASSERT_TRUE(sim.Start(&error)) << error;
+
+    // A copy of the program in the scratch home keeps its charge log there too.
+    const QString program = home.file("WinVarno");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(WINVARNO_EXE), program));
+    const QString file = home.file("tag.vrn");
+    config::ConfigImage eightPorts;
+    const varnosim::TImage image = varnosim::DefaultImage();
+    std::copy(image.begin(), image.end(), eightPorts.Bytes().begin());
+    ASSERT_TRUE(config::SaveParameterFile(file, eightPorts));
+    // The schedule fires at the first tick after the start-up read; an entry for
+    // the next minute as well covers a start just before the minute ends.
+    const QDateTime now = QDateTime::currentDateTime();
+    QByteArray ini = "[Allgemein]\nAnschluß=COM1\n[Schnittstellen]\nCOM1=" +
+                     QByteArray::fromStdString(sim.DevicePath()) + "\n";
+    for (int n = 1; n <= 2; ++n)
+        ini += QStringLiteral("[Zeitpunkt%1]\nZeit=%2\nDatei=%3\n")
+                   .arg(n)
+                   .arg(now.addSecs(60 * (n - 1)).toString(QStringLiteral("HHmm")), file)
+                   .toUtf8();
+    testsupport::writeAll(home.file("WinVarno.INI"), ini);
+
+    QProcess winvarno;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    winvarno.setProcessEnvironment(env);
+    winvarno.start(program, {});
+    ASSERT_TRUE(winvarno.waitForStarted());
+    if (!sim.WaitForReceived(kReadRequests + 40, 90000)) {
+        winvarno.kill();
+        winvarno.waitForFinished();
+        FAIL() << "the scheduled write never started";
+    }
+
+    QElapsedTimer ended;
+    ended.start();
+    ASSERT_EQ(::kill(pid_t(winvarno.processId()), GetParam()), 0);
+    const bool finished = winvarno.waitForFinished(20000);
+    const qint64 ms = ended.elapsed();
+    if (!finished)
+        winvarno.kill();
+    ASSERT_TRUE(finished) << "still running after the signal";
+    std::printf("signal %d: ended after %lld ms\n", GetParam(), static_cast<long long>(ms));
+    EXPECT_EQ(winvarno.exitStatus(), QProcess::NormalExit) << "ended by itself, not killed";
+    EXPECT_EQ(winvarno.exitCode(), 0);
+    EXPECT_FALSE(sim.WaitForReceived(kReadRequests + kWholeWrite, 500))
+        << "the write stopped between two line bytes";
+    platform::SingleInstance next(QStringLiteral("Varno KM20/KM50 - Konfiguration"));
+    EXPECT_FALSE(next.alreadyRunning()) << "the lock is free again";
+    sim.Stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, EndSignal, testing::Values(SIGTERM, SIGINT, SIGHUP));
+
+} // namespace
