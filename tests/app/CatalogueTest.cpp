@@ -1,5 +1,6 @@
 #include "app/Catalogue.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 
 using catalogue::PanelText;
@@ -28,4 +29,23 @@ TEST(Catalogue, GapsAreEmptyAndPlaceholdersWhereExpected) {
     for (int n = 1; n <= 38; ++n) {
         EXPECT_FALSE(Text(n).contains(QChar::ReplacementCharacter)) << n;
     }
+}
+
+TEST(Catalogue, OpenFailureReasonsNameTheDevice) {
+    using serial::TPortFailure;
+    EXPECT_TRUE(catalogue::OeffnungsGrund(TPortFailure::NoPermission, "/dev/ttyUSB0", EACCES)
+                    .startsWith(QString::fromUtf8("Keine Berechtigung für /dev/ttyUSB0")));
+    EXPECT_TRUE(catalogue::OeffnungsGrund(TPortFailure::NoPermission, "/dev/ttyUSB0", EACCES)
+                    .contains("dialout"));
+    EXPECT_EQ(catalogue::OeffnungsGrund(TPortFailure::Busy, "/dev/ttyS0", EBUSY),
+              QString::fromUtf8("/dev/ttyS0 ist belegt: ein anderes Programm hält die "
+                                "Schnittstelle"));
+    EXPECT_TRUE(catalogue::OeffnungsGrund(TPortFailure::NoDevice, "/dev/varno", ENOENT)
+                    .startsWith(QString::fromUtf8("Das Gerät /dev/varno gibt es nicht")));
+    // The system's own words where no message fits; the path made printable and short.
+    const QString lang = catalogue::OeffnungsGrund(TPortFailure::Other,
+                                                   "/dev/\n" + QString(5000, 'a'), ENAMETOOLONG);
+    EXPECT_TRUE(lang.startsWith("/dev/?aaa"));
+    EXPECT_TRUE(lang.contains(QString::fromLocal8Bit(std::strerror(ENAMETOOLONG))));
+    EXPECT_LT(lang.size(), 200);
 }
