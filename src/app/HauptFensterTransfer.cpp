@@ -51,6 +51,11 @@ void THauptFenster::TransferEnde() {
     const QString deferred = Zeitsteuerung.TakeDeferred();
     if (!deferred.isEmpty())
         QTimer::singleShot(0, this, [this, deferred] { ZeitgesteuertStarten(deferred); });
+    if (m_portNeuOeffnen)
+        QTimer::singleShot(0, this, [this] {
+            if (m_portNeuOeffnen)
+                PortNeuOeffnen();
+        });
     if (NachTransfer)
         NachTransfer();
 }
