@@ -31,21 +31,14 @@ TEST(Catalogue, GapsAreEmptyAndPlaceholdersWhereExpected) {
     }
 }
 
-TEST(Catalogue, OpenFailureReasonsNameTheDevice) {
-    using serial::TPortFailure;
-    EXPECT_TRUE(catalogue::OeffnungsGrund(TPortFailure::NoPermission, "/dev/ttyUSB0", EACCES)
-                    .startsWith(QString::fromUtf8("Keine Berechtigung für /dev/ttyUSB0")));
-    EXPECT_TRUE(catalogue::OeffnungsGrund(TPortFailure::NoPermission, "/dev/ttyUSB0", EACCES)
-                    .contains("dialout"));
-    EXPECT_EQ(catalogue::OeffnungsGrund(TPortFailure::Busy, "/dev/ttyS0", EBUSY),
+TEST(Catalogue, OpenFailureReasonsShowThePathPrintableAndShort) {
+    EXPECT_EQ(catalogue::OeffnungsGrund(serial::TPortFailure::Busy, "/dev/ttyS0", EBUSY),
               QString::fromUtf8("/dev/ttyS0 ist belegt: ein anderes Programm hält die "
                                 "Schnittstelle"));
-    EXPECT_TRUE(catalogue::OeffnungsGrund(TPortFailure::NoDevice, "/dev/varno", ENOENT)
-                    .startsWith(QString::fromUtf8("Das Gerät /dev/varno gibt es nicht")));
-    // The system's own words where no message fits; the path made printable and short.
-    const QString lang = catalogue::OeffnungsGrund(TPortFailure::Other,
+    // The system's own words where no message fits.
+    const QString lang = catalogue::OeffnungsGrund(serial::TPortFailure::Other,
                                                    "/dev/\n" + QString(5000, 'a'), ENAMETOOLONG);
     EXPECT_TRUE(lang.startsWith("/dev/?aaa"));
-    EXPECT_TRUE(lang.contains(QString::fromLocal8Bit(std::strerror(ENAMETOOLONG))));
+    EXPECT_TRUE(lang.endsWith(QString::fromLocal8Bit(std::strerror(ENAMETOOLONG))));
     EXPECT_LT(lang.size(), 200);
 }

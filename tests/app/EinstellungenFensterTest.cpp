@@ -5,8 +5,6 @@
 #include "app/StatusZeile.h"
 #include "serial/Comm32.h"
 
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 
 namespace {
@@ -36,23 +34,6 @@ TEST_F(WindowFixture, TheReasonOfAFailedOpenGoesWithMessageFive) {
     EXPECT_TRUE(w->StatusZeile->accessibleDescription().isEmpty());
     QTest::mouseClick(w->StatusZeile, Qt::LeftButton, {}, QPoint(20, 10));
     EXPECT_EQ(w->EinstellungenDialog(), nullptr) << "only the start-up messages lead there";
-}
-
-TEST_F(WindowFixture, TheButtonOpensOneDialogAndCancelChangesNothing) {
-    const QByteArray datei = "[Allgemein]\nAnschluß=COM2\n";
-    settings(datei);
-    auto w = make();
-    calls.clear();
-    w->EinstellungenButton->click();
-    w->EinstellungenButton->click();
-    EXPECT_EQ(w->findChildren<TEinstellungenDialog*>().size(), 1);
-    TEinstellungenDialog* d = w->EinstellungenDialog();
-    ASSERT_TRUE(d);
-    d->KostenEingabe->setText("0,30");
-    d->AbbrechenButton->click();
-    EXPECT_TRUE(testsupport::WaitUntil([&] { return !w->EinstellungenDialog(); }));
-    EXPECT_EQ(testsupport::readAll(settingsPath()), datei);
-    EXPECT_TRUE(calls.isEmpty());
 }
 
 TEST_F(WindowFixture, ReopeningWaitsForTheRunningTransfer) {
