@@ -1,6 +1,7 @@
 #include "app/Catalogue.h"
 
 #include <array>
+#include <cstring>
 #include <utility>
 
 namespace catalogue {
@@ -48,6 +49,13 @@ constexpr std::array kEntries{
     Entry{36, "Schnittstelle %s kann nicht beschrieben werden"},
     Entry{37, "Jede Minute neu lesen"},
     Entry{38, "Alle %d Minuten neu lesen"},
+    // Not in the original set: every open failure used to look the same.
+    Entry{45, "Keine Berechtigung für %s: den Benutzer in die Gruppe dialout aufnehmen "
+              "(sudo usermod -aG dialout $USER) und neu anmelden"},
+    Entry{46, "%s ist belegt: ein anderes Programm hält die Schnittstelle"},
+    Entry{47, "Das Gerät %s gibt es nicht: ist der Adapter eingesteckt und der Pfad richtig?"},
+    Entry{48, "%s ist keine serielle Schnittstelle"},
+    Entry{49, "%s kann nicht geöffnet werden"},
 };
 
 } // namespace
@@ -65,6 +73,39 @@ QString PanelText(int nummer, int stufe, const QString& argument) {
     if (const qsizetype at = text.indexOf(u"%s"); at >= 0)
         text.replace(at, 2, argument);
     return text;
+}
+
+QString OeffnungsGrund(serial::TPortFailure failure, const QString& geraet, int error) {
+    using serial::TPortFailure;
+    QString pfad = geraet;
+    for (QChar& c : pfad)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = u'?';
+    if (pfad.size() > 80)
+        pfad = pfad.left(38) + QStringLiteral("…") + pfad.right(38);
+    int nummer = meldung::OeffnenFehler;
+    switch (failure) {
+    case TPortFailure::NoPermission:
+        nummer = meldung::KeineBerechtigung;
+        break;
+    case TPortFailure::Busy:
+        nummer = meldung::Belegt;
+        break;
+    case TPortFailure::NoDevice:
+        nummer = meldung::GibtEsNicht;
+        break;
+    case TPortFailure::NotSerial:
+        nummer = meldung::KeineSerielle;
+        break;
+    case TPortFailure::None:
+    case TPortFailure::Other:
+        break;
+    }
+    QString grund = Text(nummer);
+    grund.replace(grund.indexOf(u"%s"), 2, pfad);
+    if (nummer == meldung::OeffnenFehler && error != 0)
+        grund += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
+    return grund;
 }
 
 } // namespace catalogue

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/PortFailure.h"
+
 #include <QString>
 
 // The numbered German message texts. Every text the status line shows, and some
@@ -31,6 +33,12 @@ inline constexpr int GebuehrenSchreiben = 35;
 inline constexpr int NichtBeschrieben = 36;
 inline constexpr int JedeMinute = 37;
 inline constexpr int AlleMinuten = 38;
+// Why a device could not be opened; %s = the device path.
+inline constexpr int KeineBerechtigung = 45;
+inline constexpr int Belegt = 46;
+inline constexpr int GibtEsNicht = 47;
+inline constexpr int KeineSerielle = 48;
+inline constexpr int OeffnenFehler = 49; // followed by the system's own text
 } // namespace meldung
 
 // The severity of a message: its colour on the status line.
@@ -45,5 +53,9 @@ QString Text(int nummer);
 
 // "digit:text" with the argument put in for "%s" (and for "%d" in message 38).
 QString PanelText(int nummer, int stufe, const QString& argument);
+
+// The reason a device could not be opened, for the user (messages 45 to 49).
+// The path is shown without control characters and, when very long, shortened.
+QString OeffnungsGrund(serial::TPortFailure failure, const QString& geraet, int error);
 
 } // namespace catalogue

@@ -93,18 +93,8 @@ void THauptFenster::OnCreate() {
         ZeigeMeldung(meldung::UngueltigerPort, stufe::Fehler, CommPort);
         return;
     }
-    ZeigeMeldung(meldung::WirdGeoeffnet, stufe::Fortschritt, CommPort);
-    Transfer->SetPortName(CommPort);
-    // Port names resolve through the same settings file the window reads.
-    Communication->SetPortLookup([path = m_env.settingsPath](const QString& key) {
-        return platform::IniFile(path).value(QStringLiteral("Schnittstellen"), key);
-    });
-    try {
-        m_line->Open(CommPort);
-    } catch (const std::exception&) {
-        ZeigeMeldung(meldung::NichtGeoeffnet, stufe::Fehler, CommPort);
+    if (!SchnittstelleOeffnen())
         return;
-    }
 
     ZeigeSeite(AutoEnde ? TabGebuehren : TabKonfiguration, MSNParametrierung);
     MSNAuswahl->setCurrentIndex(0);
@@ -120,17 +110,8 @@ void THauptFenster::OnCreate() {
                                          QStringLiteral("3.03"))
                                 .replace(QStringLiteral("%s"), QStringLiteral("13. Juli 1996")));
 
+    EinstellungenAnwenden(ini);
     const startup::Einstellungen e = startup::LiesEinstellungen(ini);
-    for (int i = 0; i < kPorts; ++i) {
-        BezeichnungTabelleA[i]->setText(e.bezeichnungen[i]);
-        BezeichnungTabelleB[i]->setText(e.bezeichnungen[i]);
-        BezeichnungTabelleC[i]->setText(e.bezeichnungen[i]);
-    }
-    AlteEinheiten = e.alteEinheiten;
-    AlteKosten = e.alteKosten;
-    KostenProEinheit = e.kostenProEinheit;
-    ZyklusSekunden = e.zyklusSekunden;
-    ZyklischNeuLesen->setText(startup::ZyklusBeschriftung(ZyklusSekunden));
     move(e.fensterX.value_or(x()), e.fensterY.value_or(y()));
     for (int n = 0; n < 4; ++n) {
         EditUhrzeit[n]->setZeitText(e.zeitpunkte[n].zeit);

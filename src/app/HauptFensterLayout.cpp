@@ -188,6 +188,8 @@ void THauptFenster::BaueFenster() {
     connect(SpeichernButton, &QPushButton::clicked, this, &THauptFenster::SpeichernClick);
     connect(SchreibenButton, &QPushButton::clicked, this, &THauptFenster::OnSchreibenClick);
     connect(DruckenButton, &QPushButton::clicked, this, &THauptFenster::DruckenButtonClick);
+    connect(EinstellungenButton, &QPushButton::clicked, this, &THauptFenster::EinstellungenClick);
+    connect(StatusZeile, &TStatusZeile::panelClicked, this, &THauptFenster::StatusZeileClick);
     VerbindeParametrierung();
 }
 
@@ -396,6 +398,10 @@ void THauptFenster::BaueProgrammInfo(QWidget* page) {
           QStringLiteral("Varno KM20/KM50 - Konfiguration"), QRect(16, 40, 280, 18), true);
     VersionsString = Label(page, QStringLiteral("VersionsString"),
                            QStringLiteral("Version %s vom %s"), QRect(16, 66, 280, kLabelHeight));
+    EinstellungenButton = new QPushButton(QStringLiteral("Einstellungen..."), page);
+    EinstellungenButton->setObjectName(QStringLiteral("EinstellungenButton"));
+    EinstellungenButton->setGeometry(16, 164, 100, 25);
+    EinstellungenButton->setAutoDefault(false);
     BaueAnimation(page);
 }
 

@@ -8,6 +8,7 @@
 
 void THauptFenster::ZeigeMeldung(int nummer, int stufe, const QString& argument) {
     StatusZeile->setPanelText(0, catalogue::PanelText(nummer, stufe, argument));
+    SetzeStatusGrund(QString()); // a reason belongs to the message it came with
     // The caller may go on with a long operation; show the text now.
     QCoreApplication::processEvents();
 }

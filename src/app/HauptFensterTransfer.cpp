@@ -50,6 +50,11 @@ void THauptFenster::TransferEnde() {
     const QString deferred = Zeitsteuerung.TakeDeferred();
     if (!deferred.isEmpty())
         ZeitgesteuertStarten(deferred);
+    if (m_portNeuOeffnen)
+        QTimer::singleShot(0, this, [this] {
+            if (m_portNeuOeffnen)
+                PortNeuOeffnen();
+        });
     if (NachTransfer)
         NachTransfer();
 }

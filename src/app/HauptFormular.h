@@ -10,6 +10,7 @@
 
 #include <QDateTime>
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -40,6 +41,7 @@ class THilfe;
 class TAnimationControl;
 class TTrayIcon;
 class TMessageHook;
+class TEinstellungenDialog;
 
 // What the main window needs from its surroundings. The program passes the real
 // things; tests pass fakes, so start-up can be driven without a port or a user.
@@ -57,6 +59,9 @@ struct TUmgebung {
     // The printout's page, owned by the caller; nullptr when there is no printer.
     // Left empty, the default printer serves.
     std::function<QPaintDevice*()> drucker;
+    // The comms log's file as the environment names it (WINVARNO_COMMSLOG); before
+    // the settings file's own. Empty: the settings file decides.
+    QString kommunikationsProtokoll;
 };
 
 // The main window: every control of the program, the control tables through which
@@ -185,6 +190,17 @@ public:
     THilfe* Hilfe = nullptr;
     TComm32* Communication = nullptr;
 
+    // --- settings dialog and reopening the port (HauptFensterEinstellungen.cpp) ---
+    // "Einstellungen...", and a click on the status line while it shows message 22 or 5.
+    void EinstellungenClick();
+    TEinstellungenDialog* EinstellungenDialog() const; // while it is open
+    // Port labels, old units and costs, price, interval and the cyclic box's caption.
+    void EinstellungenAnwenden(const platform::IniFile& ini);
+    // Closes the port, opens it on the device the settings file names now and reads;
+    // during a transfer, once it has ended.
+    void PortNeuOeffnen();
+    QPushButton* EinstellungenButton = nullptr;
+
     // --- printout (HauptFensterDrucken.cpp) ---
     void DruckenButtonClick();
 
@@ -238,6 +254,14 @@ private:
     // Holds the line for the scheduled load and runs it once the calling handler
     // (the timer's, or the one that ended a transfer) has returned.
     void ZeitgesteuertStarten(const QString& path);
+    // Messages 24, then 5 with the reason when it fails.
+    bool SchnittstelleOeffnen();
+    // The reason behind the message shown: tool tip and accessible description.
+    void SetzeStatusGrund(const QString& grund);
+    bool StartMeldungZeigt() const; // message 22 or 5: a click leads to the settings
+    void StatusZeileClick(int panel);
+    QPointer<TEinstellungenDialog> m_einstellungen;
+    bool m_portNeuOeffnen = false;         // asked for during a transfer
     QWidget* m_hauptSeite = nullptr;       // the main page shown before a change
     QWidget* m_parametrierSeite = nullptr; // likewise the inner page
     bool m_programmWechsel = false;        // a page switch of the program's own

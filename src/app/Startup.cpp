@@ -3,6 +3,7 @@
 #include "app/Catalogue.h"
 #include "platform/IniFile.h"
 
+#include <QDir>
 #include <climits>
 
 namespace startup {
@@ -59,6 +60,17 @@ bool IstGueltigerPortName(const QString& name) {
 QString LiesPortName(const platform::IniFile& ini) {
     return ini.readString(QStringLiteral("Allgemein"), QStringLiteral("Anschluß"),
                           QStringLiteral("COMx"));
+}
+
+QString KommunikationsProtokoll(const platform::IniFile& ini, const QString& umgebung) {
+    QString pfad = umgebung.trimmed();
+    if (pfad.isEmpty())
+        pfad = ini.readString(QStringLiteral("Diagnose"), QStringLiteral("Protokolldatei"), {});
+    if (pfad.isEmpty() || QDir::isAbsolutePath(pfad))
+        return pfad;
+    if (pfad.startsWith(QStringLiteral("~/")))
+        pfad = pfad.mid(2);
+    return QDir::home().filePath(pfad);
 }
 
 Einstellungen LiesEinstellungen(const platform::IniFile& ini) {

@@ -60,6 +60,11 @@ struct Einstellungen {
 };
 
 QString LiesPortName(const platform::IniFile& ini);
+
+// The comms log's file: the environment's choice (WINVARNO_COMMSLOG) before the
+// settings file's "Diagnose"/"Protokolldatei"; empty leaves the log off. A path
+// that is not absolute counts from the home directory ("~/" included).
+QString KommunikationsProtokoll(const platform::IniFile& ini, const QString& umgebung);
 Einstellungen LiesEinstellungen(const platform::IniFile& ini);
 
 } // namespace startup

@@ -1,5 +1,6 @@
 #include "app/StatusZeile.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 TStatusZeile::TStatusZeile(QWidget* parent) : QWidget(parent) {
@@ -56,4 +57,12 @@ void TStatusZeile::paintEvent(QPaintEvent*) {
         }
         p.restore();
     }
+}
+
+void TStatusZeile::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        for (int i = 0; i < static_cast<int>(m_panels.size()); ++i)
+            if (panelRect(i).adjusted(-1, -3, 1, 1).contains(event->position().toPoint()))
+                emit panelClicked(i);
+    QWidget::mouseReleaseEvent(event);
 }

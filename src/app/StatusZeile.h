@@ -25,8 +25,13 @@ public:
     QRect panelRect(int index) const;
     void setDrawHandler(DrawHandler handler) { m_draw = std::move(handler); }
 
+signals:
+    // A left click released over a panel.
+    void panelClicked(int panel);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     std::vector<Panel> m_panels;

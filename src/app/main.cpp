@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
     env.arguments = app.arguments().mid(1);
     env.settingsPath = platform::IniFile::SettingsPath();
     env.programPath = QCoreApplication::applicationFilePath();
+    // For a report about a real exchange: every byte on the line, without recompiling.
+    env.kommunikationsProtokoll = qEnvironmentVariable("WINVARNO_COMMSLOG");
     env.warnung = [](const QString& caption, const QString& text) {
         QMessageBox::warning(nullptr, caption, text, QMessageBox::Ok);
     };

@@ -91,21 +91,31 @@ bool TComm32::OpenPort() {
     if (!m_commsLogFileName.isEmpty())
         OpenCommsLog();
 
-    const QByteArray path = QFile::encodeName(ResolveCommPort(m_commPort, m_portLookup));
+    const QString device = ResolveCommPort(m_commPort, m_portLookup);
+    const QByteArray path = QFile::encodeName(device);
+    // Only a character device is opened at all, so a regular file named by mistake
+    // is never opened for writing.
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0)
+        Refuse("Error opening com port", ClassifyOpenError(errno), errno, device);
+    if (!S_ISCHR(info.st_mode))
+        Refuse("File handle is not a comm handle. ", TPortFailure::NotSerial,
+               S_ISDIR(info.st_mode) ? EISDIR : ENOTTY, device);
     const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        throw ECommsError("Error opening com port");
+        Refuse("Error opening com port", ClassifyOpenError(errno), errno, device);
     // Exclusive like CreateFile without sharing: flock binds root as well.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         ::close(fd);
-        throw ECommsError("Error opening com port");
+        Refuse("Error opening com port", TPortFailure::Busy, error, device);
     }
-    struct stat info {};
     termios tio{};
     if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode) || ::tcgetattr(fd, &tio) != 0) {
         ::close(fd);
-        throw ECommsError("File handle is not a comm handle. ");
+        Refuse("File handle is not a comm handle. ", TPortFailure::NotSerial, ENOTTY, device);
     }
+    m_foundSettings = tio;
     (void)::ioctl(fd, TIOCEXCL);
     m_port = fd;
 
@@ -122,7 +132,9 @@ bool TComm32::OpenPort() {
 
     m_closeEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_closeEvent < 0) {
-        LogSystemError("Unable to CreateEvent: ", errno);
+        m_lastFailure = TPortFailure::Other;
+        m_lastErrno = errno;
+        LogSystemError("Unable to CreateEvent: ", m_lastErrno);
         ReleasePort();
         return false;
     }
@@ -135,7 +147,9 @@ bool TComm32::OpenPort() {
         LogSystemError("Unable to create Read thread", e.code().value());
         m_readThread.reset();
         ClosePort();
-        throw ECommsError("Unable to create Read thread");
+        m_lastFailure = TPortFailure::Other;
+        m_lastErrno = e.code().value();
+        throw ECommsError("Unable to create Read thread", m_lastFailure, m_lastErrno, device);
     }
     CommLog("Read thread created");
 
@@ -154,9 +168,23 @@ bool TComm32::OpenPort() {
     if (!writerReady) {
         // A half-open component would keep the port locked for nothing.
         ClosePort();
-        throw ECommsError("Unable to create Write thread");
+        m_lastFailure = TPortFailure::Other;
+        m_lastErrno = EAGAIN;
+        throw ECommsError("Unable to create Write thread", m_lastFailure, m_lastErrno, device);
     }
+    m_lastFailure = TPortFailure::None;
+    m_lastErrno = 0;
     return true;
+}
+
+// An open that failed before the port was ours: the comms log gets the system's word.
+void TComm32::Refuse(const char* text, TPortFailure failure, int error, const QString& device) {
+    m_lastFailure = failure;
+    m_lastErrno = error;
+    LogSystemError(std::string(text) + " (" + QFile::encodeName(device.left(256)).toStdString() +
+                       "): ",
+                   error);
+    throw ECommsError(text, failure, error, device);
 }
 
 void TComm32::ClosePort() {
@@ -195,6 +223,8 @@ void TComm32::ReleasePort() {
     m_closeEvent = -1;
     // Pending output would make close() wait for the line to drain.
     (void)::tcflush(m_port, TCIOFLUSH);
+    // After a hang-up this fails; there is nothing left to restore then.
+    (void)::tcsetattr(m_port, TCSANOW, &m_foundSettings);
     (void)::ioctl(m_port, TIOCNXCL);
     ::close(m_port);
     m_port = -1;

@@ -2,6 +2,7 @@
 
 #include "device/Line.h"
 #include "serial/LineAccess.h"
+#include "serial/PortFailure.h"
 #include "serial/PortName.h"
 
 #include <QByteArray>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <termios.h>
 
 namespace serial {
 class TReadThread;
@@ -18,10 +20,24 @@ class TWriteThread;
 class TCommMessageWindow;
 } // namespace serial
 
-// Raised only by OpenPort; every other serial fault goes to the comms log.
+// Raised only by OpenPort; every other serial fault goes to the comms log. Besides
+// its fixed text it says why, for the user: the system's error number, what that
+// means for a serial port, and the device path that was tried.
 class ECommsError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit ECommsError(const char* text,
+                         serial::TPortFailure failure = serial::TPortFailure::Other, int error = 0,
+                         QString device = QString())
+        : std::runtime_error(text), m_failure(failure), m_error(error),
+          m_device(std::move(device)) {}
+    serial::TPortFailure Failure() const { return m_failure; }
+    int Errno() const { return m_error; }
+    const QString& Device() const { return m_device; }
+
+private:
+    serial::TPortFailure m_failure;
+    int m_error;
+    QString m_device;
 };
 
 enum class TBaudrate : uint8_t { bd_19200, bd_9600, bd_4800, bd_2400, bd_1200, bd_600, bd_300 };
@@ -61,8 +77,12 @@ public:
 
     // Throws ECommsError; false only when the close event cannot be created.
     bool OpenPort();
+    // Puts the line settings found at open back, so a shared adapter is left as it was.
     void ClosePort();
     bool IsOpen() const override { return m_port >= 0; }
+    // Why the last OpenPort failed; None after one that succeeded.
+    serial::TPortFailure LastFailure() const { return m_lastFailure; }
+    int LastErrno() const { return m_lastErrno; }
 
     // Copies the bytes and queues them for the writer; false when there is none.
     bool SendData(const char* data, int length);
@@ -118,6 +138,8 @@ private:
     void Deliver(const char* buffer, uint16_t count, bool lineError);
     void Hangup();
     void ReleasePort();
+    [[noreturn]] void Refuse(const char* text, serial::TPortFailure failure, int error,
+                             const QString& device);
 
     std::unique_ptr<serial::TReadThread> m_readThread;
     std::unique_ptr<serial::TWriteThread> m_writeThread;
@@ -125,6 +147,9 @@ private:
     QString m_commPort = QStringLiteral("COM2");
     int m_port = -1;
     int m_closeEvent = -1;
+    termios m_foundSettings{}; // as the port was before OpenPort changed it
+    serial::TPortFailure m_lastFailure = serial::TPortFailure::None;
+    int m_lastErrno = 0;
     serial::TCommMessageWindow* m_messageWindow = nullptr;
     TBaudrate m_baudRate = TBaudrate::bd_9600;
     uint8_t m_databits = 8;

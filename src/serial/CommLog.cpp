@@ -50,7 +50,8 @@ void OpenCommsLog() {
     std::lock_guard guard(s.lock);
     if (s.file)
         std::fclose(s.file);
-    s.file = s.name.empty() ? nullptr : std::fopen(s.name.c_str(), "wbe");
+    // The file is the user's (a report about a real exchange may span several runs).
+    s.file = s.name.empty() ? nullptr : std::fopen(s.name.c_str(), "abe");
 }
 
 void CloseCommsLog() {

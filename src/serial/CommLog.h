@@ -12,7 +12,7 @@ namespace serial {
 void SetCommsLogName(const QString& path);
 QString CommsLogName();
 
-// Creates (truncates) the log file under the current name.
+// Opens the log file under the current name for appending; never truncates it.
 void OpenCommsLog();
 void CloseCommsLog();
 

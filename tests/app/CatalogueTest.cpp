@@ -1,5 +1,6 @@
 #include "app/Catalogue.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 
 using catalogue::PanelText;
@@ -28,4 +29,16 @@ TEST(Catalogue, GapsAreEmptyAndPlaceholdersWhereExpected) {
     for (int n = 1; n <= 38; ++n) {
         EXPECT_FALSE(Text(n).contains(QChar::ReplacementCharacter)) << n;
     }
+}
+
+TEST(Catalogue, OpenFailureReasonsShowThePathPrintableAndShort) {
+    EXPECT_EQ(catalogue::OeffnungsGrund(serial::TPortFailure::Busy, "/dev/ttyS0", EBUSY),
+              QString::fromUtf8("/dev/ttyS0 ist belegt: ein anderes Programm hält die "
+                                "Schnittstelle"));
+    // The system's own words where no message fits.
+    const QString lang = catalogue::OeffnungsGrund(serial::TPortFailure::Other,
+                                                   "/dev/\n" + QString(5000, 'a'), ENAMETOOLONG);
+    EXPECT_TRUE(lang.startsWith("/dev/?aaa"));
+    EXPECT_TRUE(lang.endsWith(QString::fromLocal8Bit(std::strerror(ENAMETOOLONG))));
+    EXPECT_LT(lang.size(), 200);
 }

@@ -2,6 +2,7 @@
 #include "platform/IniFile.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <gtest/gtest.h>
 
 using namespace startup;
@@ -84,4 +85,14 @@ TEST(SettingsValues, ReadWithDefaultsAndLimits) {
     EXPECT_EQ(e.zeitpunkte[2].zeit, "0730");
     EXPECT_EQ(e.zeitpunkte[2].datei, "/tmp/n.vrn");
     EXPECT_EQ(LiesPortName(platform::IniFile(path)), "COMx");
+}
+
+TEST(SettingsValues, CommsLogFromTheEnvironmentBeforeTheSettingsFile) {
+    testsupport::ScratchHome home;
+    const QString path = home.file("WinVarno.INI");
+    EXPECT_EQ(KommunikationsProtokoll(platform::IniFile(path), QString()), QString());
+    testsupport::writeAll(path, "[Diagnose]\nProtokolldatei=~/varno.log\n");
+    EXPECT_EQ(KommunikationsProtokoll(platform::IniFile(path), QString()),
+              QDir::home().filePath("varno.log"));
+    EXPECT_EQ(KommunikationsProtokoll(platform::IniFile(path), "/tmp/x.log"), "/tmp/x.log");
 }

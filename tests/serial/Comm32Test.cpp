@@ -6,10 +6,13 @@
 #include "serial/LineSettings.h"
 #include "support/TestSupport.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
 #include <QThread>
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -538,4 +541,98 @@ TEST(Comm32Open, WriterThatNeverGetsReadyFailsTheOpen) {
                      .isEmpty());
     EXPECT_TRUE(texts.contains("Read thread shutting down"));
     EXPECT_TRUE(comm.OpenPort()); // the port was released
+}
+
+TEST(Comm32Open, FailuresSayWhy) {
+    testsupport::ScratchHome home;
+    PtyPair pty, vanished;
+    const QString gone = vanished.devicePath();
+    vanished.closeMaster();
+    const QString plain = home.file("plain.txt");
+    testsupport::writeAll(plain, "data");
+    const QDateTime written = QFileInfo(plain).lastModified();
+    // Another program holding the port the way cooperating programs do.
+    const int holder = ::open(pty.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    struct Case {
+        QString device;
+        serial::TPortFailure failure;
+        int error;
+        const char* text;
+    };
+    const Case cases[] = {
+        {home.path(), serial::TPortFailure::NotSerial, EISDIR,
+         "File handle is not a comm handle. "},
+        {plain, serial::TPortFailure::NotSerial, ENOTTY, "File handle is not a comm handle. "},
+        {"/dev/null", serial::TPortFailure::NotSerial, ENOTTY,
+         "File handle is not a comm handle. "},
+        {home.file("missing"), serial::TPortFailure::NoDevice, ENOENT, "Error opening com port"},
+        {gone, serial::TPortFailure::NoDevice, ENOENT, "Error opening com port"},
+        {"/dev/" + QString(5000, 'a'), serial::TPortFailure::Other, ENAMETOOLONG,
+         "Error opening com port"},
+        {pty.devicePath(), serial::TPortFailure::Busy, EWOULDBLOCK, "Error opening com port"},
+    };
+    TComm32 comm;
+    for (const Case& c : cases) {
+        const std::string name = c.device.left(60).toStdString();
+        comm.SetCommPort(c.device);
+        try {
+            comm.OpenPort();
+            ADD_FAILURE() << "opened " << name;
+        } catch (const ECommsError& e) {
+            EXPECT_STREQ(e.what(), c.text) << name;
+            EXPECT_EQ(e.Failure(), c.failure) << name;
+            EXPECT_EQ(e.Errno(), c.error) << name;
+            EXPECT_EQ(e.Device(), c.device) << name;
+        }
+        EXPECT_EQ(comm.LastFailure(), c.failure) << name;
+        EXPECT_FALSE(comm.IsOpen());
+    }
+    EXPECT_EQ(testsupport::readAll(plain), "data");
+    EXPECT_EQ(QFileInfo(plain).lastModified(), written) << "nothing written to a plain file";
+    ::close(holder);
+    EXPECT_TRUE(comm.OpenPort());
+    EXPECT_EQ(comm.LastFailure(), serial::TPortFailure::None);
+}
+
+// Qt's serial module does the same: an adapter shared with other programs is left as found.
+TEST(Comm32Close, LineSettingsAreRestored) {
+    PtyPair pty;
+    termios before{};
+    ASSERT_EQ(::tcgetattr(pty.master(), &before), 0);
+    before.c_cflag = (before.c_cflag & ~tcflag_t(CSIZE)) | CS7 | PARENB | HUPCL;
+    before.c_lflag |= ICANON | ECHO;
+    before.c_iflag |= IXON;
+    before.c_cc[VMIN] = 5;
+    ::cfsetispeed(&before, B4800);
+    ::cfsetospeed(&before, B4800);
+    ASSERT_EQ(::tcsetattr(pty.master(), TCSANOW, &before), 0);
+    ASSERT_EQ(::tcgetattr(pty.master(), &before), 0);
+
+    TComm32 comm;
+    comm.SetCommPort(pty.devicePath());
+    comm.OpenPort();
+    termios open{};
+    ASSERT_EQ(::tcgetattr(pty.master(), &open), 0);
+    EXPECT_EQ(open.c_lflag & ICANON, 0u) << "the component's own settings while open";
+    comm.ClosePort();
+
+    termios after{};
+    ASSERT_EQ(::tcgetattr(pty.master(), &after), 0);
+    EXPECT_EQ(0, std::memcmp(&after, &before, sizeof after)) << "every flag, character and speed";
+}
+
+TEST(CommsLog, AnExistingLogIsAppendedTo) {
+    testsupport::ScratchHome home;
+    const QString log = home.file("comms.log");
+    testsupport::writeAll(log, "12:00:00  an earlier run\r\n");
+    PtyComm c;
+    c.comm.SetCommsLogFileName(log);
+    c.comm.OpenPort();
+    c.comm.ClosePort();
+    const QStringList texts = LogTexts(log);
+    ASSERT_GE(texts.size(), 3);
+    EXPECT_EQ(texts[0], "an earlier run");
+    EXPECT_EQ(texts[1],
+              "Port " + c.pty.devicePath() + ", Bytesize 8, Parity 0, StopBits 0, Flags 4097");
 }

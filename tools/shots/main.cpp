@@ -1,5 +1,6 @@
 // Renders the main window with each page in front to PNG files, for the README
 // and for looking at the layout without a display.
+#include "app/EinstellungenDialog.h"
 #include "app/HauptFormular.h"
 #include "app/Look.h"
 
@@ -49,6 +50,12 @@ int main(int argc, char** argv) {
     for (int i = 0; i < w.ParametrierungPageControl->count(); ++i) {
         w.ParametrierungPageControl->setCurrentIndex(i);
         grab(w.ParametrierungPageControl->widget(i)->objectName());
+    }
+    w.EinstellungenClick();
+    if (TEinstellungenDialog* dialog = w.EinstellungenDialog()) {
+        QCoreApplication::processEvents();
+        dialog->grab().save(out + QStringLiteral("/Einstellungen.png"));
+        dialog->close();
     }
     w.BeendenButtonClick();
     return 0;

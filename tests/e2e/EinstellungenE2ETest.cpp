@@ -1,0 +1,62 @@
+// The settings dialog taken from the red start-up message to a read of the chosen
+// device, with the real serial component and the simulated exchange.
+#include "E2eFixture.h"
+
+#include "app/EinstellungenDialog.h"
+#include "app/StatusZeile.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+TEST_F(E2eFixture, DialogFromTheStartMessageWritesTheSettingsAndReadsTheChosenDevice) {
+    sim = std::make_unique<varnosim::TPtySimulator>(exchange, options);
+    sim->OnEvent = [this](const std::string& text) {
+        std::lock_guard guard(eventLock);
+        simEvents << QString::fromStdString(text);
+    };
+    std::string error;
+    ASSERT_TRUE(sim->Start(&error)) << error;
+    const QString device = QString::fromStdString(sim->DevicePath());
+    const QByteArray datei = "; von Hand\n[Fenster]\nX-Position=10\n";
+    settings(datei);
+    TUmgebung env = umgebung();
+    env.line = nullptr;
+    w = std::make_unique<THauptFenster>(env);
+    w->SekundenTimer->stop();
+    ASSERT_EQ(w->statusText(0), QString::fromUtf8("2:Portadresse 'COMx' ist ungültig"));
+
+    QTest::mouseClick(w->StatusZeile, Qt::LeftButton, {}, QPoint(20, 10));
+    TEinstellungenDialog* d = w->EinstellungenDialog();
+    ASSERT_TRUE(d);
+    EXPECT_TRUE(d->isVisible());
+    d->SchnittstelleAuswahl->setCurrentIndex(1);
+    d->GeraetAuswahl->setEditText(device);
+    d->KostenEingabe->setText("12,5");
+    d->WartezeitEingabe->setText("5");
+    d->BezeichnungEingabe[0]->setText(QString::fromUtf8("Büro"));
+    QTest::mouseClick(d->OKButton, Qt::LeftButton);
+    EXPECT_EQ(d->GrundText->text(), QString::fromUtf8("Kosten pro Einheit: höchstens 9,99"));
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_EQ(testsupport::readAll(settingsPath()), datei) << "nothing written";
+
+    d->KostenEingabe->setText("0,15");
+    QTest::mouseClick(d->OKButton, Qt::LeftButton);
+    EXPECT_EQ(testsupport::readAll(settingsPath()),
+              datei +
+                  "\n[Allgemein]\nAnschluß=COM2\nKosten=0,15\nWartezeit=5\n"
+                  "\n[Schnittstellen]\nCOM2=" +
+                  device.toUtf8() + "\n\n[Bezeichnungen]\n21=Büro\n");
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return readDone(); }, kWaitMs))
+        << w->statusText(0).toStdString();
+    EXPECT_EQ(w->EinstellungenDialog(), nullptr);
+    EXPECT_TRUE(w->Communication->IsOpen());
+    EXPECT_EQ(w->CommPort, "COM2");
+    EXPECT_EQ(requestsAnswered().size(), 3);
+    EXPECT_EQ(w->BezeichnungTabelleC[0]->text(), QString::fromUtf8("Büro"));
+    EXPECT_DOUBLE_EQ(w->KostenProEinheit, 0.15);
+    EXPECT_EQ(w->ZyklusSekunden, 300);
+    EXPECT_EQ(w->ZyklischNeuLesen->text(), "Alle 5 Minuten neu lesen");
+}
