@@ -1,11 +1,15 @@
 // Times the real window's read and write sequences against the simulated exchange
 // paced at 9600 baud, and checks them against what the line allows.
 #include "SimSetup.h"
+#include "app/ZeitEdit.h"
+#include "config/ParameterFile.h"
 #include "serial/Comm32.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -40,6 +44,24 @@ double Median(std::vector<double> v) {
 
 const char* Verdict(bool met) {
     return met ? "goal met" : "GOAL MISSED";
+}
+
+struct TickGaps {
+    double largestMs = 0;
+    int during = 0;
+};
+
+// The ticks between `start` and `end` (ms on the bench's clock) and the largest gap
+// between two of them, the ticks just outside the span included.
+TickGaps GapsDuring(const std::vector<qint64>& ticks, qint64 start, qint64 end) {
+    TickGaps gaps;
+    for (size_t i = 1; i < ticks.size(); ++i) {
+        if (ticks[i] <= start || ticks[i - 1] >= end)
+            continue;
+        gaps.largestMs = std::max(gaps.largestMs, double(ticks[i] - ticks[i - 1]));
+        gaps.during += ticks[i] < end;
+    }
+    return gaps;
 }
 
 } // namespace
@@ -114,27 +136,69 @@ int main(int argc, char** argv) {
     const bool allApplied = sim.WaitForWrites(ports + 3, 5000);
     Spin([&] { return ticks.back() > writeEnd; }, 3000);
 
-    double largestGapMs = 0;
-    int ticksDuringWrite = 0;
-    for (size_t i = 1; i < ticks.size(); ++i) {
-        if (ticks[i] <= writeStart || ticks[i - 1] >= writeEnd)
-            continue;
-        largestGapMs = std::max(largestGapMs, double(ticks[i] - ticks[i - 1]));
-        ticksDuringWrite += ticks[i] < writeEnd;
-    }
+    const TickGaps gaps = GapsDuring(ticks, writeStart, writeEnd);
     const double writeMs = double(writeEnd - writeStart);
     const double deviation = writeMs / nominalMs - 1;
     const bool writeMet = std::abs(deviation) <= kWriteTolerance && allApplied;
-    const bool ticksMet = largestGapMs <= kTickGapGoalMs && ticksDuringWrite > 0;
+    const bool ticksMet = gaps.largestMs <= kTickGapGoalMs && gaps.during > 0;
     std::printf("Full write (PortCount %d): %.2f s against the nominal %.2f s (%+.2f %%, goal "
                 "within %.0f %%), %s by the exchange: %s\n",
                 ports, writeMs / 1000, nominalMs / 1000, deviation * 100, kWriteTolerance * 100,
                 allApplied ? "all messages taken" : "MESSAGES MISSING", Verdict(writeMet));
     std::printf("  one-second timer: %d ticks during the write, largest gap %.0f ms (goal <= %.0f "
                 "ms): %s\n",
-                ticksDuringWrite, largestGapMs, kTickGapGoalMs, Verdict(ticksMet));
+                gaps.during, gaps.largestMs, kTickGapGoalMs, Verdict(ticksMet));
+
+    // (c) Two scheduled writes, entries for the next two minutes, set beforehand as a
+    // user would: the second falls due after the first write has ended.
+    const QString file = setup.home() + QStringLiteral("/bench.vrn");
+    config::SaveParameterFile(file, w.Image);
+    Spin([] { return QTime::currentTime().second() < 55; }, 10000);
+    const QDateTime armed = QDateTime::currentDateTime();
+    for (int n = 0; n < 2; ++n) {
+        w.EditUhrzeit[n]->setZeitText(armed.addSecs(60 * (n + 1)).toString(QStringLiteral("HHmm")));
+        w.EditDateiname[n]->setText(file);
+    }
+    std::vector<std::pair<qint64, qint64>> writes; // start and end of each scheduled write
+    QDateTime firstStart, secondStart;
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const bool writing = w.Transfer->Writing();
+        if (writing && (writes.empty() || writes.back().second >= 0)) {
+            writes.emplace_back(clock.elapsed(), -1);
+            (writes.size() == 1 ? firstStart : secondStart) = QDateTime::currentDateTime();
+        } else if (!writing && !writes.empty() && writes.back().second < 0) {
+            writes.back().second = clock.elapsed();
+        }
+    });
+    watch.start();
+    const bool bothRan =
+        Spin([&] { return writes.size() == 2 && writes.back().second >= 0; }, 200000);
+    watch.stop();
+    bool scheduledMet = bothRan;
+    for (size_t i = 0; i < writes.size(); ++i) {
+        const TickGaps g = GapsDuring(ticks, writes[i].first, writes[i].second);
+        scheduledMet = scheduledMet && g.largestMs <= kTickGapGoalMs && g.during > 0;
+        std::printf("Scheduled write %zu: %.2f s, %d ticks during it, largest gap %.0f ms (goal "
+                    "<= %.0f ms)\n",
+                    i + 1, double(writes[i].second - writes[i].first) / 1000, g.during, g.largestMs,
+                    kTickGapGoalMs);
+    }
+    // A minute starts at second 0; the tick that finds an entry due may come up to a
+    // second later, and the check pauses 61 ticks after the first entry fired.
+    auto lateInMinute = [](const QDateTime& t) {
+        return double(QTime(0, 0).msecsTo(t.time()) % 60000) / 1000;
+    };
+    const double firstLate = bothRan ? lateInMinute(firstStart) : -1;
+    const double secondLate = bothRan ? lateInMinute(secondStart) : -1;
+    const bool onTime = bothRan && firstLate <= 1.5 && secondLate <= 2.5;
+    std::printf("  each write started %.1f s and %.1f s into its minute (goal <= 1.5 s and "
+                "<= 2.5 s): %s\n",
+                firstLate, secondLate, Verdict(onTime));
+    std::printf("  scheduled writes: %s\n", Verdict(scheduledMet && onTime));
 
     w.BeendenButtonClick();
     sim.Stop();
-    return readMet && writeMet && ticksMet ? 0 : 1;
+    return readMet && writeMet && ticksMet && scheduledMet && onTime ? 0 : 1;
 }
