@@ -49,6 +49,10 @@ constexpr std::array kEntries{
     Entry{36, "Schnittstelle %s kann nicht beschrieben werden"},
     Entry{37, "Jede Minute neu lesen"},
     Entry{38, "Alle %d Minuten neu lesen"},
+    // Not in the original set: a write without a fresh read of the counters used to
+    // set them back, and a charge log that took no row said nothing.
+    Entry{40, "Gebühreneinheiten wurden nicht geschrieben"},
+    Entry{41, "Gebührenprotokoll %s kann nicht geschrieben werden"},
     // Not in the original set: every open failure used to look the same.
     Entry{45, "Keine Berechtigung für %s: den Benutzer in die Gruppe dialout aufnehmen "
               "(sudo usermod -aG dialout $USER) und neu anmelden"},

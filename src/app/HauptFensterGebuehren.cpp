@@ -36,6 +36,7 @@ void THauptFenster::EvaluateCharges() {
     const charges::ChargeTexts t = charges::Evaluate(in);
 
     for (int i = 0; i < ports; ++i) {
+        Arrays.UnitCounterEdited[i] = false;
         SetBlack(EinheitenTabelle[i], t.einheiten[i]);
         KostenTabelle[i]->setText(t.kosten[i]);
     }

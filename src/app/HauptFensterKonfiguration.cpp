@@ -125,7 +125,8 @@ void THauptFenster::RefreshPortPage() {
     BerechtigungsAuswahl->setCurrentIndex(permission < BerechtigungsAuswahl->count() ? permission
                                                                                      : -1);
     DienstAuswahl->setCurrentIndex(service < DienstAuswahl->count() ? service : -1);
-    GebuehrenEinheiten->setText(EinheitenTabelle[i]->text());
+    // The counter itself: a port a loaded file brings back has no units label yet.
+    GebuehrenEinheiten->setText(QString::number(Arrays.UnitCounter[i]));
 }
 
 bool THauptFenster::LadeParameterDatei(const QString& path) {

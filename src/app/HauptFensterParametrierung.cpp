@@ -128,9 +128,12 @@ void THauptFenster::CommitPortPage() {
     }
     // A value the 16-bit counter cannot hold is not taken: the next refresh shows
     // the stored counter again, so image, counter and label always agree.
+    // Only what the user typed: looking at a port must never set its counter.
     const std::optional<long long> units = config::ParseWholeNumber(GebuehrenEinheiten->text());
-    if (units && config::FitsCounter(*units) && *units != Arrays.UnitCounter[i]) {
+    if (GebuehrenEinheiten->isModified() && units && config::FitsCounter(*units) &&
+        *units != Arrays.UnitCounter[i]) {
         Arrays.UnitCounter[i] = int(*units);
+        Arrays.UnitCounterEdited[i] = true;
         Image.SetUnitCounterValue(i + 1, std::uint16_t(*units));
         SetRed(EinheitenTabelle[i], GebuehrenEinheiten->text());
     }

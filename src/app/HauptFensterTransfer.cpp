@@ -64,5 +64,9 @@ void THauptFenster::OnReceiveData(const char* buffer, quint16 length) {
 }
 
 void THauptFenster::OnSchreibenClick() {
-    Transfer->Write(Arrays.UsedPorts());
+    device::TCounterEdits edits;
+    for (int i = 0; i < Arrays.UsedPorts(); ++i)
+        if (Arrays.UnitCounterEdited[i])
+            edits[std::size_t(i)] = std::uint16_t(Arrays.UnitCounter[i]);
+    Transfer->Write(Arrays.UsedPorts(), edits);
 }

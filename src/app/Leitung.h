@@ -1,6 +1,7 @@
 #pragma once
 
 // Private to the main window's sources.
+#include "app/Beschriftung.h"
 #include "app/HauptFormular.h"
 #include "desktop/UMsgHook.h"
 
@@ -31,6 +32,13 @@ public:
         }
     }
     void ReadComplete() override { m_w.MessageHook->SetActive(true); }
+    void CounterEditKept(int port, std::uint16_t value) override {
+        const auto i = std::size_t(port - 1);
+        m_w.Arrays.UnitCounter[i] = value;
+        m_w.Arrays.UnitCounterEdited[i] = true;
+        app::SetRed(m_w.EinheitenTabelle[i], QString::number(value));
+        m_w.RefreshPortPage();
+    }
     void FirmwareRefused() override {
         m_w.HilfeButton->setEnabled(true);
         m_w.BeendenButton->setEnabled(true);

@@ -183,6 +183,8 @@ struct DecodedArrays {
     std::array<bool, PortSlots> PulseFlag{};
     std::array<bool, PortSlots> OutsideLineFlag{};
     std::array<int, PortSlots> UnitCounter{};
+    // The user set the counter since the last read: it goes to the exchange as set.
+    std::array<bool, PortSlots> UnitCounterEdited{};
     int SelectedMsn = 0;  // 0..9
     int SelectedPort = 0; // 0..7
 

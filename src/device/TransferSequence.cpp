@@ -5,6 +5,7 @@
 #include "device/Exchange.h"
 #include "device/PacedSend.h"
 
+#include <QElapsedTimer>
 #include <algorithm>
 
 namespace device {
@@ -74,8 +75,18 @@ void TTransferSequence::Finish() {
 }
 
 void TTransferSequence::Receive(QByteArrayView answer) {
-    // During and after a write nothing is awaited, nor after a complete read.
-    if (m_phase == Phase::Writing || m_state == WriteRan || !m_awaiting)
+    if (m_phase == Phase::Writing) {
+        // Only a block of a charge answer's size: a late terminal answer of a read
+        // that timed out would otherwise go out as counters.
+        if (m_freshAwaited && answer.size() >= FullAnswerLength(ChargeBlock) &&
+            answer.size() < FullAnswerLength(TerminalBlock)) {
+            m_fresh = answer.toByteArray();
+            m_freshAwaited = false;
+        }
+        return;
+    }
+    // After a write nothing is awaited, nor after a complete read.
+    if (m_state == WriteRan || !m_awaiting)
         return;
     if (answer.size() < FullAnswerLength(m_state))
         return;
@@ -117,6 +128,7 @@ void TTransferSequence::Receive(QByteArrayView answer) {
 }
 
 void TTransferSequence::Tick() {
+    // Inside a write the count only ends the wait for the fresh charge block.
     if (m_timeout > 0 && --m_timeout == 0 && m_phase == Phase::Reading) {
         m_view.ShowMessage(meldung::Kommunikationsfehler, stufe::Fehler);
         m_view.SetControlsEnabled(true);
@@ -138,7 +150,29 @@ bool TTransferSequence::Pause(int milliseconds) {
     return PacedWait(milliseconds, [this] { return m_abort; });
 }
 
-TWriteResult TTransferSequence::Write(int portCount) {
+bool TTransferSequence::ReadChargesAfresh() {
+    m_view.ShowMessage(meldung::GebuehrenLesen, stufe::Fortschritt);
+    m_fresh.clear();
+    m_freshAwaited = true;
+    if (m_line.Send(ReadRequest(command::ReadChargeBlock))) {
+        // The time-out is counted by the one-second timer, which ticks meanwhile; the
+        // clock only bounds the wait should the timer stand still.
+        m_timeout = kChargeTimeout;
+        QElapsedTimer waited;
+        waited.start();
+        while (m_freshAwaited && m_timeout > 0 && !m_abort && waited.elapsed() < kFreshReadLimitMs)
+            PacedWait(1);
+        m_timeout = -1;
+    }
+    m_freshAwaited = false;
+    if (m_fresh.isEmpty() || m_abort)
+        return false;
+    m_image.StoreAnswer(config::Region::Charge, m_fresh);
+    m_view.BlockStored(config::Region::Charge); // evaluated and logged as any read
+    return true;
+}
+
+TWriteResult TTransferSequence::Write(int portCount, const TCounterEdits& edits) {
     if (Busy())
         return TWriteResult::NotStarted;
     m_phase = Phase::Writing;
@@ -179,22 +213,38 @@ TWriteResult TTransferSequence::Write(int portCount) {
     if (stopped())
         return TWriteResult::Aborted;
 
-    m_view.ShowMessage(meldung::GebuehrenSchreiben, stufe::Fortschritt);
-    const auto charges = m_image.ChargeBlock();
-    charges[0] = command::WriteChargeBlock;
-    handedOver =
-        SendMessage(QByteArrayView(charges.data(), ChargeBlockMessageLength)) && handedOver;
+    // The block held in memory would set back what the exchange counted since the
+    // last read; without a fresh one the exchange keeps its own counters.
+    const bool fresh = ReadChargesAfresh();
     if (stopped())
         return TWriteResult::Aborted;
+    if (fresh) {
+        for (int p = 1; p <= exchange::kPorts; ++p)
+            if (const auto& value = edits[std::size_t(p - 1)]) {
+                m_image.SetUnitCounterValue(p, *value);
+                m_view.CounterEditKept(p, *value);
+            }
+        m_view.ShowMessage(meldung::GebuehrenSchreiben, stufe::Fortschritt);
+        const auto charges = m_image.ChargeBlock();
+        charges[0] = command::WriteChargeBlock;
+        handedOver =
+            SendMessage(QByteArrayView(charges.data(), ChargeBlockMessageLength)) && handedOver;
+        if (stopped())
+            return TWriteResult::Aborted;
+    }
 
     // The exchange never acknowledges a write: a byte the line refused is the only sign.
-    if (handedOver)
-        m_view.ShowMessage(meldung::Keine, stufe::Normal);
-    else
+    if (!handedOver)
         m_view.ShowMessage(meldung::NichtBeschrieben, stufe::Fehler, m_portName);
+    else if (!fresh)
+        m_view.ShowMessage(meldung::GebuehrenNichtGeschrieben, stufe::Fehler);
+    else
+        m_view.ShowMessage(meldung::Keine, stufe::Normal);
     m_view.SetControlsEnabled(true);
     Finish();
-    return handedOver ? TWriteResult::Written : TWriteResult::LineRefused;
+    if (!handedOver)
+        return TWriteResult::LineRefused;
+    return fresh ? TWriteResult::Written : TWriteResult::ChargesNotWritten;
 }
 
 } // namespace device

@@ -1,10 +1,14 @@
 #pragma once
 
 #include "config/ConfigImage.h"
+#include "device/Exchange.h"
 #include "device/Line.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <array>
+#include <optional>
 
 // The conversation with the exchange: the read sequence block by block, the write
 // sequence, the answer time-outs and the firmware gate, apart from any widget.
@@ -21,6 +25,9 @@ public:
     virtual void BlockStored(config::Region region) = 0;
     // The last block of a complete read has been taken.
     virtual void ReadComplete() = 0;
+    // A counter the user set (port 1..8) goes to the exchange as set, over the one
+    // just read afresh: it is still the user's edit.
+    virtual void CounterEditKept(int port, std::uint16_t value) = 0;
     // The basic block names another firmware: only help and end stay usable.
     virtual void FirmwareRefused() = 0;
     // The transfer is over and another may start.
@@ -33,9 +40,13 @@ protected:
 enum class TWriteResult {
     NotStarted, // another transfer runs
     Written,
-    LineRefused, // a line byte could not be handed over
-    Aborted,     // stopped between two line bytes, the program is ending
+    LineRefused,       // a line byte could not be handed over
+    ChargesNotWritten, // the counters could not be read afresh, so they were not sent
+    Aborted,           // stopped between two line bytes, the program is ending
 };
+
+// Per port 1..8 (index 0..7): the counter the user set since the last read, if any.
+using TCounterEdits = std::array<std::optional<std::uint16_t>, exchange::kPorts>;
 
 // One transfer at a time: a read or a write starts only while no other runs, and
 // the sequence counts as running from its first step on, before it lets events in.
@@ -48,6 +59,7 @@ public:
 
     static constexpr int kBasicTimeout = 10, kTerminalTimeout = 10, kChargeTimeout = 5;
     static constexpr int kMessagePauseMs = 1000; // between two write messages
+    static constexpr int kFreshReadLimitMs = 3 * kChargeTimeout * 1000;
 
     TTransferSequence(TLine& line, config::ConfigImage& image, TTransferView& view);
 
@@ -64,7 +76,9 @@ public:
     // another transfer runs.
     bool StartRead();
     // Runs the whole write sequence of ports 1..portCount and returns at its end.
-    TWriteResult Write(int portCount);
+    // Right before the charge message the counters are read afresh, so the exchange
+    // keeps what it counted since the last read; `edits` go over them as set.
+    TWriteResult Write(int portCount, const TCounterEdits& edits = {});
     // Ends a running write between two line bytes; used when the program ends.
     void Abort() { m_abort = true; }
     // Holds the line, while idle, for a transfer about to start once the caller's
@@ -83,6 +97,7 @@ private:
     void Finish();
     bool SendMessage(QByteArrayView message);
     bool Pause(int milliseconds);
+    bool ReadChargesAfresh();
 
     TLine& m_line;
     config::ConfigImage& m_image;
@@ -93,6 +108,8 @@ private:
     bool m_awaiting = false; // a request went out and its answer has not been taken
     int m_timeout = -1;
     bool m_abort = false;
+    bool m_freshAwaited = false; // the write waits for the charge block read afresh
+    QByteArray m_fresh;
 };
 
 // Line bytes up to the last data byte of each answer: fewer is a piece cut off by a

@@ -104,7 +104,7 @@ TEST_F(EditFixture, UntickingAnAssignmentClearsItsBitAndCell) {
 
 TEST_F(EditFixture, PortValuesTakenOnTheNextPort) {
     choosePort(2);
-    w->GebuehrenEinheiten->setText("250");
+    Tippe(w->GebuehrenEinheiten, "250");
     choosePort(0);
     EXPECT_EQ(w->Image.ChargeBlock()[5], 0xFA);
     EXPECT_EQ(w->Image.ChargeBlock()[6], 0x00);
@@ -117,13 +117,13 @@ TEST_F(EditFixture, PortValuesTakenOnTheNextPort) {
     EXPECT_EQ(w->BerechtigungTabelle[0]->text(), "Keine");
     EXPECT_EQ(Colour(w->BerechtigungTabelle[0]), QColor(Qt::red));
 
-    w->GebuehrenEinheiten->setText("12abc");
+    Tippe(w->GebuehrenEinheiten, "12abc");
     choosePort(3);
     EXPECT_EQ(w->Image.UnitCounterValue(2), 12);
     EXPECT_EQ(w->EinheitenTabelle[1]->text(), "12abc");
 
     // A value the counter cannot hold is not taken at all.
-    w->GebuehrenEinheiten->setText("70000");
+    Tippe(w->GebuehrenEinheiten, "70000");
     choosePort(4);
     EXPECT_EQ(w->Image.UnitCounterValue(4), 0);
     EXPECT_EQ(w->EinheitenTabelle[3]->text(), "0");
@@ -178,7 +178,7 @@ TEST_F(EditFixture, SchreibenWithoutACommitPointSendsTheOldNumber) {
 
 TEST_F(EditFixture, SelectionEntriesRemovedByADecodeCommitNothing) {
     choosePort(6);
-    w->GebuehrenEinheiten->setText("77");
+    Tippe(w->GebuehrenEinheiten, "77");
     w->Image.BasicBlock()[2] = 3;
     w->DecodeBasicBlock();
     EXPECT_EQ(w->abAuswahl->count(), 3);
@@ -226,4 +226,26 @@ TEST_F(EditFixture, TimeEntriesAreStoredWhenLeft) {
     const platform::IniFile again(settingsPath());
     EXPECT_EQ(again.readString("Zeitpunkt3", "Datei", ""), chosen);
     EXPECT_EQ(again.readString("Zeitpunkt3", "Zeit", "none"), "none");
+}
+
+TEST_F(EditFixture, LookingAtAPortSetsNothing) {
+    // The last read knew two ports; a file brings all eight back.
+    w->Image.SetUnitCounterValue(6, 77);
+    w->Image.BasicBlock()[2] = 2;
+    w->DecodeBasicBlock();
+    w->EvaluateCharges();
+    config::ConfigImage file = w->Image;
+    file.BasicBlock()[2] = 8;
+    chosen = home.file("acht.vrn");
+    ASSERT_TRUE(config::SaveParameterFile(chosen, file));
+    w->OeffnenClick();
+    ASSERT_EQ(w->Arrays.UsedPorts(), 8);
+
+    w->ZeigeSeite(w->TabParametrierung, w->abParametrierung);
+    choosePort(5);
+    EXPECT_EQ(w->GebuehrenEinheiten->text(), "77") << "the port's counter, not an empty label";
+    choosePort(6);
+    choosePort(0);
+    EXPECT_EQ(w->Image.UnitCounterValue(6), 77);
+    EXPECT_FALSE(w->Arrays.UnitCounterEdited[5]);
 }

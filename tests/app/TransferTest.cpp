@@ -147,7 +147,13 @@ TEST_F(TransferFixture, WriteSendsEveryMessageFramedAndIgnoresAnswers) {
     QByteArray wire;
     QStringList statuses;
     QList<bool> lockedWhileSending;
+    int freshReads = 0;
     line->onSend = [&](QByteArrayView bytes) {
+        if (bytes == QByteArrayView("\x83\x06\x00\x00", 4)) {
+            ++freshReads; // the write's own read of the counters, answered a moment later
+            line->Post(Gebuehrenblock());
+            return true;
+        }
         EXPECT_EQ(bytes.size(), 1) << "each line byte by itself";
         wire += bytes;
         if (statuses.isEmpty() || statuses.last() != w->statusText(0))
@@ -178,6 +184,8 @@ TEST_F(TransferFixture, WriteSendsEveryMessageFramedAndIgnoresAnswers) {
                                 device::FrameLineBytes(charges);
     EXPECT_EQ(wire.toHex(' '), expected.toHex(' '));
     EXPECT_EQ(wire.size(), 144 + 32 + 32 + 4 + 172);
+    EXPECT_EQ(freshReads, 1);
+    statuses.removeAll("0:");
     EXPECT_EQ(statuses, QStringList({QString::fromUtf8("1:Grundkonfiguration wird übertragen"),
                                      QString::fromUtf8("1:Anschluß 21 wird konfiguriert"),
                                      QString::fromUtf8("1:Anschluß 22 wird konfiguriert"),
@@ -231,7 +239,8 @@ TEST_F(TransferFixture, DueReadsAndEntriesInsideEveryStepNeverInterleave) {
             return true;
         }
         const int code = bytes[1];
-        if (w->Transfer->Writing())
+        // Inside a write only its own fresh read of the counters.
+        if (w->Transfer->Writing() && code != 0x06)
             faults << "a request inside a write";
         if (outstanding)
             faults << QString("request %1 while %2 is outstanding").arg(code).arg(outstanding);

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTest>
 #include <QPushButton>
 
 #include <QFile>
@@ -54,6 +55,11 @@ int WindowFixture::pixelsOf(THauptFenster& w, const QColor& colour) {
     return n;
 }
 
+void WindowFixture::Tippe(QLineEdit* field, const QString& text) {
+    field->clear();
+    QTest::keyClicks(field, text);
+}
+
 void WindowFixture::LetReadTimeOut(THauptFenster& w) {
     while (w.Transfer->Busy())
         w.Transfer->Tick();
@@ -71,8 +77,5 @@ QList<QWidget*> WindowFixture::EnabledControls(THauptFenster& w) {
 }
 
 QByteArray WindowFixture::DeviceAnswer(const QByteArray& data) {
-    QByteArray line;
-    for (qsizetype i = 0; i < data.size(); i += 3)
-        line += char(0x80 | std::min<qsizetype>(3, data.size() - i)) + data.mid(i, 3);
-    return line;
+    return testsupport::TFakeLine::Frame(data);
 }

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+class QLineEdit;
+
 // A main window with recording fakes for the port, the read sequence and the
 // warning box, and its own settings file in a scratch home.
 struct WindowFixture : ::testing::Test {
@@ -27,6 +29,8 @@ struct WindowFixture : ::testing::Test {
     static int pixelsOf(THauptFenster& w, const QColor& colour);
     // A device answer: the data in groups of a header and three data bytes.
     static QByteArray DeviceAnswer(const QByteArray& data);
+    // Replaces the field's text as a user typing would (which marks it modified).
+    static void Tippe(QLineEdit* field, const QString& text);
     // Lets the pending read run out through its time-outs, so no transfer runs.
     static void LetReadTimeOut(THauptFenster& w);
     // Which of the controls a transfer locks are enabled, in their order.

@@ -24,6 +24,10 @@ struct ScheduleFixture : WindowFixture {
         w->Image.BasicBlock()[2] = 8;
         w->DecodeBasicBlock();
         w->EvaluateCharges();
+        // Every write reads the counters afresh: the exchange still holds its 40.
+        QByteArray charges(132, '\0');
+        charges[1] = 40;
+        line->answers[QByteArray("\x83\x06\x00\x00", 4)] = DeviceAnswer(charges);
         config::ConfigImage file;
         file.BasicBlock()[2] = 2;
         file.BasicBlock()[4] = 1;

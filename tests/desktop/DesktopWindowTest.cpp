@@ -168,7 +168,7 @@ TEST_F(DesktopFixture, MovesAreSavedOnlyAfterTheFirstCompleteRead) {
     EXPECT_EQ(testsupport::readAll(settingsPath()), kGood);
 
     for (const QByteArray& block : VollstaendigesLesen())
-        w->OnReceiveData(block.constData(), quint16(block.size()));
+        line->Deliver(block);
     ASSERT_TRUE(w->MessageHook->Active());
     w->move(70, 90);
     QTRY_COMPARE(platform::IniFile(settingsPath()).readInt("Fenster", "Y-Position", -1), 90);

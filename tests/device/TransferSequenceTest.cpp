@@ -5,6 +5,7 @@
 
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -31,6 +32,9 @@ struct TRecordingView : device::TTransferView {
         log << QStringLiteral("stored %1").arg(int(region));
     }
     void ReadComplete() override { log << "complete"; }
+    void CounterEditKept(int port, std::uint16_t value) override {
+        log << QStringLiteral("kept %1=%2").arg(port).arg(value);
+    }
     void FirmwareRefused() override { log << "refused"; }
     void TransferEnded() override { log << "ended"; }
 };
@@ -39,10 +43,7 @@ QByteArray Answer(int dataBytes, std::uint8_t marker, int firmwareMinor = 93) {
     QByteArray data(dataBytes, char(marker));
     data[4] = 1;
     data[5] = char(firmwareMinor);
-    QByteArray line;
-    for (qsizetype i = 0; i < data.size(); i += 3)
-        line += char(0x80 | std::min<qsizetype>(3, data.size() - i)) + data.mid(i, 3);
-    return line;
+    return testsupport::TFakeLine::Frame(data);
 }
 const QByteArray kBasic = Answer(113, 0x11), kTerminal = Answer(195, 0x22),
                  kCharge = Answer(132, 0x33);
@@ -83,13 +84,22 @@ TEST_F(SequenceFixture, NoSecondTransferFromInsideARunningOne) {
 
     line.calls.clear();
     view.inside = [&] { EXPECT_FALSE(sequence.StartRead()) << "a request cut into the write"; };
+    int chargeRequests = 0;
     line.onSend = [&](QByteArrayView bytes) {
-        EXPECT_EQ(bytes.size(), 1) << "only paced line bytes during a write";
+        // Paced line bytes, and the write's own fresh read of the counters.
+        if (bytes.size() == 4) {
+            EXPECT_EQ(bytes.toByteArray().toHex(' '), "83 06 00 00");
+            ++chargeRequests;
+            line.Post(kCharge);
+        } else {
+            EXPECT_EQ(bytes.size(), 1);
+        }
         EXPECT_TRUE(sequence.Writing());
         EXPECT_FALSE(sequence.StartRead());
         return true;
     };
     EXPECT_EQ(sequence.Write(2), device::TWriteResult::Written);
+    EXPECT_EQ(chargeRequests, 1);
     EXPECT_TRUE(line.calls.isEmpty());
     EXPECT_EQ(view.log.last(), "ended");
 }
@@ -131,6 +141,65 @@ TEST_F(SequenceFixture, FirmwareGateUsesTheStoredValue) {
     EXPECT_TRUE(view.log.contains("message 31/2"));
     EXPECT_FALSE(sequence.Busy());
     EXPECT_EQ(requests().size(), 1) << "no terminal request";
+}
+
+// The data bytes of the charge message as they went over the line: every line byte
+// after the last charge request, headers removed.
+QByteArray ChargeMessage(const QByteArray& wire) {
+    const QByteArray line = wire.mid(wire.lastIndexOf(QByteArray("\x83\x06\x00\x00", 4)) + 4);
+    QByteArray data;
+    for (qsizetype i = 0; i < line.size(); ++i)
+        if (i % 4 != 0)
+            data += line[i];
+    return data;
+}
+
+TEST_F(SequenceFixture, AWriteSendsTheCountersReadAfreshWithTheUsersEditsOver) {
+    image.SetUnitCounterValue(1, 100); // as last read
+    image.SetUnitCounterValue(2, 200);
+    QByteArray fresh(132, '\0');
+    fresh[1] = char(150); // the exchange counted on: 150 and 250
+    fresh[3] = char(250);
+    QByteArray wire;
+    line.onSend = [&](QByteArrayView bytes) {
+        wire += bytes.toByteArray();
+        if (bytes.size() == 4) {
+            EXPECT_TRUE(view.log.contains("message 1/1"));
+            line.Post(Answer(195, 0)); // a late terminal answer is no charge block
+            line.Post(testsupport::TFakeLine::Frame(fresh));
+        }
+        return true;
+    };
+    device::TCounterEdits edits;
+    edits[1] = 0; // the user resets port 22
+    EXPECT_EQ(sequence.Write(2, edits), device::TWriteResult::Written);
+    const QByteArray sent = ChargeMessage(wire);
+    ASSERT_GE(sent.size(), 129);
+    EXPECT_EQ(quint8(sent[0]), 5);
+    EXPECT_EQ(quint8(sent[1]) + 256 * quint8(sent[2]), 150) << "the exchange's own count";
+    EXPECT_EQ(quint8(sent[3]) + 256 * quint8(sent[4]), 0) << "the user's edit";
+    EXPECT_TRUE(view.log.contains("stored 2")) << "evaluated and logged as any read";
+    EXPECT_TRUE(view.log.contains("kept 2=0"));
+    EXPECT_TRUE(view.log.contains("message 0/0"));
+}
+
+TEST_F(SequenceFixture, WithoutAFreshReadTheCountersAreNotWritten) {
+    image.SetUnitCounterValue(1, 100);
+    QByteArray wire;
+    line.onSend = [&](QByteArrayView bytes) {
+        wire += bytes.toByteArray();
+        return true;
+    };
+    device::TCounterEdits edits;
+    edits[0] = 0;
+    QTimer seconds; // the one-second timer, quickened
+    QObject::connect(&seconds, &QTimer::timeout, [&] { sequence.Tick(); });
+    seconds.start(1);
+    EXPECT_EQ(sequence.Write(8, edits), device::TWriteResult::ChargesNotWritten);
+    EXPECT_TRUE(wire.endsWith(QByteArray("\x83\x06\x00\x00", 4))) << "no charge message";
+    EXPECT_EQ(image.UnitCounterValue(1), 100) << "the edit stays pending";
+    EXPECT_FALSE(view.log.filter("kept").size());
+    EXPECT_TRUE(view.log.contains("message 40/2"));
 }
 
 TEST_F(SequenceFixture, AbortStopsAWriteBetweenTwoLineBytes) {

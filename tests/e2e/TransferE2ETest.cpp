@@ -178,7 +178,12 @@ TEST_F(E2eFixture, WriteWithTwoPortsPutsTheFramedImageOnTheLine) {
     w->Image.SetAssignmentMask(2, 0x03);
     w->Image.Port(1).SetPermission(3);
     w->Image.Port(2).SetForwardingNumberText(u"0897654321");
-    w->Image.SetUnitCounterValue(2, 4321);
+    // A counter set on the port page goes out as set; the others as read afresh.
+    w->ZeigeSeite(w->TabParametrierung, w->abParametrierung);
+    w->abAuswahl->setCurrentIndex(1);
+    w->OnabAuswahlChange();
+    Tippe(w->GebuehrenEinheiten, "4321");
+    w->CommitPortPage();
     const config::ConfigImage image = w->Image;
     QByteArray basic = Bytes(image.BasicBlock(), 107);
     basic[0] = 9;
@@ -197,18 +202,20 @@ TEST_F(E2eFixture, WriteWithTwoPortsPutsTheFramedImageOnTheLine) {
     w->OnSchreibenClick();
     watch.stop();
 
+    statuses.removeAll("0:"); // the fresh charge read's evaluation clears the line
     EXPECT_EQ(statuses, QStringList({QString::fromUtf8("1:Grundkonfiguration wird übertragen"),
                                      QString::fromUtf8("1:Anschluß 21 wird konfiguriert"),
                                      QString::fromUtf8("1:Anschluß 22 wird konfiguriert"),
+                                     QString::fromUtf8("1:Gebühreninformationen werden gelesen"),
                                      QString::fromUtf8("1:Gebühreneinheiten werden geschrieben")}));
     EXPECT_EQ(w->statusText(0), "0:");
     EXPECT_EQ(enabledControls().size(), 11);
 
     ASSERT_TRUE(sim->WaitForWrites(5, kWaitMs)) << events().join("\n").toStdString();
     const QByteArray line = tap.Sent().mid(12);
-    EXPECT_EQ(line.size(), 144 + 32 + 32 + 4 + 172);
+    EXPECT_EQ(line.size(), 144 + 32 + 32 + 4 + 4 + 172);
     const QList<LineMessage> messages = SplitMessages(line);
-    ASSERT_EQ(messages.size(), 5);
+    ASSERT_EQ(messages.size(), 6);
     EXPECT_EQ(messages[0].headers.toHex(' '), Headers(36, 0x82).toHex(' '));
     EXPECT_EQ(messages[0].data.toHex(' '), basic.toHex(' '));
     for (int p = 1; p <= 2; ++p) {
@@ -217,8 +224,10 @@ TEST_F(E2eFixture, WriteWithTwoPortsPutsTheFramedImageOnTheLine) {
     }
     EXPECT_EQ(messages[3].headers.toHex(' '), "81");
     EXPECT_EQ(messages[3].data.toHex(' '), "0c");
-    EXPECT_EQ(messages[4].headers.toHex(' '), Headers(43, 0x83).toHex(' '));
-    EXPECT_EQ(messages[4].data.toHex(' '), charges.toHex(' '));
+    EXPECT_EQ(messages[4].headers.toHex(' '), "83") << "the counters read afresh";
+    EXPECT_EQ(messages[4].data.toHex(' '), "06 00 00");
+    EXPECT_EQ(messages[5].headers.toHex(' '), Headers(43, 0x83).toHex(' '));
+    EXPECT_EQ(messages[5].data.toHex(' '), charges.toHex(' '));
 
     // The exchange took every message and now holds the image.
     EXPECT_EQ(events().filter(QRegularExpression("written|end of port records")),
@@ -259,13 +268,16 @@ TEST_F(E2eFixture, AnswerArrivingDuringAWriteChangesNothing) {
     device::SetPacingStep(5ms); // long enough for the late answer to come in the middle
     w->OnSchreibenClick();
 
-    ASSERT_EQ(deliveredDuringWrite, QList<bool>({true}))
+    // The late answer, dropped, then the answer to the write's own fresh read.
+    ASSERT_EQ(deliveredDuringWrite, QList<bool>({true, true}))
         << "the late answer must arrive while the write runs";
+    // Basic and terminal block as they were; the counters are the fresh ones.
     config::ConfigImage expected = before;
     expected.BasicBlock()[0] = 9; // the write marks its own messages in the image
-    expected.ChargeBlock()[0] = 5;
+    const auto charges = w->Image.ChargeBlock();
+    std::copy(charges.begin(), charges.end(), expected.ChargeBlock().begin());
     EXPECT_TRUE(w->Image == expected);
-    EXPECT_EQ(w->Image.UnitCounterValue(1), 0);
+    EXPECT_EQ(Data(config::Region::Charge), Data(sim->ImageSnapshot(), varnosim::ChargeRegion));
     EXPECT_EQ(w->Firmware->text(), firmware);
     EXPECT_EQ(w->BerechtigungTabelle[1]->text(), berechtigung);
     EXPECT_FALSE(w->MessageHook->Active());
@@ -274,7 +286,7 @@ TEST_F(E2eFixture, AnswerArrivingDuringAWriteChangesNothing) {
     EXPECT_EQ(enabledControls().size(), 11);
     EXPECT_TRUE(sim->WaitForWrites(5, kWaitMs));
     QTest::qWait(300);
-    EXPECT_EQ(requestsAnswered().size(), 3) << "nothing asked for after the dropped answer";
+    EXPECT_EQ(requestsAnswered().size(), 4) << "nothing but the fresh read of the counters";
 }
 
 TEST_F(E2eFixture, CyclicReadDoesNotCutIntoAWrite) {
@@ -295,7 +307,7 @@ TEST_F(E2eFixture, CyclicReadDoesNotCutIntoAWrite) {
         w->OnSekunde();
         dueDuringWrite += w->ZyklusZaehler == w->ZyklusSekunden;
     });
-    clock.start(20);
+    clock.start(50); // five seconds in 250 ms: room for the write's fresh read
     device::SetPacingStep(2ms);
     w->OnSchreibenClick();
     clock.stop();
@@ -304,7 +316,7 @@ TEST_F(E2eFixture, CyclicReadDoesNotCutIntoAWrite) {
     EXPECT_GE(dueDuringWrite, 1) << "the re-read fell due inside the write";
     ASSERT_TRUE(sim->WaitForWrites(5, kWaitMs));
     QTest::qWait(300);
-    EXPECT_EQ(requestsAnswered().size(), 3) << "no request went out during the write";
+    EXPECT_EQ(requestsAnswered().size(), 4) << "no request but the write's own went out";
     EXPECT_TRUE(events().filter(QRegularExpression("unknown|dropped")).isEmpty())
         << events().join("\n").toStdString();
     EXPECT_EQ(w->Transfer->CurrentState(), 3);
@@ -314,7 +326,7 @@ TEST_F(E2eFixture, CyclicReadDoesNotCutIntoAWrite) {
     w->ZyklusZaehler = 1;
     ticks(1);
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return readDone() && requestsAnswered().size() == 6; }, kWaitMs));
+        QTest::qWaitFor([&] { return readDone() && requestsAnswered().size() == 7; }, kWaitMs));
 }
 
 TEST_F(E2eFixture, ScheduledEntryWritesTheFileWithTheExchangesOwnCounters) {

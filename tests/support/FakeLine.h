@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <map>
 #include <stdexcept>
 
 namespace testsupport {
@@ -21,6 +22,8 @@ public:
     bool sendSucceeds = true;
     // Called for every send instead of the recording when set; its answer is the send's.
     std::function<bool(QByteArrayView)> onSend;
+    // Requests the fake exchange answers, a moment after they were sent.
+    std::map<QByteArray, QByteArray> answers;
 
     void Open(const QString& portName) override {
         calls << "open " + portName;
@@ -37,9 +40,20 @@ public:
         if (onSend)
             return onSend(bytes);
         calls << "send " + QString::fromLatin1(bytes.toByteArray().toHex(' '));
+        if (const auto answer = answers.find(bytes.toByteArray());
+            sendSucceeds && answer != answers.end())
+            Post(answer->second);
         return sendSucceeds;
     }
     void SetListener(device::TLineListener* listener) override { m_listener = listener; }
+
+    // A device answer: the data in groups of a header and three data bytes.
+    static QByteArray Frame(const QByteArray& data) {
+        QByteArray line;
+        for (qsizetype i = 0; i < data.size(); i += 3)
+            line += char(0x80 | std::min<qsizetype>(3, data.size() - i)) + data.mid(i, 3);
+        return line;
+    }
 
     // The block arrives now, inside this call.
     void Deliver(const QByteArray& block) {
