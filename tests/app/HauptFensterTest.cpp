@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QWhatsThis>
 
 namespace {
 const QColor kRed(Qt::red), kBlue(Qt::blue);
@@ -243,7 +244,18 @@ TEST_F(WindowFixture, HelpContentsAndContextTopics) {
     // A control without a number takes its enclosing control's; the page has none.
     EXPECT_EQ(THilfe::ContextOf(w->ZuordnungTabelle[2]), 109);
     EXPECT_EQ(THilfe::ContextOf(w->Protokoll), 0);
+    EXPECT_EQ(browser->windowIcon().cacheKey(), w->windowIcon().cacheKey());
     browser->close();
+
+    // Shift+F1, then a click on a control, shows that control's topic.
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QTest::keyClick(w->TelefonNummer, Qt::Key_F1, Qt::ShiftModifier);
+    ASSERT_TRUE(QWhatsThis::inWhatsThisMode());
+    QTest::mouseClick(w->LesenButton, Qt::LeftButton);
+    EXPECT_FALSE(QWhatsThis::inWhatsThisMode());
+    EXPECT_TRUE(w->Hilfe->lastPopup().contains("Liest nacheinander"));
+    QWhatsThis::hideText();
 }
 
 TEST_F(WindowFixture, SecondInstanceWarnsAndEndsAtOnce) {
