@@ -112,7 +112,7 @@ void THauptFenster::OnCreate() {
 
     EinstellungenAnwenden(ini);
     const startup::Einstellungen e = startup::LiesEinstellungen(ini);
-    move(e.fensterX.value_or(x()), e.fensterY.value_or(y()));
+    SetzeFensterPosition(e.fensterX, e.fensterY);
     for (int n = 0; n < 4; ++n) {
         EditUhrzeit[n]->setZeitText(e.zeitpunkte[n].zeit);
         EditDateiname[n]->setText(e.zeitpunkte[n].datei);
@@ -174,7 +174,7 @@ void THauptFenster::OnClose(QCloseEvent* event) {
 }
 
 void THauptFenster::OnMessage(TMessage& message) {
-    if (message.Msg != WM_MOVE)
+    if (message.Msg != WM_MOVE || !PositionErinnerbar())
         return;
     platform::IniFile ini(m_env.settingsPath);
     ini.writeString(QStringLiteral("Fenster"), QStringLiteral("X-Position"), QString::number(x()));

@@ -15,6 +15,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -206,6 +207,10 @@ public:
 
     // --- tray icon, tray menu and message hook (HauptFensterDesktop.cpp) ---
     void BaueDesktop(); // made with the window
+    // The saved position, kept on the screens; without one the desktop places the window.
+    void SetzeFensterPosition(std::optional<int> x, std::optional<int> y);
+    // False where the platform keeps windows' positions to itself (native Wayland).
+    static bool PositionErinnerbar();
     void TaskleistenIconClick();
     void PopupItemKonfigurationClick();
     void PopupItemZuordnungClick();

@@ -125,6 +125,8 @@ TEST_F(WindowFixture, PriceAboveTheLimitIsZero) {
 }
 
 TEST_F(WindowFixture, WindowPositionComesFromTheSettings) {
+    settings(kGood);
+    EXPECT_FALSE(make()->testAttribute(Qt::WA_Moved)) << "without keys the desktop places it";
     settings(kGood + "[Fenster]\nX-Position=120\nY-Position=$50\n");
     auto w = make();
     EXPECT_EQ(w->pos(), QPoint(120, 80));
