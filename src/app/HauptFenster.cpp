@@ -62,6 +62,8 @@ void THauptFenster::OnCreate() {
         SekundenTimer->stop();
         return;
     }
+    // Only the instance that runs on appears in the notification area.
+    BaueTaskleistenIcon();
     platform::RaiseProcessPriority();
     Zeitsteuerung.ZeitsteuerungSperre = 0;
     BackupPending = true;
@@ -170,7 +172,10 @@ void THauptFenster::OnClose(QCloseEvent* event) {
         return;
     }
     event->ignore();
-    TaskleistenIcon->Minimize();
+    if (TaskleistenIcon)
+        TaskleistenIcon->Minimize();
+    else
+        showMinimized();
 }
 
 void THauptFenster::OnMessage(TMessage& message) {

@@ -71,13 +71,6 @@ void THauptFenster::BaueDesktop() {
     connect(TabProgrammInfo, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { TrayPopupMenu->popup(TabProgrammInfo->mapToGlobal(p)); });
 
-    TaskleistenIcon = new TTrayIcon(this);
-    TaskleistenIcon->setObjectName(QStringLiteral("TaskleistenIcon"));
-    TaskleistenIcon->SetHint(QStringLiteral("Varno KM20/KM50 - Konfiguration"));
-    TaskleistenIcon->SetIcon(windowIcon());
-    TaskleistenIcon->SetPopupMenu(TrayPopupMenu);
-    TaskleistenIcon->OnClick = [this](TTrayIcon*) { TaskleistenIconClick(); };
-
     MessageHook = new TMessageHook(this);
     MessageHook->setObjectName(QStringLiteral("MessageHook"));
     MessageHook->SetActive(false);
@@ -102,6 +95,15 @@ void THauptFenster::SetzeFensterPosition(std::optional<int> x, std::optional<int
         screens << screen->availableGeometry();
     move(platzierung::TitelleisteAufBildschirm(QPoint(x.value_or(this->x()), y.value_or(this->y())),
                                                QSize(width() + 2 * kRand, kTitelleiste), screens));
+}
+
+void THauptFenster::BaueTaskleistenIcon() {
+    TaskleistenIcon = new TTrayIcon(this);
+    TaskleistenIcon->setObjectName(QStringLiteral("TaskleistenIcon"));
+    TaskleistenIcon->SetHint(QStringLiteral("Varno KM20/KM50 - Konfiguration"));
+    TaskleistenIcon->SetIcon(windowIcon());
+    TaskleistenIcon->SetPopupMenu(TrayPopupMenu);
+    TaskleistenIcon->OnClick = [this](TTrayIcon*) { TaskleistenIconClick(); };
 }
 
 void THauptFenster::TaskleistenIconClick() {
