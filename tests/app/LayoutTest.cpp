@@ -191,6 +191,9 @@ TEST_F(WindowFixture, HelpContextNumbers) {
 TEST(ButtonGlyphs, DisabledLookIsGreyEmbossed) {
     for (auto g : {app::Glyph::Lesen, app::Glyph::Hilfe, app::Glyph::Beenden, app::Glyph::Oeffnen,
                    app::Glyph::Speichern, app::Glyph::Schreiben, app::Glyph::Drucken}) {
+        const QIcon icon = app::ButtonGlyph(g);
+        EXPECT_EQ(icon.availableSizes(QIcon::Normal), QList<QSize>({{16, 16}, {32, 32}}));
+        EXPECT_EQ(icon.availableSizes(QIcon::Disabled), QList<QSize>({{16, 16}, {32, 32}}));
         const QImage img = app::GlyphImage(g);
         ASSERT_EQ(img.size(), QSize(16, 16));
         const QImage off = app::DisabledLook(img);
@@ -207,6 +210,7 @@ TEST(ButtonGlyphs, DisabledLookIsGreyEmbossed) {
     }
     EXPECT_EQ(app::ProgramIconImage(16).size(), QSize(16, 16));
     EXPECT_EQ(app::ProgramIconImage(32).size(), QSize(32, 32));
+    EXPECT_EQ(app::ProgramIcon().availableSizes(), QList<QSize>({{16, 16}, {32, 32}, {64, 64}}));
 }
 
 TEST_F(WindowFixture, LongPortNamesEndInAnEllipsisAndShowWholeAsToolTip) {
