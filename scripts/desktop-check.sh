@@ -127,7 +127,8 @@ icon_at() {
 
 if [ "$desktop" = none ]; then
     close_box
-    waitfor 10 sh -c "xprop -id $win WM_STATE | grep -q Iconic" || fail "close box did not minimise"
+    waitfor 10 sh -c "xprop -id $win WM_STATE | grep -q Iconic" ||
+        { shot 2-not-minimised; xprop -id "$win" WM_STATE _NET_WM_STATE >&2; fail "close box did not minimise"; }
     shot 2-minimised
     ok "no notification area: the close box minimised the window"
     xdotool windowactivate --sync "$win" >/dev/null 2>&1 || xdotool windowmap "$win"
