@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders every page after a full read of the simulated exchange to
-# docs/<page>.png for the README.
+# docs/<page>.png for the README, and "Zuordnung" at twice the pixel density to
+# docs/zuordnung-2x.png.
 #
 #   scripts/shots.sh [BUILD] [OUTDIR]      (defaults: build, docs)
 set -euo pipefail
@@ -28,17 +29,21 @@ Zeit=1830
 Datei=/home/anna/Anlage/Nacht.vrn
 INI
 
-# Scratch per-user directories: the user's own files stay untouched.
-QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$scratch/config" XDG_DATA_HOME="$scratch/data" \
-    XDG_RUNTIME_DIR="$scratch/runtime" \
-    "$build/tools/shots/winvarno-shots" "$scratch/out" "$scratch/config/WinVarno.INI"
+# Scratch per-user directories: the user's own files stay untouched. The second run
+# is a screen of twice the pixel density.
+for scale in 1 2; do
+    QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=$scale XDG_CONFIG_HOME="$scratch/config" \
+        XDG_DATA_HOME="$scratch/data" XDG_RUNTIME_DIR="$scratch/runtime" \
+        "$build/tools/shots/winvarno-shots" "$scratch/out$scale" "$scratch/config/WinVarno.INI"
+done
 
 mkdir -p "$out"
-for f in "$scratch"/out/*.png; do
+for f in "$scratch"/out1/*.png; do
     name=$(basename "$f" .png)
     name=${name#Tab}
     # "Parametrierung" is shown by its three sub-pages.
     [ "$name" = Parametrierung ] && continue
     cp "$f" "$out/$(tr '[:upper:]' '[:lower:]' <<<"$name").png"
 done
+cp "$scratch/out2/TabZuordnung.png" "$out/zuordnung-2x.png"
 ls "$out"/*.png

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QPolygon>
+#include <algorithm>
 
 namespace app {
 
@@ -45,9 +47,9 @@ void DrawGlyph(QPainter& p, Glyph glyph) {
         for (int y = 5; y <= 10; y += 2)
             p.drawLine(3, y, 6, y);
         p.fillRect(9, 7, 4, 2, dkgreen);
-        p.setPen(dkgreen);
-        for (int i = 0; i < 4; ++i)
-            p.drawLine(12 + i, 4 + i, 12 + i, 11 - i);
+        p.setPen(Qt::NoPen);
+        p.setBrush(dkgreen);
+        p.drawPolygon(QPolygon({{12, 4}, {16, 8}, {12, 12}}));
         break;
     case Glyph::Hilfe: // a question mark in a bubble
         p.setPen(navy);
@@ -88,9 +90,9 @@ void DrawGlyph(QPainter& p, Glyph glyph) {
         for (int y = 5; y <= 10; y += 2)
             p.drawLine(9, y, 12, y);
         p.fillRect(0, 7, 4, 2, red);
-        p.setPen(red);
-        for (int i = 0; i < 4; ++i)
-            p.drawLine(3 + i, 4 + i, 3 + i, 11 - i);
+        p.setPen(Qt::NoPen);
+        p.setBrush(red);
+        p.drawPolygon(QPolygon({{3, 4}, {7, 8}, {3, 12}}));
         break;
     case Glyph::Drucken: // a printer with a sheet
         p.fillRect(4, 1, 8, 6, white);
@@ -107,15 +109,16 @@ void DrawGlyph(QPainter& p, Glyph glyph) {
 
 } // namespace
 
-QImage GlyphImage(Glyph glyph) {
-    QImage img(16, 16, QImage::Format_ARGB32);
+QImage GlyphImage(Glyph glyph, int scale) {
+    QImage img(16 * scale, 16 * scale, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     QPainter p(&img);
+    p.scale(scale, scale);
     DrawGlyph(p, glyph);
     return img;
 }
 
-QImage DisabledLook(const QImage& glyph) {
+QImage DisabledLook(const QImage& glyph, int offset) {
     // Every dark pixel becomes grey with a white highlight below right, as
     // disabled buttons have always looked on this kind of desktop.
     QImage out(glyph.size(), QImage::Format_ARGB32);
@@ -127,8 +130,8 @@ QImage DisabledLook(const QImage& glyph) {
     };
     for (int y = 0; y < glyph.height(); ++y)
         for (int x = 0; x < glyph.width(); ++x)
-            if (dark(x, y) && x + 1 < out.width() && y + 1 < out.height())
-                out.setPixel(x + 1, y + 1, white);
+            if (dark(x, y) && x + offset < out.width() && y + offset < out.height())
+                out.setPixel(x + offset, y + offset, white);
     for (int y = 0; y < glyph.height(); ++y)
         for (int x = 0; x < glyph.width(); ++x)
             if (dark(x, y))
@@ -137,18 +140,23 @@ QImage DisabledLook(const QImage& glyph) {
 }
 
 QIcon ButtonGlyph(Glyph glyph) {
-    const QImage img = GlyphImage(glyph);
     QIcon icon;
-    icon.addPixmap(QPixmap::fromImage(img), QIcon::Normal);
-    icon.addPixmap(QPixmap::fromImage(DisabledLook(img)), QIcon::Disabled);
+    for (const int scale : {1, 2}) {
+        const QImage img = GlyphImage(glyph, scale);
+        icon.addPixmap(QPixmap::fromImage(img), QIcon::Normal);
+        icon.addPixmap(QPixmap::fromImage(DisabledLook(img, scale)), QIcon::Disabled);
+    }
     return icon;
 }
 
 QImage ProgramIconImage(int size) {
-    // A telephone exchange: a grey cabinet with a row of port lights and a handset.
-    QImage img(32, 32, QImage::Format_ARGB32);
+    // A telephone exchange: a grey cabinet with a row of port lights and a handset,
+    // drawn on a 32-pixel grid; larger sizes draw it anew, smaller ones shrink it.
+    const int drawn = std::max(size, 32);
+    QImage img(drawn, drawn, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     QPainter p(&img);
+    p.scale(drawn / 32.0, drawn / 32.0);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.fillRect(2, 12, 28, 18, QColor(128, 128, 128));
     p.fillRect(3, 13, 26, 16, QColor(192, 192, 192));
@@ -162,14 +170,14 @@ QImage ProgramIconImage(int size) {
     p.fillRect(5, 6, 6, 4, QColor(255, 0, 0));
     p.fillRect(21, 6, 6, 4, QColor(255, 0, 0));
     p.end();
-    return size == 32 ? img
+    return size >= 32 ? img
                       : img.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 QIcon ProgramIcon() {
     QIcon icon;
-    icon.addPixmap(QPixmap::fromImage(ProgramIconImage(16)));
-    icon.addPixmap(QPixmap::fromImage(ProgramIconImage(32)));
+    for (const int size : {16, 32, 64})
+        icon.addPixmap(QPixmap::fromImage(ProgramIconImage(size)));
     return icon;
 }
 

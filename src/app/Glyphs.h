@@ -11,12 +11,14 @@ QImage MakeMatrixTemplate();
 enum class Glyph { Lesen, Hilfe, Beenden, Oeffnen, Speichern, Schreiben, Drucken };
 
 // A 16 × 16 button glyph with its disabled look (embossed grey) as the
-// icon's Disabled mode.
+// icon's Disabled mode; drawn at twice the size too, for screens of twice the
+// pixel density.
 QIcon ButtonGlyph(Glyph glyph);
-QImage GlyphImage(Glyph glyph);
-QImage DisabledLook(const QImage& glyph);
+QImage GlyphImage(Glyph glyph, int scale = 1);
+// `offset`: how far the highlight lies below right, in pixels of the image.
+QImage DisabledLook(const QImage& glyph, int offset = 1);
 
-// The program icon, 16 and 32 pixels, drawn from the same picture.
+// The program icon, 16, 32 and 64 pixels, drawn from the same picture.
 QIcon ProgramIcon();
 QImage ProgramIconImage(int size);
 

@@ -62,6 +62,8 @@ void THauptFenster::OnCreate() {
         SekundenTimer->stop();
         return;
     }
+    // Only the instance that runs on appears in the notification area.
+    BaueTaskleistenIcon();
     platform::RaiseProcessPriority();
     Zeitsteuerung.ZeitsteuerungSperre = 0;
     BackupPending = true;
@@ -112,7 +114,7 @@ void THauptFenster::OnCreate() {
 
     EinstellungenAnwenden(ini);
     const startup::Einstellungen e = startup::LiesEinstellungen(ini);
-    move(e.fensterX.value_or(x()), e.fensterY.value_or(y()));
+    SetzeFensterPosition(e.fensterX, e.fensterY);
     for (int n = 0; n < 4; ++n) {
         EditUhrzeit[n]->setZeitText(e.zeitpunkte[n].zeit);
         EditDateiname[n]->setText(e.zeitpunkte[n].datei);
@@ -170,11 +172,14 @@ void THauptFenster::OnClose(QCloseEvent* event) {
         return;
     }
     event->ignore();
-    TaskleistenIcon->Minimize();
+    if (TaskleistenIcon)
+        TaskleistenIcon->Minimize();
+    else
+        showMinimized();
 }
 
 void THauptFenster::OnMessage(TMessage& message) {
-    if (message.Msg != WM_MOVE)
+    if (message.Msg != WM_MOVE || !PositionErinnerbar())
         return;
     platform::IniFile ini(m_env.settingsPath);
     ini.writeString(QStringLiteral("Fenster"), QStringLiteral("X-Position"), QString::number(x()));

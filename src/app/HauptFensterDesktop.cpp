@@ -1,11 +1,14 @@
 // Tray icon, tray menu and the window message hook.
 #include "app/HauptFormular.h"
+#include "app/Platzierung.h"
 #include "desktop/TrayIcon.h"
 #include "desktop/UMsgHook.h"
 #include "desktop/animationcontrol.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QTabWidget>
 
 namespace {
@@ -68,19 +71,39 @@ void THauptFenster::BaueDesktop() {
     connect(TabProgrammInfo, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { TrayPopupMenu->popup(TabProgrammInfo->mapToGlobal(p)); });
 
-    TaskleistenIcon = new TTrayIcon(this);
-    TaskleistenIcon->setObjectName(QStringLiteral("TaskleistenIcon"));
-    TaskleistenIcon->SetHint(QStringLiteral("Varno KM20/KM50 - Konfiguration"));
-    TaskleistenIcon->SetIcon(windowIcon());
-    TaskleistenIcon->SetPopupMenu(TrayPopupMenu);
-    TaskleistenIcon->OnClick = [this](TTrayIcon*) { TaskleistenIconClick(); };
-
     MessageHook = new TMessageHook(this);
     MessageHook->setObjectName(QStringLiteral("MessageHook"));
     MessageHook->SetActive(false);
     MessageHook->OnMessage = [this](TMessageHook*, bool&, TMessage& message) {
         OnMessage(message);
     };
+}
+
+bool THauptFenster::PositionErinnerbar() {
+    return platzierung::PositionErinnerbar(QGuiApplication::platformName());
+}
+
+void THauptFenster::SetzeFensterPosition(std::optional<int> x, std::optional<int> y) {
+    // Moving before the first show would keep the desktop from placing the window.
+    if ((!x && !y) || !PositionErinnerbar())
+        return;
+    // The frame is not known before the window is first shown: allow for a border
+    // and a title bar as desktops commonly draw them.
+    constexpr int kRand = 8, kTitelleiste = 32;
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens << screen->availableGeometry();
+    move(platzierung::TitelleisteAufBildschirm(QPoint(x.value_or(this->x()), y.value_or(this->y())),
+                                               QSize(width() + 2 * kRand, kTitelleiste), screens));
+}
+
+void THauptFenster::BaueTaskleistenIcon() {
+    TaskleistenIcon = new TTrayIcon(this);
+    TaskleistenIcon->setObjectName(QStringLiteral("TaskleistenIcon"));
+    TaskleistenIcon->SetHint(QStringLiteral("Varno KM20/KM50 - Konfiguration"));
+    TaskleistenIcon->SetIcon(windowIcon());
+    TaskleistenIcon->SetPopupMenu(TrayPopupMenu);
+    TaskleistenIcon->OnClick = [this](TTrayIcon*) { TaskleistenIconClick(); };
 }
 
 void THauptFenster::TaskleistenIconClick() {

@@ -1,5 +1,6 @@
 // Controls of the main window at fixed positions, page by page, and the
 // control tables over them.
+#include "app/BezeichnungLabel.h"
 #include "app/Catalogue.h"
 #include "app/Glyphs.h"
 #include "app/HauptFormular.h"
@@ -37,9 +38,9 @@ QString Port(int i) {
     return QString::number(startup::kFirstPort + i);
 }
 
-QLabel* Label(QWidget* parent, const QString& name, const QString& text, QRect geometry,
-              bool bold = false, Qt::Alignment align = Qt::AlignLeft) {
-    auto* l = new QLabel(text, parent);
+QLabel* Setup(QLabel* l, const QString& name, const QString& text, QRect geometry, bool bold,
+              Qt::Alignment align) {
+    l->setText(text);
     l->setObjectName(name);
     l->setGeometry(geometry);
     l->setAlignment(align | Qt::AlignVCenter);
@@ -52,6 +53,11 @@ QLabel* Label(QWidget* parent, const QString& name, const QString& text, QRect g
     return l;
 }
 
+QLabel* Label(QWidget* parent, const QString& name, const QString& text, QRect geometry,
+              bool bold = false, Qt::Alignment align = Qt::AlignLeft) {
+    return Setup(new QLabel(parent), name, text, geometry, bold, align);
+}
+
 QLabel* Bold(QWidget* parent, const QString& name, const QString& text, int x, int y, int w) {
     return Label(parent, name, text, QRect(x, y, w, kLabelHeight), true);
 }
@@ -60,6 +66,12 @@ QLabel* Bold(QWidget* parent, const QString& name, const QString& text, int x, i
 QLabel* Value(QWidget* parent, const QString& name, int x, int y, int w,
               Qt::Alignment align = Qt::AlignLeft) {
     return Label(parent, name, QString(), QRect(x, y, w, kLabelHeight), false, align);
+}
+
+// A port's name from the settings file: a long one ends in "…" and shows whole as a tool tip.
+QLabel* Bezeichnung(QWidget* parent, const QString& name, int x, int y, int w) {
+    return Setup(new TBezeichnungLabel(parent), name, QString(), QRect(x, y, w, kLabelHeight),
+                 false, Qt::AlignLeft);
 }
 
 QFrame* Frame(QWidget* parent, const QString& name, QRect geometry) {
@@ -235,7 +247,7 @@ void THauptFenster::BaueZuordnung(QWidget* page) {
         const int y = top + i * kRowStep;
         Label(page, QStringLiteral("Text%1a").arg(Port(i)), Port(i), QRect(8, y, 30, kLabelHeight));
         BezeichnungTabelleA[i] =
-            Value(page, QStringLiteral("Bezeichnung%1a").arg(Port(i)), 64, y, 134);
+            Bezeichnung(page, QStringLiteral("Bezeichnung%1a").arg(Port(i)), 64, y, 134);
         for (int m = 0; m < kMsns; ++m)
             MSNMatrixTabelle[i][m] = Bild(page, QStringLiteral("MSNMatrix%1%2").arg(Port(i)).arg(m),
                                           matrixX + m * kMatrixStep, y - 1);
@@ -257,7 +269,7 @@ void THauptFenster::BaueBerechtigungen(QWidget* page) {
         const int y = top + i * kRowStep;
         Label(page, QStringLiteral("Text%1b").arg(Port(i)), Port(i), QRect(8, y, 30, kLabelHeight));
         BezeichnungTabelleB[i] =
-            Value(page, QStringLiteral("Bezeichnung%1b").arg(Port(i)), 64, y, 120);
+            Bezeichnung(page, QStringLiteral("Bezeichnung%1b").arg(Port(i)), 64, y, 120);
         BerechtigungTabelle[i] =
             Value(page, QStringLiteral("Berechtigung%1").arg(Port(i)), 188, y, 84);
         DienstTabelle[i] = Value(page, QStringLiteral("Dienst%1").arg(Port(i)), 276, y, 100);
@@ -278,7 +290,7 @@ void THauptFenster::BaueGebuehren(QWidget* page) {
         const int y = top + i * kRowStep;
         Label(page, QStringLiteral("Text%1c").arg(Port(i)), Port(i), QRect(8, y, 30, kLabelHeight));
         BezeichnungTabelleC[i] =
-            Value(page, QStringLiteral("Bezeichnung%1c").arg(Port(i)), 64, y, 164);
+            Bezeichnung(page, QStringLiteral("Bezeichnung%1c").arg(Port(i)), 64, y, 164);
         EinheitenTabelle[i] =
             Value(page, QStringLiteral("Einheiten%1").arg(Port(i)), 232, y, 70, Qt::AlignRight);
         DiffTabelle[i] = Value(page, QStringLiteral("Diff%1").arg(Port(i)), 304, y, 70);

@@ -7,7 +7,9 @@
 #include <QPainter>
 
 void THauptFenster::ZeigeMeldung(int nummer, int stufe, const QString& argument) {
-    StatusZeile->setPanelText(0, catalogue::PanelText(nummer, stufe, argument));
+    const QString text = catalogue::PanelText(nummer, stufe, argument);
+    // Read aloud as drawn: without the severity digit and its colon.
+    StatusZeile->setPanelText(0, text, text.mid(2));
     SetzeStatusGrund(QString()); // a reason belongs to the message it came with
     // The caller may go on with a long operation; show the text now.
     QCoreApplication::processEvents();

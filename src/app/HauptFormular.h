@@ -15,6 +15,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -205,7 +206,12 @@ public:
     void DruckenButtonClick();
 
     // --- tray icon, tray menu and message hook (HauptFensterDesktop.cpp) ---
-    void BaueDesktop(); // made with the window
+    void BaueDesktop();         // made with the window
+    void BaueTaskleistenIcon(); // made once no other instance runs
+    // The saved position, kept on the screens; without one the desktop places the window.
+    void SetzeFensterPosition(std::optional<int> x, std::optional<int> y);
+    // False where the platform keeps windows' positions to itself (native Wayland).
+    static bool PositionErinnerbar();
     void TaskleistenIconClick();
     void PopupItemKonfigurationClick();
     void PopupItemZuordnungClick();

@@ -1,5 +1,6 @@
 #include "app/Hilfe.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QEvent>
 #include <QHelpEvent>
@@ -12,6 +13,10 @@ THilfe::THilfe(QString helpFile, QWidget* window)
     : QObject(window), m_file(std::move(helpFile)), m_window(window) {
     // F1 and the "What's This?" clicks of any of the window's controls come here.
     qApp->installEventFilter(this);
+    // Few window managers draw a "?" in the title bar; Shift+F1 works everywhere.
+    QAction* whatsThis = QWhatsThis::createAction(window);
+    whatsThis->setObjectName(QStringLiteral("WasIstDas"));
+    window->addAction(whatsThis);
 }
 
 int THilfe::ContextOf(const QWidget* widget) {
@@ -35,6 +40,7 @@ void THilfe::ShowContents() {
         m_browser->setAttribute(Qt::WA_DeleteOnClose);
         m_browser->setObjectName(QStringLiteral("HilfeFenster"));
         m_browser->setWindowTitle(QStringLiteral("WinVarno-Hilfe"));
+        m_browser->setWindowIcon(m_window->windowIcon());
         m_browser->resize(560, 480);
         connect(m_window, &QObject::destroyed, m_browser.data(), &QObject::deleteLater);
     }

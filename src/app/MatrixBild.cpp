@@ -1,5 +1,7 @@
 #include "app/MatrixBild.h"
 
+#include "config/MatrixGlyphs.h"
+
 #include <QPainter>
 
 TMatrixBild::TMatrixBild(QWidget* parent) : QWidget(parent) {
@@ -16,5 +18,10 @@ void TMatrixBild::paintEvent(QPaintEvent*) {
     if (m_picture.isNull())
         return;
     // The picture is not stretched: the control shows its top-left 16 × 16 pixels.
-    QPainter(this).drawImage(QPoint(0, 0), m_picture);
+    const qreal ratio = devicePixelRatioF();
+    if (m_shownKey != m_picture.cacheKey() || m_shown.devicePixelRatio() != ratio) {
+        m_shown = config::RenderCell(m_picture, ratio);
+        m_shownKey = m_picture.cacheKey();
+    }
+    QPainter(this).drawImage(QPoint(0, 0), m_shown);
 }

@@ -21,4 +21,6 @@ protected:
 
 private:
     QImage m_picture;
+    QImage m_shown; // the picture at the screen's pixel ratio
+    qint64 m_shownKey = 0;
 };

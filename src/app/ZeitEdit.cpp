@@ -14,7 +14,7 @@ TZeitEdit::TZeitEdit(QWidget* parent) : QLineEdit(parent) {
     setInputMask(QStringLiteral("09:99; "));
     setZeitText(QStringLiteral("9999"));
     OnEingabeFehler = [this](const QString& text) {
-        QMessageBox::critical(window(), QApplication::applicationDisplayName(), text);
+        QMessageBox::critical(window(), window()->windowTitle(), text);
     };
 }
 

@@ -1,5 +1,7 @@
+#include "app/Glyphs.h"
 #include "app/HauptFormular.h"
 #include "app/Look.h"
+#include "platform/DisplayServer.h"
 #include "platform/EndSignals.h"
 #include "platform/IniFile.h"
 
@@ -11,8 +13,16 @@
 #include <QTranslator>
 
 int main(int argc, char** argv) {
+    const QByteArray qpa = platform::PreferredQpaPlatform(
+        qgetenv("QT_QPA_PLATFORM"), qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY"));
+    if (!qpa.isEmpty())
+        qputenv("QT_QPA_PLATFORM", qpa);
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("WinVarno"));
+    // Boxes and the help window carry the program icon too; the desktop entry's name
+    // lets a Wayland compositor or a tray host find the icon of the theme.
+    app.setWindowIcon(app::ProgramIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral(WINVARNO_APP_ID));
     app::ApplyLook(app);
     // The program speaks German, so do Qt's own dialogs and boxes.
     QTranslator qtTexte;

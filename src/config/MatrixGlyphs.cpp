@@ -1,7 +1,10 @@
 #include "config/MatrixGlyphs.h"
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPalette>
+#include <QPolygonF>
+#include <optional>
 
 namespace config {
 namespace {
@@ -30,6 +33,24 @@ void Stroke(QImage& cell, int ax, int ay, int bx, int by, const QColor& colour) 
 constexpr int BrushProbeX = 5;
 constexpr int BrushProbeY = 4;
 
+// The tick's strokes, pixel by pixel: column, first of its three rows.
+constexpr std::pair<int, int> TickColumns[] = {{6, 7},  {7, 8},  {8, 9}, {9, 8},
+                                               {10, 7}, {11, 6}, {12, 5}};
+
+// The colour of a tick drawn by DrawTick, if the cell holds one whole.
+std::optional<QColor> TickColour(const QImage& cell) {
+    if (!cell.valid(BrushProbeX, BrushProbeY) || !cell.valid(13, 12))
+        return std::nullopt;
+    const QRgb colour = cell.pixel(TickColumns[0].first, TickColumns[0].second);
+    if (colour == cell.pixel(BrushProbeX, BrushProbeY))
+        return std::nullopt;
+    for (const auto& [x, top] : TickColumns)
+        for (int y = top; y < top + 3; ++y)
+            if (cell.pixel(x, y) != colour)
+                return std::nullopt;
+    return QColor::fromRgba(colour);
+}
+
 } // namespace
 
 void DrawTick(QImage& cell, QColor colour) {
@@ -56,6 +77,28 @@ void DrawUnusedBox(QImage& cell, QColor buttonFace) {
 
 QColor ButtonFaceColour() {
     return QGuiApplication::palette().color(QPalette::Button);
+}
+
+QImage RenderCell(const QImage& cell, qreal devicePixelRatio) {
+    if (devicePixelRatio <= 1.0 || cell.isNull())
+        return cell;
+    QImage shown((QSizeF(cell.size()) * devicePixelRatio).toSize(),
+                 QImage::Format_ARGB32_Premultiplied);
+    shown.setDevicePixelRatio(devicePixelRatio);
+    shown.fill(Qt::transparent);
+    QPainter p(&shown);
+    // Without smooth scaling every pixel becomes a sharp block.
+    p.drawImage(QRectF(QPointF(0, 0), QSizeF(cell.size())), cell);
+    if (const std::optional<QColor> tick = TickColour(cell)) {
+        p.fillRect(QRectF(6, 4, 7, 8), cell.pixelColor(BrushProbeX, BrushProbeY));
+        // The strokes' outline: three pixels high all along, from column 6 to 13.
+        const QPolygonF mark{{6, 6.5}, {8.5, 9}, {13, 4.5}, {13, 7.5}, {8.5, 12}, {6, 9.5}};
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(*tick);
+        p.drawPolygon(mark);
+    }
+    return shown;
 }
 
 } // namespace config

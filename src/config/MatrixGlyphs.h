@@ -23,4 +23,10 @@ void DrawUnusedBox(QImage& cell, QColor buttonFace);
 // The palette's button-face colour used by DrawUnusedBox.
 QColor ButtonFaceColour();
 
+// The cell as it is shown at a device pixel ratio: each pixel a block of device
+// pixels, so the box keeps its straight edges, but a tick drawn by DrawTick drawn
+// anew as a smooth check mark at the device's resolution. The image carries the
+// ratio; at 1 it is the cell itself.
+QImage RenderCell(const QImage& cell, qreal devicePixelRatio);
+
 } // namespace config

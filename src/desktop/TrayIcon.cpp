@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QEvent>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -24,10 +26,31 @@ TShiftState CurrentShift(TShiftState button) {
 
 constexpr int kWatchMs = 2000;
 
+// A host of this kind registers itself with the watcher; Qt itself then speaks
+// to it instead of using the XEmbed tray.
+bool WatcherOnSessionBus() {
+    const QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    return bus && bus->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher"));
+}
+
+// Each item of `from` once more in `to`, triggering the original.
+void Mirror(const QMenu& from, QMenu& to) {
+    for (QAction* item : from.actions()) {
+        if (item->isSeparator())
+            to.addSeparator();
+        else if (const QMenu* sub = item->menu())
+            Mirror(*sub, *to.addMenu(item->text()));
+        else
+            QObject::connect(to.addAction(item->text()), &QAction::triggered, item,
+                             &QAction::trigger);
+    }
+}
+
 } // namespace
 
 TTrayIcon::TTrayIcon(QObject* owner) : QObject(owner), m_icon(QApplication::windowIcon()) {
     HasNotificationArea = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    HostShowsExportedMenu = WatcherOnSessionBus;
     m_tray = new QSystemTrayIcon(this);
     // The menu is opened here, not by Qt: it belongs only to a hidden window.
     connect(m_tray, &QSystemTrayIcon::activated, this,
@@ -45,6 +68,9 @@ TTrayIcon::TTrayIcon(QObject* owner) : QObject(owner), m_icon(QApplication::wind
 TTrayIcon::~TTrayIcon() {
     LeaveHidden();
     RemoveIcon();
+    // Before the menu it may have handed to the host.
+    delete m_tray;
+    m_tray = nullptr;
 }
 
 void TTrayIcon::SetHint(const QString& hint) {
@@ -61,6 +87,23 @@ void TTrayIcon::SetIcon(const QIcon& icon) {
         return;
     m_icon = icon;
     UpdateIcon();
+}
+
+void TTrayIcon::SetPopupMenu(QMenu* menu) {
+    m_popupMenu = menu;
+    if (!menu || !HostShowsExportedMenu || !HostShowsExportedMenu())
+        return;
+    auto copy = std::make_unique<QMenu>();
+    Mirror(*menu, *copy);
+    m_tray->setContextMenu(copy.get());
+    m_exportedMenu = std::move(copy);
+    ShowExportedItems(m_hiddenHere);
+}
+
+void TTrayIcon::ShowExportedItems(bool shown) {
+    if (m_exportedMenu)
+        for (QAction* item : m_exportedMenu->actions())
+            item->setVisible(shown);
 }
 
 void TTrayIcon::SetWindow(QWidget* window) {
@@ -210,6 +253,7 @@ void TTrayIcon::Minimize() {
                 m_quitOnLastWindowClosed = QApplication::quitOnLastWindowClosed();
                 QApplication::setQuitOnLastWindowClosed(false);
                 m_hiddenHere = true;
+                ShowExportedItems(true);
             }
             UpdateIcon();
             m_window->hide();
@@ -237,6 +281,7 @@ void TTrayIcon::LeaveHidden() {
     if (!m_hiddenHere)
         return;
     m_hiddenHere = false;
+    ShowExportedItems(false);
     QApplication::setQuitOnLastWindowClosed(m_quitOnLastWindowClosed);
 }
 

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <memory>
 
 class QSystemTrayIcon;
 class QTimer;
@@ -53,7 +54,7 @@ public:
     QIcon Icon() const { return m_icon; }
     void SetIcon(const QIcon& icon);
     QMenu* PopupMenu() const { return m_popupMenu; }
-    void SetPopupMenu(QMenu* menu) { m_popupMenu = menu; }
+    void SetPopupMenu(QMenu* menu);
     // The window hidden and shown; the owner's window unless set.
     QWidget* Window() const { return m_window; }
     void SetWindow(QWidget* window);
@@ -70,6 +71,13 @@ public:
     QString TipText() const;
     // Asked on every minimise, since a panel can come and go while the program runs.
     std::function<bool()> HasNotificationArea;
+    // Whether the notification area is a StatusNotifierItem host (Xfce, KDE Plasma,
+    // GNOME with the AppIndicator extension): most such hosts show a menu the
+    // program exports and never ask it to open one. Asked when the menu is set.
+    std::function<bool()> HostShowsExportedMenu;
+    // The copy of the popup menu given to such a host; its items show only while
+    // the window is hidden here, as the popup menu itself opens only then.
+    QMenu* ExportedMenu() const { return m_exportedMenu.get(); }
 
     virtual void WndProc(TMessage& message);
     virtual void PopupAtCursor();
@@ -97,10 +105,12 @@ private:
     void Activated(int reason);
     void Post(unsigned mouseMessage);
     void LeaveHidden();
+    void ShowExportedItems(bool shown);
 
     QString m_hint;
     QIcon m_icon;
     QPointer<QMenu> m_popupMenu;
+    std::unique_ptr<QMenu> m_exportedMenu;
     QPointer<QWidget> m_window;
     QSystemTrayIcon* m_tray = nullptr;
     QString m_tip;

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QWhatsThis>
 
 namespace {
 const QColor kRed(Qt::red), kBlue(Qt::blue);
@@ -124,6 +125,8 @@ TEST_F(WindowFixture, PriceAboveTheLimitIsZero) {
 }
 
 TEST_F(WindowFixture, WindowPositionComesFromTheSettings) {
+    settings(kGood);
+    EXPECT_FALSE(make()->testAttribute(Qt::WA_Moved)) << "without keys the desktop places it";
     settings(kGood + "[Fenster]\nX-Position=120\nY-Position=$50\n");
     auto w = make();
     EXPECT_EQ(w->pos(), QPoint(120, 80));
@@ -243,7 +246,18 @@ TEST_F(WindowFixture, HelpContentsAndContextTopics) {
     // A control without a number takes its enclosing control's; the page has none.
     EXPECT_EQ(THilfe::ContextOf(w->ZuordnungTabelle[2]), 109);
     EXPECT_EQ(THilfe::ContextOf(w->Protokoll), 0);
+    EXPECT_EQ(browser->windowIcon().cacheKey(), w->windowIcon().cacheKey());
     browser->close();
+
+    // Shift+F1, then a click on a control, shows that control's topic.
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QTest::keyClick(w->TelefonNummer, Qt::Key_F1, Qt::ShiftModifier);
+    ASSERT_TRUE(QWhatsThis::inWhatsThisMode());
+    QTest::mouseClick(w->LesenButton, Qt::LeftButton);
+    EXPECT_FALSE(QWhatsThis::inWhatsThisMode());
+    EXPECT_TRUE(w->Hilfe->lastPopup().contains("Liest nacheinander"));
+    QWhatsThis::hideText();
 }
 
 TEST_F(WindowFixture, SecondInstanceWarnsAndEndsAtOnce) {
@@ -253,6 +267,7 @@ TEST_F(WindowFixture, SecondInstanceWarnsAndEndsAtOnce) {
     EXPECT_TRUE(w->terminated());
     EXPECT_EQ(warnings, QStringList({"Warnung|WinVarno ist schon aktiv"}));
     EXPECT_TRUE(calls.isEmpty()) << "neither port nor settings touched";
+    EXPECT_EQ(w->TaskleistenIcon, nullptr) << "no tray icon beside the warning";
 }
 
 TEST_F(WindowFixture, SecondInstanceBesideARunningProgram) {

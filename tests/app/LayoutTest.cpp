@@ -1,15 +1,19 @@
 #include "WindowFixture.h"
 
+#include "app/BezeichnungLabel.h"
 #include "app/Glyphs.h"
 #include "app/Hilfe.h"
 #include "app/MatrixBild.h"
 #include "app/StatusZeile.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QToolTip>
 
 TEST_F(WindowFixture, FixedWindowAndTheRowBelowThePages) {
     auto w = make();
@@ -187,6 +191,9 @@ TEST_F(WindowFixture, HelpContextNumbers) {
 TEST(ButtonGlyphs, DisabledLookIsGreyEmbossed) {
     for (auto g : {app::Glyph::Lesen, app::Glyph::Hilfe, app::Glyph::Beenden, app::Glyph::Oeffnen,
                    app::Glyph::Speichern, app::Glyph::Schreiben, app::Glyph::Drucken}) {
+        const QIcon icon = app::ButtonGlyph(g);
+        EXPECT_EQ(icon.availableSizes(QIcon::Normal), QList<QSize>({{16, 16}, {32, 32}}));
+        EXPECT_EQ(icon.availableSizes(QIcon::Disabled), QList<QSize>({{16, 16}, {32, 32}}));
         const QImage img = app::GlyphImage(g);
         ASSERT_EQ(img.size(), QSize(16, 16));
         const QImage off = app::DisabledLook(img);
@@ -203,4 +210,31 @@ TEST(ButtonGlyphs, DisabledLookIsGreyEmbossed) {
     }
     EXPECT_EQ(app::ProgramIconImage(16).size(), QSize(16, 16));
     EXPECT_EQ(app::ProgramIconImage(32).size(), QSize(32, 32));
+    EXPECT_EQ(app::ProgramIcon().availableSizes(), QList<QSize>({{16, 16}, {32, 32}, {64, 64}}));
+}
+
+TEST_F(WindowFixture, LongPortNamesEndInAnEllipsisAndShowWholeAsToolTip) {
+    const QString lang = QString::fromUtf8("Besprechungsraum im zweiten Stock, links");
+    settings("[Allgemein]\nAnschluß=COM2\n[Bezeichnungen]\n21=" + lang.toUtf8() + "\n22=Fax\n");
+    auto w = make();
+    w->show();
+    for (QLabel* l : {w->BezeichnungTabelleA[0], w->BezeichnungTabelleB[0]}) {
+        auto* label = qobject_cast<TBezeichnungLabel*>(l);
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->text(), lang) << "the name itself stays whole";
+        const QString shown = label->shownText();
+        EXPECT_LT(shown.size(), lang.size());
+        EXPECT_TRUE(lang.startsWith(shown.chopped(1)));
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->contentsRect().width());
+        QHelpEvent tip(QEvent::ToolTip, QPoint(4, 4), label->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(label, &tip);
+        EXPECT_EQ(QToolTip::text(), lang);
+        QToolTip::hideText();
+    }
+    ASSERT_TRUE(testsupport::WaitUntil([] { return !QToolTip::isVisible(); }));
+    auto* kurz = qobject_cast<TBezeichnungLabel*>(w->BezeichnungTabelleC[1]);
+    EXPECT_EQ(kurz->shownText(), "Fax");
+    QHelpEvent tip(QEvent::ToolTip, QPoint(4, 4), kurz->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(kurz, &tip);
+    EXPECT_FALSE(QToolTip::isVisible()) << "a name shown whole needs no tool tip";
 }

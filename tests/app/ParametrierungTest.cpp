@@ -7,13 +7,16 @@
 #include "device/PacedSend.h"
 #include "platform/IniFile.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -248,4 +251,21 @@ TEST_F(EditFixture, LookingAtAPortSetsNothing) {
     choosePort(0);
     EXPECT_EQ(w->Image.UnitCounterValue(6), 77);
     EXPECT_FALSE(w->Arrays.UnitCounterEdited[5]);
+}
+
+TEST(ZeitEdit, TheRefusalBoxIsCaptionedWithTheWindowTitle) {
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Varno KM20/KM50 - Konfiguration"));
+    auto* zeit = new TZeitEdit(&window);
+    QString caption, text;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        caption = box->windowTitle();
+        text = static_cast<QMessageBox*>(box)->text();
+        box->close();
+    });
+    zeit->OnEingabeFehler(TZeitEdit::kFehlertext);
+    EXPECT_EQ(caption, window.windowTitle());
+    EXPECT_EQ(text, TZeitEdit::kFehlertext);
 }

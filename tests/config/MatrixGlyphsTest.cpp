@@ -1,5 +1,7 @@
 #include "config/MatrixGlyphs.h"
 
+#include <QRect>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <set>
 #include <utility>
@@ -80,6 +82,43 @@ TEST(MatrixGlyphs, UnusedBoxFillsTheInteriorAndLaterErasesStayButtonFace) {
     const QImage before = green;
     config::EraseTick(green);
     EXPECT_EQ(Changed(before, green, Qt::white), Rect(6, 4, 13, 12));
+}
+
+TEST(MatrixGlyphs, AtTwiceTheDensityTheBoxKeepsItsEdgesAndTheTickIsDrawnAnew) {
+    const QImage empty = Template();
+    EXPECT_EQ(config::RenderCell(empty, 1.0), empty);
+    QImage cell = empty;
+    config::DrawTick(cell, Qt::red);
+    QImage partial = cell;
+    partial.setPixelColor(9, 9, Qt::white);
+
+    const QRect tickArea(6, 4, 7, 8); // where EraseTick clears
+    for (const QImage* source : {&cell, &partial}) {
+        const QImage shown = config::RenderCell(*source, 2.0);
+        ASSERT_EQ(shown.size(), QSize(36, 36));
+        EXPECT_EQ(shown.devicePixelRatio(), 2.0);
+        int finer = 0;
+        double ink = 0;
+        for (int y = 0; y < 18; ++y)
+            for (int x = 0; x < 18; ++x) {
+                const QRgb block[] = {shown.pixel(2 * x, 2 * y), shown.pixel(2 * x + 1, 2 * y),
+                                      shown.pixel(2 * x, 2 * y + 1),
+                                      shown.pixel(2 * x + 1, 2 * y + 1)};
+                const bool whole = std::all_of(std::begin(block), std::end(block),
+                                               [&](QRgb c) { return c == source->pixel(x, y); });
+                if (!tickArea.contains(x, y) || source == &partial) {
+                    EXPECT_TRUE(whole) << x << "," << y;
+                    continue;
+                }
+                finer += !whole;
+                for (QRgb c : block)
+                    ink += (255 - qGreen(c)) / 255.0 / 4; // red on white
+            }
+        if (source == &cell) {
+            EXPECT_GT(finer, 0) << "the tick's edges are finer than the cell's pixels";
+            EXPECT_NEAR(ink, 21, 2) << "as much red as the tick's 21 pixels";
+        }
+    }
 }
 
 } // namespace

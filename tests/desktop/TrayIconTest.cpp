@@ -164,3 +164,51 @@ TEST_F(TrayFixture, ShownAnotherWayTheWindowIsNoLongerHiddenHere) {
     delete icon;
     EXPECT_TRUE(QApplication::quitOnLastWindowClosed());
 }
+
+TEST_F(TrayFixture, AHostShowingExportedMenusGetsACopyWithItemsOnlyWhileHidden) {
+    QMenu menu;
+    QAction* zuordnung = menu.addAction("Zuordnung");
+    QMenu* sub = menu.addMenu("Parametrierung");
+    QAction* zeit = sub->addAction("Zeitsteuerung");
+    menu.addSeparator();
+    menu.addAction("Schliessen");
+    icon->HostShowsExportedMenu = [] { return true; };
+    icon->SetPopupMenu(&menu);
+    QMenu* copy = icon->ExportedMenu();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(icon->SystemTrayIcon()->contextMenu(), copy);
+    QStringList captions;
+    for (QAction* a : copy->actions())
+        captions << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(captions, QStringList({"Zuordnung", "Parametrierung", "-", "Schliessen"}));
+    QMenu* copiedSub = copy->actions()[1]->menu();
+    ASSERT_NE(copiedSub, nullptr);
+    ASSERT_EQ(copiedSub->actions().size(), 1);
+
+    auto shown = [&] {
+        QList<bool> v;
+        for (QAction* a : copy->actions())
+            v << a->isVisible();
+        return v;
+    };
+    window.show();
+    EXPECT_EQ(shown(), QList<bool>({false, false, false, false})) << "no menu beside the window";
+    icon->Minimize();
+    EXPECT_EQ(shown(), QList<bool>({true, true, true, true}));
+    int zeitTriggered = 0, zuordnungTriggered = 0;
+    QObject::connect(zeit, &QAction::triggered, [&] { ++zeitTriggered; });
+    QObject::connect(zuordnung, &QAction::triggered, [&] { ++zuordnungTriggered; });
+    copiedSub->actions()[0]->trigger();
+    copy->actions()[0]->trigger();
+    EXPECT_EQ(zeitTriggered, 1);
+    EXPECT_EQ(zuordnungTriggered, 1);
+    icon->Restore();
+    EXPECT_EQ(shown(), QList<bool>({false, false, false, false}));
+
+    QWidget other;
+    TTrayIcon plain(&other);
+    plain.HostShowsExportedMenu = [] { return false; };
+    plain.SetPopupMenu(&menu);
+    EXPECT_EQ(plain.ExportedMenu(), nullptr) << "an XEmbed tray leaves the menu to the program";
+    EXPECT_EQ(plain.SystemTrayIcon()->contextMenu(), nullptr);
+}

@@ -1,3 +1,4 @@
+#include "platform/DisplayServer.h"
 #include "platform/FileCopy.h"
 #include "platform/HelpFile.h"
 #include "platform/ProgramFiles.h"
@@ -70,4 +71,11 @@ TEST(FileCopyBytes, CopiesExactlyAndFailsWithoutSource) {
     EXPECT_EQ(testsupport::readAll(home.file("a.bak")), bytes);
     EXPECT_FALSE(CopyFileBytes(home.file("missing"), home.file("a.bak")));
     EXPECT_EQ(testsupport::readAll(home.file("a.bak")), bytes);
+}
+
+TEST(DisplayServer, XWaylandInsideAWaylandSessionUnlessTheUserChose) {
+    EXPECT_EQ(PreferredQpaPlatform("", "wayland-0", ":0"), "xcb;wayland");
+    EXPECT_EQ(PreferredQpaPlatform("wayland", "wayland-0", ":0"), "") << "the user's choice";
+    EXPECT_EQ(PreferredQpaPlatform("", "wayland-0", ""), "") << "Wayland alone";
+    EXPECT_EQ(PreferredQpaPlatform("", "", ":0"), "") << "an X11 session";
 }

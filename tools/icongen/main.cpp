@@ -15,12 +15,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     for (const int size : {16, 32, 48, 64, 128, 256}) {
-        // The icon is 32-pixel art: whole multiples stay crisp with plain pixel copies,
-        // where smooth scaling would blur the edges.
-        const QImage img = size % 32 == 0 && size > 32
-                               ? app::ProgramIconImage(32).scaled(size, size, Qt::IgnoreAspectRatio,
-                                                                  Qt::FastTransformation)
-                               : app::ProgramIconImage(size);
+        // Drawn anew at each size from 32 up, so the handset's curve stays fine.
+        const QImage img = app::ProgramIconImage(size);
         const QString dir = QStringLiteral("%1/%2x%2/apps").arg(args[1]).arg(size);
         const QString file = dir + u'/' + args[2] + QStringLiteral(".png");
         if (!QDir().mkpath(dir) || !img.save(file, "PNG")) {
