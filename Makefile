@@ -8,7 +8,8 @@
 BUILD    ?= build
 JOBS     ?= 2
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev \
-            fonts-liberation qt6-translations-l10n dbus-daemon dbus-bin
+            fonts-liberation qt6-translations-l10n dbus-daemon dbus-bin \
+            qt6-charts-dev qt6-svg-dev
 
 .PHONY: demo check build deps shots bench package fuzz sanitize tsan ci clean
 
