@@ -56,4 +56,5 @@ void THauptFenster::EvaluateCharges() {
     RefreshPortPage();
     if (AutoEnde)
         AutoEndeZaehler = 3;
+    NachGebuehrenLesen();
 }
