@@ -168,6 +168,7 @@ TEST_F(WindowFixture, HelpContextNumbers) {
         {"EditDateiname2", 117},
         {"ButtonDurchsuchen3", 118},
         {"DruckenButton", 119},
+        {"VerlaufButton", 120},
         {"Kosten21", 0},
         {"MainPageControl", 0},
     };
