@@ -57,7 +57,7 @@ qint64 NewDate(const char* p, RowDateCache& cache) {
 }
 
 // The rows of a day all carry its date, so only a new one is checked.
-inline qint64 DateAt(const char* p, RowDateCache& cache) {
+[[gnu::always_inline]] inline qint64 DateAt(const char* p, RowDateCache& cache) {
     if (cache.day >= 0 && std::memcmp(p, cache.text, sizeof cache.text) == 0)
         return cache.day;
     return NewDate(p, cache);
