@@ -80,7 +80,7 @@ TGebuehrenVerlauf::TGebuehrenVerlauf(Quelle quelle, QWidget* parent)
     : QWidget(parent, Qt::Window), m_quelle(std::move(quelle)) {
     setObjectName(QStringLiteral("GebuehrenVerlauf"));
     setWindowTitle(QStringLiteral("Gebührenverlauf"));
-    resize(820, 620);
+    resize(900, 640);
 
     auto* zeile = new QHBoxLayout();
     auto* text = new QLabel(QStringLiteral("Zeitraum:"), this);
@@ -112,6 +112,7 @@ TGebuehrenVerlauf::TGebuehrenVerlauf(Quelle quelle, QWidget* parent)
     Tabelle->setSelectionBehavior(QAbstractItemView::SelectRows);
     Tabelle->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Tabelle->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    Tabelle->horizontalHeader()->setStretchLastSection(true);
 
     Meldung = new QLabel(this);
     Meldung->setObjectName(QStringLiteral("Meldung"));

@@ -11,7 +11,7 @@
 namespace app {
 namespace {
 
-constexpr int kSchraegAb = 16; // more category labels than this are drawn upright
+constexpr int kAufrechtAb = 8; // more category labels than this are drawn upright
 
 } // namespace
 
@@ -65,7 +65,7 @@ QChart* KostenDiagramm(const std::vector<charges::PeriodCosts>& rows,
         labels << p.label;
     auto* x = new QBarCategoryAxis();
     x->append(labels);
-    if (labels.size() > kSchraegAb)
+    if (labels.size() > kAufrechtAb)
         x->setLabelsAngle(-90);
     auto* y = new QValueAxis();
     y->setLabelFormat(QStringLiteral("%.2f"));
