@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <cstdio>
@@ -35,6 +36,13 @@ std::optional<QDate> Datum(const QCommandLineParser& parser, const QString& opti
 }
 
 } // namespace
+
+std::optional<QByteArray> ChartFormat(const QString& path) {
+    const QByteArray ext = QFileInfo(path).suffix().toLower().toLatin1();
+    if (ext == "png" || ext == "svg" || ext == "pdf")
+        return ext;
+    return std::nullopt;
+}
 
 void Fehler(const QString& text) {
     std::fprintf(stderr, "winvarno-report: %s\n", text.toUtf8().constData());
@@ -82,6 +90,11 @@ int Run(QCoreApplication& app, const Zeichner& zeichne) {
     const std::optional<QDate> to = Datum(parser, QStringLiteral("to"));
     if (!from || !to)
         return 2;
+    const QString plot = parser.value(QStringLiteral("plot"));
+    if (parser.isSet(QStringLiteral("plot")) && !ChartFormat(plot)) {
+        Fehler(QStringLiteral("--plot: die Endung von %1 ist nicht png, svg oder pdf").arg(plot));
+        return 2;
+    }
 
     // Where WinVarno itself keeps them: the program lies beside this tool, in a
     // build tree as when installed.
@@ -106,8 +119,7 @@ int Run(QCoreApplication& app, const Zeichner& zeichne) {
         Ausgabe(charges::ToCsv(rows, names));
     else
         Ausgabe(charges::ToTable(rows, charges::DecimalPoint()).toUtf8());
-    if (parser.isSet(QStringLiteral("plot")) &&
-        !(zeichne && zeichne(rows, names, *period, parser.value(QStringLiteral("plot")))))
+    if (parser.isSet(QStringLiteral("plot")) && !(zeichne && zeichne(rows, names, *period, plot)))
         return 1;
     return 0;
 }

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QChart>
-#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QImage>
 #include <QPainter>
@@ -22,12 +21,7 @@ namespace {
 bool Zeichne(const std::vector<charges::PeriodCosts>& rows,
              const std::array<QString, charges::kHistoryPorts>& names, charges::Period period,
              const QString& path) {
-    const QString ext = QFileInfo(path).suffix().toLower();
-    if (ext != u"png" && ext != u"svg" && ext != u"pdf") {
-        report::Fehler(
-            QStringLiteral("--plot: die Endung von %1 ist nicht png, svg oder pdf").arg(path));
-        return false;
-    }
+    const QByteArray ext = report::ChartFormat(path).value_or("png");
     // Wide enough for every period's bar.
     const QSize size(std::clamp(200 + 26 * int(rows.size()), 800, 4000), 560);
     QGraphicsScene scene;
@@ -43,7 +37,7 @@ bool Zeichne(const std::vector<charges::PeriodCosts>& rows,
     }
     const QRectF source{QPointF(), QSizeF(size)};
     bool ok = true;
-    if (ext == u"png") {
+    if (ext == "png") {
         QImage image(size, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::white);
         QPainter painter(&image);
@@ -51,7 +45,7 @@ bool Zeichne(const std::vector<charges::PeriodCosts>& rows,
         scene.render(&painter, QRectF(image.rect()), source);
         painter.end();
         ok = image.save(&file, "PNG");
-    } else if (ext == u"svg") {
+    } else if (ext == "svg") {
         QSvgGenerator svg;
         svg.setOutputDevice(&file);
         svg.setSize(size);
