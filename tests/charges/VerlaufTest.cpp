@@ -48,7 +48,7 @@ struct VerlaufFixture : WindowFixture {
         TUmgebung env = umgebung();
         env.dateiDialog = [this](QFileDialog*) { return chosen; };
         w = std::make_unique<THauptFenster>(env);
-        w->TimeoutCounter = -1;
+        LetReadTimeOut(*w);
         w->Image.BasicBlock()[2] = 8;
         w->DecodeBasicBlock();
     }
