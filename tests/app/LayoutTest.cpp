@@ -168,7 +168,6 @@ TEST_F(WindowFixture, HelpContextNumbers) {
         {"EditDateiname2", 117},
         {"ButtonDurchsuchen3", 118},
         {"DruckenButton", 119},
-        {"VerlaufButton", 120},
         {"Kosten21", 0},
         {"MainPageControl", 0},
     };
@@ -177,6 +176,7 @@ TEST_F(WindowFixture, HelpContextNumbers) {
         ASSERT_NE(widget, nullptr) << name;
         EXPECT_EQ(THilfe::ContextOf(widget), context) << name;
     }
+    EXPECT_EQ(THilfe::ContextOf(w->VerlaufButton), 120);
     EXPECT_EQ(find<QPushButton>(*w, "ButtonDurchsuchen1")->toolTip(), " Parameterdatei \n suchen ");
     EXPECT_EQ(w->MSNAuswahl->count(), 10);
     EXPECT_EQ(w->MSNAuswahl->itemText(9), "MSN 9");
