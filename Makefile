@@ -9,7 +9,8 @@ BUILD    ?= build
 JOBS     ?= 2
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev \
             fonts-liberation qt6-translations-l10n dbus-daemon dbus-bin \
-            xvfb at-spi2-core python3-gi gir1.2-atspi-2.0
+            xvfb at-spi2-core python3-gi gir1.2-atspi-2.0 \
+            qt6-charts-dev qt6-svg-dev
 
 .PHONY: demo check build deps shots bench package fuzz sanitize tsan ci clean
 
@@ -40,11 +41,13 @@ check: build
 shots: build
 	scripts/shots.sh $(BUILD) docs
 
-# Timings of the read and write sequences against the simulated exchange (about a minute).
+# Timings of the read and write sequences against the simulated exchange (about a minute),
+# then of the charge history on a 100 MB log.
 bench: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) -j$(JOBS) --target winvarno-bench
+	cmake --build $(BUILD) -j$(JOBS) --target winvarno-bench winvarno-reportbench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/bench/winvarno-bench
+	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/reportbench/winvarno-reportbench
 
 # dpkg-shlibdeps (dpkg-dev) works out the package's library dependencies.
 package: deps

@@ -2,7 +2,10 @@
 #
 #   lib/winvarno/WinVarno, WinVarno.hlp   the program finds its help file beside itself
 #   lib/winvarno/varno-sim                the simulated exchange
-#   bin/winvarno, bin/varno-sim           relative links to them
+#   lib/winvarno/winvarno-report(-plot)   the charge history; beside the program, it
+#                                         finds the charge log as WinVarno does
+#   bin/winvarno, bin/varno-sim,
+#   bin/winvarno-report                   relative links to them
 #   share/applications, share/metainfo, share/icons/hicolor
 #
 # The program directory is not writable for users, so the charge log goes to
@@ -10,7 +13,8 @@
 
 set(WINVARNO_PROGRAM_DIR lib/winvarno)
 
-install(TARGETS WinVarno varno-sim RUNTIME DESTINATION ${WINVARNO_PROGRAM_DIR})
+install(TARGETS WinVarno varno-sim winvarno-report winvarno-report-plot
+        RUNTIME DESTINATION ${WINVARNO_PROGRAM_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/assets/WinVarno.hlp DESTINATION ${WINVARNO_PROGRAM_DIR})
 
 # Links made in the build tree and installed as links, so they stay relative under
@@ -19,7 +23,8 @@ set(_links ${CMAKE_BINARY_DIR}/install-links)
 file(MAKE_DIRECTORY ${_links})
 file(CREATE_LINK ../${WINVARNO_PROGRAM_DIR}/WinVarno ${_links}/winvarno SYMBOLIC)
 file(CREATE_LINK ../${WINVARNO_PROGRAM_DIR}/varno-sim ${_links}/varno-sim SYMBOLIC)
-install(FILES ${_links}/winvarno ${_links}/varno-sim DESTINATION bin)
+file(CREATE_LINK ../${WINVARNO_PROGRAM_DIR}/winvarno-report ${_links}/winvarno-report SYMBOLIC)
+install(FILES ${_links}/winvarno ${_links}/varno-sim ${_links}/winvarno-report DESTINATION bin)
 
 install(FILES ${CMAKE_SOURCE_DIR}/assets/${WINVARNO_APP_ID}.desktop
         DESTINATION share/applications)

@@ -8,7 +8,7 @@ set -euo pipefail
 seconds=${1:-20}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${FUZZ_BUILD:-$root/build-fuzz}
-targets=(answer_store parameter_file ini_file charge_log avi packed)
+targets=(answer_store parameter_file ini_file charge_log charge_history avi packed)
 
 for tool in clang-14 clang++-14; do
     command -v "$tool" >/dev/null || { echo "fuzz.sh: $tool is missing (apt-get install clang-14 libclang-rt-14-dev)" >&2; exit 2; }
@@ -24,7 +24,7 @@ cmake --build "$build" -j"${JOBS:-2}" --target winvarno_fuzzers
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 
-declare -A max_len=([charge_log]=12288 [avi]=8192)
+declare -A max_len=([charge_log]=12288 [charge_history]=8192 [avi]=8192)
 for t in "${targets[@]}"; do
     work="$build/corpus/$t"
     findings="$build/findings/$t"

@@ -44,12 +44,15 @@ fi
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "$deb"
 files=$(dpkg -L winvarno)
 
-for f in /usr/lib/winvarno/WinVarno /usr/lib/winvarno/varno-sim; do
+for f in /usr/lib/winvarno/WinVarno /usr/lib/winvarno/varno-sim /usr/lib/winvarno/winvarno-report \
+    /usr/lib/winvarno/winvarno-report-plot; do
     [ -x "$f" ] && [ ! -L "$f" ] || fail "$f is not an executable file"
 done
 [ -f /usr/lib/winvarno/WinVarno.hlp ] || fail "help file missing"
 [ "$(readlink -f /usr/bin/winvarno)" = /usr/lib/winvarno/WinVarno ] || fail "/usr/bin/winvarno"
 [ "$(readlink -f /usr/bin/varno-sim)" = /usr/lib/winvarno/varno-sim ] || fail "/usr/bin/varno-sim"
+[ "$(readlink -f /usr/bin/winvarno-report)" = /usr/lib/winvarno/winvarno-report ] ||
+    fail "/usr/bin/winvarno-report"
 desktop=/usr/share/applications/$app_id.desktop
 metainfo=/usr/share/metainfo/$app_id.metainfo.xml
 [ -f "$desktop" ] && [ -f "$metainfo" ] || fail "desktop entry or metainfo missing"
@@ -122,6 +125,16 @@ log=$scratch/offscreen/data/WinVarno/WinVarno.dat
 [ -s "$log" ] || { cat "$scratch/offscreen.log"; fail "no charge log at $log"; }
 [ ! -e /usr/lib/winvarno/WinVarno.dat ] || fail "charge log written into /usr/lib/winvarno"
 ok "charge log at \$XDG_DATA_HOME/WinVarno/WinVarno.dat ($(wc -l <"$log") lines)"
+
+# The report finds that log by itself, as CSV and as a chart.
+run_env offscreen "${as_user[@]}" winvarno-report --csv >"$scratch/report.csv" ||
+    fail "winvarno-report did not read the installed program's log"
+head -n 1 "$scratch/report.csv" | grep -q '^Zeitraum;Anschluß;Bezeichnung;Einheiten;Kosten' ||
+    fail "winvarno-report --csv wrote no header"
+run_env offscreen "${as_user[@]}" winvarno-report --plot "$scratch/offscreen/chart.png" >/dev/null ||
+    fail "winvarno-report --plot failed"
+[ -s "$scratch/offscreen/chart.png" ] || fail "no chart"
+ok "winvarno-report: $(($(wc -l <"$scratch/report.csv") - 1)) CSV rows and a chart"
 
 # On an X display: press "Hilfe" and watch the help file being opened.
 user_dirs x11

@@ -27,6 +27,9 @@ Datei=/home/anna/Anlage/Tag.vrn
 [Zeitpunkt2]
 Zeit=1830
 Datei=/home/anna/Anlage/Nacht.vrn
+
+[Tarife]
+$(date -d "-5 months" +01.%m.%Y)=0,14
 INI
 
 # Scratch per-user directories: the user's own files stay untouched. The second run

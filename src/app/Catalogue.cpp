@@ -60,6 +60,12 @@ constexpr std::array kEntries{
     Entry{47, "Das Gerät %s gibt es nicht: ist der Adapter eingesteckt und der Pfad richtig?"},
     Entry{48, "%s ist keine serielle Schnittstelle"},
     Entry{49, "%s kann nicht geöffnet werden"},
+    // The charge history and the monthly budgets.
+    Entry{50, "Monatsbudget überschritten: Anschluß %s"},
+    Entry{51, "Monatsbudget überschritten: Summe %s"},
+    Entry{52, "Monatsbudgets überschritten: %s"},
+    Entry{53, "Gebührenprotokoll %s kann nicht gelesen werden"},
+    Entry{54, "Übersprungene Zeilen im Gebührenprotokoll: %s"},
 };
 
 } // namespace
@@ -71,12 +77,16 @@ QString Text(int nummer) {
     return {};
 }
 
-QString PanelText(int nummer, int stufe, const QString& argument) {
-    QString text = QString(QChar(u'0' + stufe)) + u':' + Text(nummer);
+QString Fill(int nummer, const QString& argument) {
+    QString text = Text(nummer);
     // Only the first placeholder is filled; the argument is never parsed as a format.
     if (const qsizetype at = text.indexOf(u"%s"); at >= 0)
         text.replace(at, 2, argument);
     return text;
+}
+
+QString PanelText(int nummer, int stufe, const QString& argument) {
+    return QString(QChar(u'0' + stufe)) + u':' + Fill(nummer, argument);
 }
 
 QString OeffnungsGrund(serial::TPortFailure failure, const QString& geraet, int error) {

@@ -40,7 +40,12 @@ inline constexpr int KeineBerechtigung = 45;
 inline constexpr int Belegt = 46;
 inline constexpr int GibtEsNicht = 47;
 inline constexpr int KeineSerielle = 48;
-inline constexpr int OeffnenFehler = 49; // followed by the system's own text
+inline constexpr int OeffnenFehler = 49;     // followed by the system's own text
+inline constexpr int BudgetAnschluss = 50;   // a port's monthly budget exceeded
+inline constexpr int BudgetSumme = 51;       // the sum's monthly budget exceeded
+inline constexpr int BudgetMehrere = 52;     // several at once
+inline constexpr int ProtokollUnlesbar = 53; // the charge log cannot be read
+inline constexpr int ZeilenUebersprungen = 54;
 } // namespace meldung
 
 // The severity of a message: its colour on the status line.
@@ -52,6 +57,9 @@ inline constexpr int Fehler = 2;      // red
 
 // The text of a message number; a number without an entry gives the empty text.
 QString Text(int nummer);
+
+// The text with the argument put in for its first "%s".
+QString Fill(int nummer, const QString& argument);
 
 // "digit:text" with the argument put in for "%s" (and for "%d" in message 38).
 QString PanelText(int nummer, int stufe, const QString& argument);

@@ -57,4 +57,5 @@ void THauptFenster::EvaluateCharges() {
     RefreshPortPage();
     if (AutoEnde)
         AutoEndeZaehler = 3;
+    NachGebuehrenLesen();
 }

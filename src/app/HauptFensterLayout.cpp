@@ -304,6 +304,11 @@ void THauptFenster::BaueGebuehren(QWidget* page) {
     EinheitenSumme = Value(page, QStringLiteral("EinheitenSumme"), 232, sumY, 70, Qt::AlignRight);
     DiffSumme = Value(page, QStringLiteral("DiffSumme"), 304, sumY, 70);
     KostenSumme = Value(page, QStringLiteral("KostenSumme"), 390, sumY, 90, Qt::AlignRight);
+    // In the header row's free cell above the increases.
+    VerlaufButton = Placed(new QPushButton(QStringLiteral("Verlauf..."), page),
+                           QStringLiteral("VerlaufButton"), QRect(306, 4, 80, 21), 120);
+    VerlaufButton->setAutoDefault(false);
+    connect(VerlaufButton, &QPushButton::clicked, this, &THauptFenster::VerlaufButtonClick);
 }
 
 void THauptFenster::BaueParametrierung(QWidget* page) {

@@ -2,6 +2,7 @@
 
 #include "app/Catalogue.h"
 #include "app/Startup.h"
+#include "charges/Budget.h"
 #include "config/ConfigImage.h"
 #include "desktop/UWMMsg.h"
 #include "device/Line.h"
@@ -43,6 +44,7 @@ class TAnimationControl;
 class TTrayIcon;
 class TMessageHook;
 class TEinstellungenDialog;
+class TGebuehrenVerlauf;
 
 // What the main window needs from its surroundings. The program passes the real
 // things; tests pass fakes, so start-up can be driven without a port or a user.
@@ -240,6 +242,16 @@ public:
     int LoggedSum = 0;
     QString ChargeLogPath, ChargeBackupPath;
     TDdeServer* WinVarno = nullptr; // the exported items DDEEinheiten and DDEKosten
+
+    // --- charge history and budgets (HauptFensterVerlauf.cpp) ---
+    void VerlaufButtonClick();
+    // After each charge read: the month's budgets, and an open history window follows.
+    void NachGebuehrenLesen();
+    QPushButton* VerlaufButton = nullptr;
+    TGebuehrenVerlauf* GebuehrenVerlauf = nullptr; // made on first use
+    // Read once, then only what each read appends.
+    std::optional<charges::TLogFollower> LogVerlauf;
+    std::optional<charges::TBudgetWaechter> BudgetWaechter;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <climits>
@@ -131,6 +132,26 @@ std::optional<QString> IniFile::value(const QString& section, const QString& key
 
 QString IniFile::readString(const QString& section, const QString& key, const QString& def) const {
     return value(section, key).value_or(def);
+}
+
+QStringList IniFile::keys(const QString& section) const {
+    QStringList out;
+    QSet<QString> seen;
+    bool inSection = false;
+    for (const Line& line : m_lines) {
+        if (IsSection(line.text)) {
+            if (inSection)
+                break;
+            inSection = SameName(SectionName(line.text), section);
+            continue;
+        }
+        const QString k = inSection ? KeyOf(line.text) : QString();
+        if (!k.isEmpty() && !seen.contains(k.toLower())) {
+            seen.insert(k.toLower());
+            out << k;
+        }
+    }
+    return out;
 }
 
 std::optional<int> IniFile::ParseInt(const QString& text) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <vector>
 
@@ -29,6 +30,8 @@ public:
     std::optional<QString> value(const QString& section, const QString& key) const;
     QString readString(const QString& section, const QString& key, const QString& def) const;
     int readInt(const QString& section, const QString& key, int def) const;
+    // The keys of the first matching section in file order, each once as first spelled.
+    QStringList keys(const QString& section) const;
 
     // Changes the key's line in memory (or appends the key to its section, or the
     // section to the file). Nothing reaches the disk before save().

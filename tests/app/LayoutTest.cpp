@@ -180,6 +180,7 @@ TEST_F(WindowFixture, HelpContextNumbers) {
         ASSERT_NE(widget, nullptr) << name;
         EXPECT_EQ(THilfe::ContextOf(widget), context) << name;
     }
+    EXPECT_EQ(THilfe::ContextOf(w->VerlaufButton), 120);
     EXPECT_EQ(find<QPushButton>(*w, "ButtonDurchsuchen1")->toolTip(), " Parameterdatei \n suchen ");
     EXPECT_EQ(w->MSNAuswahl->count(), 10);
     EXPECT_EQ(w->MSNAuswahl->itemText(9), "MSN 9");

@@ -1,15 +1,45 @@
 // Renders the main window with each page in front to PNG files, for the README
 // and for looking at the layout without a display.
 #include "app/EinstellungenDialog.h"
+#include "app/GebuehrenVerlauf.h"
 #include "app/HauptFormular.h"
 #include "app/Look.h"
+#include "charges/ChargeLog.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <cstdio>
+
+namespace {
+
+// Fourteen months of evening reads up to yesterday, for the history window.
+void WriteSampleHistory(const QString& path) {
+    QFile f(path);
+    if (f.exists() || !f.open(QIODevice::WriteOnly))
+        return;
+    f.write(charges::LogHeader());
+    static constexpr int kPerDay[8] = {9, 3, 6, 14, 1, 2, 5, 4};
+    std::array<int, 8> c{};
+    quint32 seed = 7;
+    const QDate today = QDate::currentDate();
+    for (QDate d = today.addMonths(-14); d < today; d = d.addDays(1)) {
+        int sum = 0;
+        for (int i = 0; i < 8; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            const bool weekend = d.dayOfWeek() > 5;
+            c[size_t(i)] += weekend ? 0 : int((seed >> 16) % unsigned(2 * kPerDay[i] + 1));
+            sum += c[size_t(i)];
+        }
+        f.write(charges::LogRow(QDateTime(d, QTime(18, 0)), c, sum));
+    }
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -30,6 +60,7 @@ int main(int argc, char** argv) {
     env.settingsPath = args.size() > 2 ? args[2] : runtime.filePath(QStringLiteral("none.INI"));
     // The charge log goes to the scratch directory, not into the build tree.
     env.programPath = runtime.filePath(QStringLiteral("WinVarno"));
+    WriteSampleHistory(runtime.filePath(QStringLiteral("WinVarno.dat")));
     THauptFenster w(env);
     w.show();
     // With a port in the settings (such as the simulator's), the pages show a full read.
@@ -56,6 +87,12 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents();
         dialog->grab().save(out + QStringLiteral("/Einstellungen.png"));
         dialog->close();
+    }
+    w.MainPageControl->setCurrentWidget(w.TabGebuehren);
+    w.VerlaufButton->click();
+    if (auto* verlauf = w.findChild<TGebuehrenVerlauf*>()) {
+        QCoreApplication::processEvents();
+        verlauf->grab().save(out + QStringLiteral("/GebuehrenVerlauf.png"));
     }
     w.BeendenButtonClick();
     return 0;
