@@ -6,6 +6,7 @@
 #include "charges/ChargeLog.h"
 #include "platform/DdeExport.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLocale>
 
@@ -46,7 +47,10 @@ void THauptFenster::EvaluateCharges() {
     KostenSumme->setText(t.kostenSumme);
 
     charges::LogState state{BackupPending, LoggedUnits, LoggedSum};
-    charges::LogCharges(ChargeLogPath, ChargeBackupPath, m_env.now(), in.counters, ports, state);
+    // The backup of a large log is made in pieces, with the window kept alive between.
+    const charges::LogResult logged =
+        charges::LogCharges(ChargeLogPath, ChargeBackupPath, m_env.now(), in.counters, ports, state,
+                            [] { QCoreApplication::processEvents(); });
     BackupPending = state.backupPending;
     LoggedUnits = state.loggedUnits;
     LoggedSum = state.loggedSum;
@@ -58,4 +62,11 @@ void THauptFenster::EvaluateCharges() {
     if (AutoEnde)
         AutoEndeZaehler = 3;
     NachGebuehrenLesen();
+    // A history that silently stops is worse than a red line: said once for each run
+    // of failed evaluations.
+    const bool failed =
+        logged == charges::LogResult::Unreadable || logged == charges::LogResult::WriteFailed;
+    if (failed && !m_protokollFehlerGemeldet)
+        ZeigeMeldung(meldung::ProtokollNichtGeschrieben, stufe::Fehler, ChargeLogPath);
+    m_protokollFehlerGemeldet = failed;
 }

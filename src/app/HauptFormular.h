@@ -241,7 +241,8 @@ public:
     std::array<int, kPorts> LoggedUnits{};
     int LoggedSum = 0;
     QString ChargeLogPath, ChargeBackupPath;
-    TDdeServer* WinVarno = nullptr; // the exported items DDEEinheiten and DDEKosten
+    bool m_protokollFehlerGemeldet = false; // the last evaluation could not log its row
+    TDdeServer* WinVarno = nullptr;         // the exported items DDEEinheiten and DDEKosten
 
     // --- charge history and budgets (HauptFensterVerlauf.cpp) ---
     void VerlaufButtonClick();

@@ -3,6 +3,8 @@
 #include "platform/FileCopy.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -15,6 +17,7 @@ namespace {
 
 constexpr int kRowLength = 92;
 constexpr qint64 kTailChunk = 4096;
+constexpr qint64 kTailLimit = 16 * 1024;
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -76,82 +79,133 @@ LoggedRow ParseRow(const QByteArray& line) {
     return row;
 }
 
+namespace {
+
+bool IsLineEnd(char c) {
+    return c == '\n' || c == '\r';
+}
+
+bool IsBlank(QByteArrayView line) {
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+// Where the log really lies: a symbolic link is followed even when its target is
+// not there yet, so the log is made where the link points.
+QString ResolvedLogPath(const QString& path) {
+    QString resolved = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        const QFileInfo info(resolved);
+        if (!info.isSymLink())
+            break;
+        resolved = info.symLinkTarget();
+    }
+    return resolved;
+}
+
+// Creates the file with the user's umask, whole or not at all: written beside and
+// linked into place, so link() never replaces a log that appeared meanwhile.
+bool CreateLog(const QByteArray& path, const QByteArray& bytes) {
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = path + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+    bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    ::close(fd);
+    ok = ok && ::link(temp.constData(), path.constData()) == 0;
+    ::unlink(temp.constData());
+    return ok;
+}
+
+} // namespace
+
+std::optional<QByteArray> LastLineOfTail(QByteArrayView tail, bool wholeFile) {
+    qsizetype end = tail.size();
+    for (;;) {
+        while (end > 0 && IsLineEnd(tail[end - 1]))
+            --end;
+        qsizetype start = end;
+        while (start > 0 && !IsLineEnd(tail[start - 1]))
+            --start;
+        if (start == 0 && !wholeFile)
+            return std::nullopt; // the line may begin before the tail
+        const QByteArrayView line = tail.sliced(start, end - start);
+        if (!IsBlank(line))
+            return line.first(std::min<qsizetype>(line.size(), 100)).toByteArray();
+        if (start == 0)
+            return QByteArray(); // nothing but blank lines
+        end = start;
+    }
+}
+
 std::optional<QByteArray> ReadLastLine(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return std::nullopt;
-    // Walk back from the end in chunks until a whole non-empty line lies inside,
-    // so a log of years costs no more than a new one.
+    // A few kilobytes hold the last row; a last line the largest tail cannot hold
+    // (a megabyte of garbage, of blank lines) counts as none.
     const qint64 size = f.size();
-    QByteArray tail;
-    qint64 start = size;
-    for (;;) {
-        const qint64 from = std::max<qint64>(0, start - kTailChunk);
+    for (qint64 window = kTailChunk;; window *= 4) {
+        const qint64 from = std::max<qint64>(0, size - window);
         if (!f.seek(from))
             return std::nullopt;
-        const QByteArray chunk = f.read(start - from);
-        if (chunk.size() != start - from)
+        const QByteArray tail = f.read(size - from);
+        if (tail.size() != size - from)
             return std::nullopt;
-        tail.prepend(chunk);
-        start = from;
-        QByteArray trimmed = tail;
-        while (!trimmed.isEmpty() && (trimmed.back() == '\n' || trimmed.back() == '\r'))
-            trimmed.chop(1);
-        const qsizetype nl = trimmed.lastIndexOf('\n');
-        if (nl >= 0 || start == 0) {
-            QByteArray line = trimmed.mid(nl + 1);
-            if (line.endsWith('\r'))
-                line.chop(1);
-            return line.left(100);
-        }
+        if (const auto line = LastLineOfTail(tail, from == 0))
+            return line;
+        if (window >= kTailLimit)
+            return QByteArray();
     }
 }
 
 LogResult LogCharges(const QString& logPath, const QString& backupPath, const QDateTime& now,
-                     const std::array<int, 8>& counters, int ports, LogState& state) {
+                     const std::array<int, 8>& counters, int ports, LogState& state,
+                     const std::function<void()>& whileCopying) {
+    const int used = std::clamp(ports, 0, 8);
     int sum = 0;
-    for (int i = 0; i < std::clamp(ports, 0, 8); ++i)
-        sum += counters[i];
-    const QByteArray path = QFile::encodeName(logPath);
+    for (int i = 0; i < used; ++i)
+        sum += counters[std::size_t(i)];
+    const QString real = ResolvedLogPath(logPath);
+    const QByteArray path = QFile::encodeName(real);
     const QByteArray row = LogRow(now, counters, sum);
 
     struct stat info {};
-    if (::stat(path.constData(), &info) != 0 && errno == ENOENT) {
-        // Only a log that is not there is made anew. It is written beside and
-        // linked into place, so it appears whole or not at all, and link() never
-        // replaces a log that appeared meanwhile.
-        QByteArray temp = path + ".XXXXXX";
-        const int fd = ::mkstemp(temp.data());
-        if (fd < 0)
-            return LogResult::WriteFailed;
-        bool ok = ::fchmod(fd, 0644) == 0 && WriteAll(fd, LogHeader() + row) && ::fsync(fd) == 0;
-        ::close(fd);
-        ok = ok && ::link(temp.constData(), path.constData()) == 0;
-        ::unlink(temp.constData());
-        return ok ? LogResult::Created : LogResult::WriteFailed;
-    }
+    if (::stat(path.constData(), &info) != 0 && errno == ENOENT)
+        return CreateLog(path, LogHeader() + row) ? LogResult::Created : LogResult::WriteFailed;
 
-    const std::optional<QByteArray> last = ReadLastLine(logPath);
+    const std::optional<QByteArray> last = ReadLastLine(real);
     if (!last)
         return LogResult::Unreadable;
     const LoggedRow logged = ParseRow(*last);
     state.loggedUnits = logged.units;
     state.loggedSum = logged.sum;
-    if (!(state.loggedSum < sum))
+    // Lower counts too: a counter reset on the exchange (or wrapped) is history.
+    bool changed = false;
+    for (int i = 0; i < used; ++i)
+        changed = changed || logged.units[std::size_t(i)] != counters[std::size_t(i)];
+    if (!changed)
         return LogResult::Unchanged;
 
     if (state.backupPending) {
         state.backupPending = false;
-        (void)platform::CopyFileBytes(logPath, backupPath);
+        (void)platform::CopyFileBytes(real, backupPath, whileCopying);
     }
     // A log edited by hand may end without a line end; the row must not join it.
     QByteArray bytes = row;
-    QFile probe(logPath);
+    QFile probe(real);
     char lastByte = '\n';
     if (probe.open(QIODevice::ReadOnly) && probe.size() > 0 && probe.seek(probe.size() - 1))
         probe.getChar(&lastByte);
     probe.close();
-    if (lastByte != '\n')
+    if (lastByte == '\r')
+        bytes.prepend('\n');
+    else if (lastByte != '\n')
         bytes.prepend("\r\n");
     const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0)

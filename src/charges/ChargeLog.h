@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QString>
 #include <array>
+#include <functional>
 #include <optional>
 
 // The charge log: a text file of 92-character rows with CR LF, one row each time
@@ -26,9 +27,16 @@ QByteArray LogRow(const QDateTime& when, const std::array<int, 8>& counters, int
 // a line without digits there gives 0.
 LoggedRow ParseRow(const QByteArray& line);
 
-// The last non-empty line of the file, found by reading only the file's tail;
-// nullopt when the file cannot be read. An empty file gives an empty line.
+// The last line of the file that is not blank (CR and LF both end a line; blanks
+// and tabs alone make a blank line), at most its first 100 characters, found in a
+// bounded tail of the file: a log of any size and shape costs about the same.
+// Empty when there is none in the tail (an empty file, a last line longer than
+// the tail); nullopt when the file cannot be read.
 std::optional<QByteArray> ReadLastLine(const QString& path);
+
+// The same, on the tail bytes of a file; `wholeFile` says whether they start it.
+// Answers nullopt when the tail holds no start of that line.
+std::optional<QByteArray> LastLineOfTail(QByteArrayView tail, bool wholeFile);
 
 struct LogState {
     bool backupPending = true;
@@ -39,10 +47,13 @@ struct LogState {
 enum class LogResult { Created, Appended, Unchanged, Unreadable, WriteFailed };
 
 // One evaluation's visit to the log: reads the last row into `state`, and appends
-// a row when the sum grew (making the run's backup first). A log that does not
-// exist is created with its header and a row; one that exists but cannot be read
-// is left alone, so its history is never replaced.
+// a row when a counter of the ports the exchange has differs from it, lower as well
+// as higher (making the run's backup first; `whileCopying` runs between its
+// pieces). A log that does not exist is created with its header and a row, also
+// where a symbolic link points; one that exists but cannot be read is left alone,
+// so its history is never replaced.
 LogResult LogCharges(const QString& logPath, const QString& backupPath, const QDateTime& now,
-                     const std::array<int, 8>& counters, int ports, LogState& state);
+                     const std::array<int, 8>& counters, int ports, LogState& state,
+                     const std::function<void()>& whileCopying = {});
 
 } // namespace charges

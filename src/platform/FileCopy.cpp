@@ -5,7 +5,7 @@
 
 namespace platform {
 
-bool CopyFileBytes(const QString& from, const QString& to) {
+bool CopyFileBytes(const QString& from, const QString& to, const std::function<void()>& between) {
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
         return false;
@@ -13,7 +13,9 @@ bool CopyFileBytes(const QString& from, const QString& to) {
     if (!out.open(QIODevice::WriteOnly))
         return false;
     char buffer[65536];
-    for (;;) {
+    for (int chunk = 1;; ++chunk) {
+        if (between && chunk % 16 == 0)
+            between();
         const qint64 n = in.read(buffer, sizeof buffer);
         if (n < 0 || (n > 0 && out.write(buffer, n) != n)) {
             out.cancelWriting();

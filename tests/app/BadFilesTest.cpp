@@ -56,7 +56,7 @@ struct BadFiles : WindowFixture {
         for (const QByteArray& answer :
              {Antwort(basic), Antwort(QByteArray(195, '\0')), Antwort(charges)})
             line->Deliver(answer);
-        ASSERT_EQ(w->statusText(0), "0:");
+        ASSERT_FALSE(w->Transfer->Busy());
     }
     void moveTo(int x, int y) {
         w->move(x, y);
@@ -139,7 +139,11 @@ TEST_F(BadFiles, ChargeLogThatIsADirectoryIsLeftAlone) {
     ASSERT_TRUE(QDir().mkpath(w->ChargeLogPath));
     writeAll(w->ChargeLogPath + "/notiz.txt", "meins");
     ASSERT_NO_FATAL_FAILURE(lese({5, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(w->statusText(0),
+              QString::fromUtf8("2:Gebührenprotokoll %1 kann nicht geschrieben werden")
+                  .arg(w->ChargeLogPath));
     ASSERT_NO_FATAL_FAILURE(lese({6, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(w->statusText(0), "0:") << "said once, not on every read";
     EXPECT_EQ(w->EinheitenTabelle[0]->text(), "6");
     EXPECT_TRUE(QFileInfo(w->ChargeLogPath).isDir());
     EXPECT_EQ(EntriesOf(w->ChargeLogPath), QStringList{"notiz.txt"});

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace charges;
 using testsupport::readAll;
@@ -61,9 +62,10 @@ TEST_F(LogFixture, FirstEvaluationCreatesHeaderAndARowOfZeros) {
     EXPECT_FALSE(QFile::exists(bak));
 }
 
-TEST_F(LogFixture, EqualSumWritesNothingAndMakesNoBackup) {
+TEST_F(LogFixture, UnchangedCountersWriteNothingAndMakeNoBackup) {
     writeAll(log, LogHeader() + row({100, 20, 0, 0, 0, 0, 0, 0}, 120));
-    EXPECT_EQ(run({60, 60, 0, 0, 0, 0, 0, 0}), LogResult::Unchanged);
+    // A port the exchange does not have is not looked at.
+    EXPECT_EQ(run({100, 20, 0, 0, 0, 0, 0, 5}, 7), LogResult::Unchanged);
     EXPECT_EQ(readAll(log), LogHeader() + row({100, 20, 0, 0, 0, 0, 0, 0}, 120));
     EXPECT_FALSE(QFile::exists(bak));
     EXPECT_EQ(state.loggedSum, 120);
@@ -90,11 +92,44 @@ TEST_F(LogFixture, SumOverThePortsTheExchangeHasButEveryCounterLogged) {
     EXPECT_EQ(ParseRow(last).sum, 7);
 }
 
-TEST_F(LogFixture, AfterAResetNoRowsUntilTheSumPassesTheLastOne) {
+TEST_F(LogFixture, AResetIsARowAndIncreasesCountFromIt) {
     writeAll(log, LogHeader() + row({500, 0, 0, 0, 0, 0, 0, 0}, 500));
-    EXPECT_EQ(run({0, 0, 0, 0, 0, 0, 0, 0}), LogResult::Unchanged);
-    EXPECT_EQ(run({300, 200, 0, 0, 0, 0, 0, 0}), LogResult::Unchanged);
-    EXPECT_EQ(run({300, 201, 0, 0, 0, 0, 0, 0}), LogResult::Appended);
+    EXPECT_EQ(run({0, 0, 0, 0, 0, 0, 0, 0}), LogResult::Appended);
+    EXPECT_EQ(state.loggedUnits[0], 500);
+    EXPECT_EQ(run({30, 0, 0, 0, 0, 0, 0, 0}), LogResult::Appended);
+    EXPECT_EQ(state.loggedUnits[0], 0) << "the next increase counts from the reset";
+    EXPECT_EQ(run({0, 30, 0, 0, 0, 0, 0, 0}), LogResult::Appended) << "same sum, other ports";
+}
+
+TEST_F(LogFixture, LineEndsOfAnyShapeAndWhereTheLogIsALink) {
+    // A lone CR ends the last line: the row gets only the LF it lacks.
+    writeAll(log, LogHeader() + row({7, 0, 0, 0, 0, 0, 0, 0}, 7).left(93));
+    EXPECT_EQ(run({8, 0, 0, 0, 0, 0, 0, 0}), LogResult::Appended);
+    EXPECT_TRUE(readAll(log).endsWith("\r\n" + row({8, 0, 0, 0, 0, 0, 0, 0}, 8)));
+    // Rows with CR alone, then lines of blanks: still the last row.
+    writeAll(log, row({3, 0, 0, 0, 0, 0, 0, 0}, 3).left(92) + "\r" +
+                      row({4, 0, 0, 0, 0, 0, 0, 0}, 4).left(92) + "\r  \r\t\n\n");
+    EXPECT_EQ(ReadLastLine(log), row({4, 0, 0, 0, 0, 0, 0, 0}, 4).left(92));
+    // Megabytes of blank lines or of one line hold no row: the row comes anyway.
+    writeAll(log, row({4, 0, 0, 0, 0, 0, 0, 0}, 4) + QByteArray(1 << 20, '\n'));
+    EXPECT_EQ(ReadLastLine(log), QByteArray());
+    writeAll(log, row({4, 0, 0, 0, 0, 0, 0, 0}, 4) + QByteArray(1 << 20, '4'));
+    EXPECT_EQ(ReadLastLine(log), QByteArray());
+
+    // A link whose target is not there yet: the log is made where it points, with
+    // the user's umask.
+    const QString target = home.file("Ablage/Gebuehren.dat");
+    QDir().mkpath(home.file("Ablage"));
+    QFile::remove(log);
+    ASSERT_TRUE(QFile::link(target, log));
+    const mode_t old = ::umask(027);
+    EXPECT_EQ(run({1, 0, 0, 0, 0, 0, 0, 0}), LogResult::Created);
+    ::umask(old);
+    EXPECT_TRUE(QFileInfo(log).isSymLink());
+    EXPECT_EQ(readAll(target), LogHeader() + row({1, 0, 0, 0, 0, 0, 0, 0}, 1));
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
 TEST_F(LogFixture, AnUnreadableLogKeepsItsContent) {
