@@ -83,8 +83,10 @@ void THauptFenster::DecodeBasicBlock() {
         SelectedPort = std::max(0, abAuswahl->currentIndex());
 
     SetBlack(Firmware, v.Firmware);
-    for (int m = 0; m < kMsns; ++m)
+    for (int m = 0; m < kMsns; ++m) {
         SetBlack(MSNTabelle[m], v.MSN[m]);
+        m_msnGelesen[std::size_t(m)] = v.MSN[m];
+    }
     RefreshMsnPage();
 }
 

@@ -33,7 +33,8 @@ void Redraw(TMatrixBild* cell, bool set) {
 } // namespace
 
 void THauptFenster::VerbindeParametrierung() {
-    // Digits and spaces only: anything else would reach the image as garbage nibbles.
+    // Digits and blanks only (a blank ends the number): anything else would reach the
+    // image as garbage nibbles.
     TelefonNummer->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[0-9 ]*")), TelefonNummer));
     // "activated" comes from the user only, as a selection change should.
@@ -84,7 +85,10 @@ void THauptFenster::CommitMsnPage() {
     // An unchanged field leaves the stored digits alone, whatever they hold.
     if (typed != MSNTabelle[m]->text()) {
         const config::MsnEntry e = config::TakeMsnNumber(typed);
-        if (e.shown != MSNTabelle[m]->text())
+        // Red while it differs from what was read, black again once it does not.
+        if (e.shown == m_msnGelesen[std::size_t(m)])
+            app::SetBlack(MSNTabelle[m], e.shown);
+        else if (e.shown != MSNTabelle[m]->text())
             SetRed(MSNTabelle[m], e.shown);
         std::copy(e.bytes.begin(), e.bytes.end(), Image.MsnNumber(m).begin());
     }

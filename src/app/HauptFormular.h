@@ -280,10 +280,11 @@ private:
     bool StartMeldungZeigt() const; // message 22 or 5: a click leads to the settings
     void StatusZeileClick(int panel);
     QPointer<TEinstellungenDialog> m_einstellungen;
-    bool m_portNeuOeffnen = false;         // asked for during a transfer
-    QWidget* m_hauptSeite = nullptr;       // the main page shown before a change
-    QWidget* m_parametrierSeite = nullptr; // likewise the inner page
-    bool m_programmWechsel = false;        // a page switch of the program's own
+    bool m_portNeuOeffnen = false;           // asked for during a transfer
+    QWidget* m_hauptSeite = nullptr;         // the main page shown before a change
+    QWidget* m_parametrierSeite = nullptr;   // likewise the inner page
+    bool m_programmWechsel = false;          // a page switch of the program's own
+    std::array<QString, kMsns> m_msnGelesen; // the MSNs as last decoded
 
     // Layout, one page at a time.
     void BaueFenster();

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <climits>
+#include <cmath>
 
 namespace startup {
 
@@ -25,13 +26,20 @@ Switches ParseCommandLine(const QStringList& arguments) {
     return s;
 }
 
-double PreisAusText(const QString& text) {
+std::optional<double> Geldbetrag(const QString& text) {
     QString t = text.left(10);
     if (const qsizetype comma = t.indexOf(u','); comma >= 0)
         t[comma] = u'.';
     bool ok = false;
     const double v = t.trimmed().toDouble(&ok);
-    return ok ? v : 0.0;
+    // "nan" and "inf" pass toDouble but are no price.
+    if (!ok || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+double PreisAusText(const QString& text) {
+    return Geldbetrag(text).value_or(0.0);
 }
 
 double KostenProEinheitAusText(const QString& text) {

@@ -27,8 +27,10 @@ struct Switches {
 // Every argument upper-cased (ASCII letters only) and compared with the switches.
 Switches ParseCommandLine(const QStringList& arguments);
 
-// At most the first 10 characters, the first "," taken as the decimal point.
-// A text that is no number gives 0.
+// At most the first 10 characters, the first "," taken as the decimal point; a
+// text that is not a finite number gives nothing.
+std::optional<double> Geldbetrag(const QString& text);
+// The same, nothing counting as 0.
 double PreisAusText(const QString& text);
 
 // The price per unit: outside 0 .. 9.99 it is 0.

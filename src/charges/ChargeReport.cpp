@@ -76,12 +76,8 @@ double TTarife::PriceOn(QDate day) const {
 }
 
 std::optional<double> PriceFromText(const QString& text) {
-    QString t = text.left(10);
-    if (const qsizetype comma = t.indexOf(u','); comma >= 0)
-        t[comma] = u'.';
-    bool ok = false;
-    const double v = t.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(v) || v < 0.0 || v > 9.99)
+    const std::optional<double> v = startup::Geldbetrag(text);
+    if (!v || *v < 0.0 || *v > 9.99)
         return std::nullopt;
     return v;
 }

@@ -5,20 +5,23 @@
 namespace config {
 
 MsnEntry TakeMsnNumber(const QString& text) {
-    const QString s = text.left(14);
+    // A blank ends the number, and the image holds ten positions: what the label
+    // shows is exactly what goes to the exchange.
+    QString s = text.left(14);
+    if (const qsizetype space = s.indexOf(u' '); space >= 0)
+        s.truncate(space);
+    s.truncate(kMsnPositions);
     MsnEntry e;
-    const qsizetype space = s.indexOf(u' ');
-    e.shown = space < 0 ? s : s.left(space);
-    std::array<std::uint8_t, 14> nibbles;
+    e.shown = s;
+    std::array<std::uint8_t, kMsnPositions> nibbles;
     nibbles.fill(15);
     for (qsizetype i = 0; i < s.size(); ++i) {
         const QChar c = s[i];
-        // Only digits and spaces reach here; anything else counts as an empty place.
-        nibbles[i] = c.isDigit() && c.unicode() < 128 ? std::uint8_t(c.unicode() - u'0')
-                     : c == u' '                      ? 0
-                                                      : 15;
+        // Only digits reach here; anything else counts as an empty place.
+        nibbles[std::size_t(i)] =
+            c.isDigit() && c.unicode() < 128 ? std::uint8_t(c.unicode() - u'0') : 15;
     }
-    for (int k = 0; k < 5; ++k)
+    for (std::size_t k = 0; k < e.bytes.size(); ++k)
         e.bytes[k] = std::uint8_t(nibbles[2 * k] + 16 * nibbles[2 * k + 1]);
     return e;
 }

@@ -8,11 +8,13 @@
 // What the parametrization pages take from their fields.
 namespace config {
 
-// The number typed for an MSN: its first 14 characters, a space standing for the
-// digit 0 but ending the number the label shows there.
+inline constexpr int kMsnPositions = 10;
+
+// The number typed for an MSN: up to its first blank, at most the ten positions the
+// image holds; the label shows exactly what the bytes hold.
 struct MsnEntry {
-    QString shown;                     // the label's text: up to the first space
-    std::array<std::uint8_t, 5> bytes; // the packed digits for the image (10 positions)
+    QString shown;                     // the label's text
+    std::array<std::uint8_t, 5> bytes; // the packed digits for the image
 };
 MsnEntry TakeMsnNumber(const QString& text);
 

@@ -81,10 +81,10 @@ TEST_F(EditFixture, MsnNumberTakenOnTheNextSelection) {
 
     w->TelefonNummer->setText("123456789012");
     chooseMsn(0);
-    EXPECT_EQ(w->MSNTabelle[4]->text(), "123456789012");
+    EXPECT_EQ(w->MSNTabelle[4]->text(), "1234567890") << "what is stored, as a decode shows it";
     EXPECT_EQ(w->Image.MsnText(4), "1234567890");
     w->DecodeBasicBlock();
-    EXPECT_EQ(w->MSNTabelle[4]->text(), "1234567890") << "a decode shows what is stored";
+    EXPECT_EQ(w->MSNTabelle[4]->text(), "1234567890");
     EXPECT_EQ(Colour(w->MSNTabelle[3]), QColor(Qt::black));
 
     // Letters never get into the field.
@@ -268,4 +268,25 @@ TEST(ZeitEdit, TheRefusalBoxIsCaptionedWithTheWindowTitle) {
     zeit->OnEingabeFehler(TZeitEdit::kFehlertext);
     EXPECT_EQ(caption, window.windowTitle());
     EXPECT_EQ(text, TZeitEdit::kFehlertext);
+}
+
+TEST_F(EditFixture, AnMsnLabelShowsWhatIsWrittenRedOnlyWhileItDiffersFromTheRead) {
+    const auto read =
+        std::vector<std::uint8_t>(w->Image.MsnNumber(3).begin(), w->Image.MsnNumber(3).end());
+    auto commit = [&](const QString& typed) {
+        chooseMsn(3);
+        w->TelefonNummer->setText(typed);
+        chooseMsn(4);
+    };
+    commit("4711003 "); // a blank ends the number: nothing changes
+    EXPECT_EQ(std::vector<std::uint8_t>(w->Image.MsnNumber(3).begin(), w->Image.MsnNumber(3).end()),
+              read);
+    EXPECT_EQ(w->MSNTabelle[3]->text(), "4711003");
+    EXPECT_EQ(Colour(w->MSNTabelle[3]), QColor(Qt::black));
+    commit("99");
+    EXPECT_EQ(w->Image.MsnText(3), "99");
+    EXPECT_EQ(Colour(w->MSNTabelle[3]), QColor(Qt::red));
+    commit("4711003");
+    EXPECT_EQ(w->Image.MsnText(3), "4711003");
+    EXPECT_EQ(Colour(w->MSNTabelle[3]), QColor(Qt::black)) << "the read number again";
 }

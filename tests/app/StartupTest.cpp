@@ -35,6 +35,8 @@ TEST(Prices, CommaTextsAndTheirLimits) {
     EXPECT_DOUBLE_EQ(PreisAusText("12,50"), 12.5);
     EXPECT_DOUBLE_EQ(PreisAusText("3.5"), 3.5);
     EXPECT_DOUBLE_EQ(PreisAusText("abc"), 0.0);
+    for (const char* notANumber : {"nan", "inf", "-inf", "NaN", "1e999"})
+        EXPECT_DOUBLE_EQ(PreisAusText(notANumber), 0.0) << notANumber;
     EXPECT_DOUBLE_EQ(PreisAusText(""), 0.0);
     // Only the first ten characters count.
     EXPECT_DOUBLE_EQ(PreisAusText("1,23456789999"), 1.23456789);

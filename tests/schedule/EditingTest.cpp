@@ -4,18 +4,19 @@
 
 using namespace config;
 
-TEST(MsnNumber, DigitsPackedSpacesEndTheShownNumber) {
+TEST(MsnNumber, WhatIsStoredIsWhatTheLabelShows) {
     const MsnEntry a = TakeMsnNumber("0221");
     EXPECT_EQ(a.shown, "0221");
     EXPECT_EQ(a.bytes, (std::array<std::uint8_t, 5>{0x20, 0x12, 0xFF, 0xFF, 0xFF}));
     const MsnEntry twelve = TakeMsnNumber("123456789012");
-    EXPECT_EQ(twelve.shown, "123456789012");
+    EXPECT_EQ(twelve.shown, "1234567890") << "ten positions reach the image";
     EXPECT_EQ(twelve.bytes, (std::array<std::uint8_t, 5>{0x21, 0x43, 0x65, 0x87, 0x09}));
     const MsnEntry spaced = TakeMsnNumber("12 34");
     EXPECT_EQ(spaced.shown, "12");
-    EXPECT_EQ(spaced.bytes, (std::array<std::uint8_t, 5>{0x21, 0x30, 0xF4, 0xFF, 0xFF}));
+    EXPECT_EQ(spaced.bytes, (std::array<std::uint8_t, 5>{0x21, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(TakeMsnNumber("12 ").bytes, TakeMsnNumber("12").bytes);
     EXPECT_EQ(TakeMsnNumber("").bytes, (std::array<std::uint8_t, 5>{0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(TakeMsnNumber("123456789012345678").shown, "12345678901234");
+    EXPECT_EQ(TakeMsnNumber("123456789012345678").shown, "1234567890");
 }
 
 TEST(WholeNumber, ForgivingLikeTheFieldWants) {
