@@ -91,12 +91,13 @@ void THauptFenster::OnCreate() {
     // 9: one read batch of the settings file.
     const platform::IniFile ini(m_env.settingsPath);
     CommPort = startup::LiesPortName(ini);
-    if (!startup::IstGueltigerPortName(CommPort)) {
+    bool offen = false;
+    if (!startup::IstGueltigerPortName(CommPort))
         ZeigeMeldung(meldung::UngueltigerPort, stufe::Fehler, CommPort);
-        return;
-    }
-    if (!SchnittstelleOeffnen())
-        return;
+    else
+        offen = SchnittstelleOeffnen();
+    // Without a port the window is made complete all the same; only the reads wait
+    // for the device, which the next cyclic or scheduled read, or "Lesen", opens.
 
     ZeigeSeite(AutoEnde ? TabGebuehren : TabKonfiguration, MSNParametrierung);
     MSNAuswahl->setCurrentIndex(0);
@@ -122,7 +123,8 @@ void THauptFenster::OnCreate() {
 
     ZyklusZaehler = Zyklisch ? ZyklusSekunden : -1;
     ZyklischNeuLesen->setChecked(Zyklisch);
-    LesenButtonClick();
+    if (offen)
+        LesenButtonClick();
 }
 
 void THauptFenster::OnSekunde() {

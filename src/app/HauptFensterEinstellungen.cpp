@@ -73,6 +73,17 @@ void THauptFenster::PortNeuOeffnen() {
         LesenButtonClick();
 }
 
+bool THauptFenster::LeitungBereit() {
+    if (m_line->IsOpen())
+        return true;
+    CommPort = startup::LiesPortName(platform::IniFile(m_env.settingsPath));
+    if (!startup::IstGueltigerPortName(CommPort)) {
+        ZeigeMeldung(meldung::UngueltigerPort, stufe::Fehler, CommPort);
+        return false;
+    }
+    return SchnittstelleOeffnen();
+}
+
 bool THauptFenster::SchnittstelleOeffnen() {
     ZeigeMeldung(meldung::WirdGeoeffnet, stufe::Fortschritt, CommPort);
     Transfer->SetPortName(CommPort);

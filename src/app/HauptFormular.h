@@ -265,6 +265,7 @@ private:
     void OnStatusPanelDraw(QPainter& painter, int panel, const QRect& rect);
     void TransferEnde();
     void VerbindeLeitung();
+    bool LeitungBereit();
     class TLeitung;
     std::unique_ptr<TLeitung> m_leitung; // the sequences' view and the line's listener
     device::TLine* m_line = nullptr;     // m_env.line, or Communication

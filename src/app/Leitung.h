@@ -18,6 +18,7 @@ public:
         m_w.ZeigeMeldung(number, severity, argument);
     }
     void SetControlsEnabled(bool enabled) override { m_w.SetControlsEnabled(enabled); }
+    bool LineReady() override { return m_w.LeitungBereit(); }
     void BlockStored(config::Region region) override {
         switch (region) {
         case config::Region::Basic:
@@ -52,7 +53,9 @@ public:
     // A line-error report is no answer: taken as one it would be decoded as a block.
     // It stays in the comms log, and the answer that follows is handled.
     void LineError(const QString&) override {}
-    void LineLost() override {}
+    // The descriptor of a vanished device is let go at once; the next transfer opens
+    // the port anew by its configured path.
+    void LineLost() override { m_w.m_line->Close(); }
 
 private:
     THauptFenster& m_w;

@@ -39,8 +39,12 @@ TTransferSequence::TTransferSequence(TLine& line, config::ConfigImage& image, TT
 bool TTransferSequence::StartRead() {
     if (Busy())
         return false;
-    // Busy from here on: the status message below lets events in.
+    // Busy from here on: the status messages below let events in.
     m_phase = Phase::Reading;
+    if (!m_view.LineReady()) {
+        m_phase = Phase::Idle;
+        return false;
+    }
     m_view.ShowMessage(meldung::GrundLesen, stufe::Fortschritt);
     m_view.SetControlsEnabled(false);
     Request(-1, BasicBlock, command::ReadBasicBlock, kBasicTimeout);
@@ -176,6 +180,10 @@ TWriteResult TTransferSequence::Write(int portCount, const TCounterEdits& edits)
     if (Busy())
         return TWriteResult::NotStarted;
     m_phase = Phase::Writing;
+    if (!m_view.LineReady()) {
+        m_phase = Phase::Idle;
+        return TWriteResult::NotStarted;
+    }
     m_abort = false;
     m_awaiting = false;
     m_view.SetControlsEnabled(false);

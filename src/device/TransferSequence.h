@@ -19,6 +19,10 @@ namespace device {
 class TTransferView {
 public:
     virtual void ShowMessage(int number, int severity, const QString& argument = {}) = 0;
+    // Before every transfer: opens the port anew when it is not open (it could not
+    // be opened, or the line went dead); false, with the reason shown, when it
+    // still cannot be.
+    virtual bool LineReady() = 0;
     virtual void SetControlsEnabled(bool enabled) = 0;
     // A block has been stored in the image: decode it onto the pages (the charge
     // block: evaluate it).
@@ -38,7 +42,7 @@ protected:
 };
 
 enum class TWriteResult {
-    NotStarted, // another transfer runs
+    NotStarted, // another transfer runs, or the port cannot be opened
     Written,
     LineRefused,       // a line byte could not be handed over
     ChargesNotWritten, // the counters could not be read afresh, so they were not sent
@@ -73,7 +77,7 @@ public:
     int TimeoutLeft() const { return m_timeout; }
 
     // Starts the read sequence with the basic block; false (and nothing done) while
-    // another transfer runs.
+    // another transfer runs or the port cannot be opened.
     bool StartRead();
     // Runs the whole write sequence of ports 1..portCount and returns at its end.
     // Right before the charge message the counters are read afresh, so the exchange

@@ -88,6 +88,7 @@ void TComm32::EndSession() {
 bool TComm32::OpenPort() {
     if (m_port >= 0)
         throw ECommsError("Already have a comm file open");
+    m_lineDead = false;
     if (!m_commsLogFileName.isEmpty())
         OpenCommsLog();
 
@@ -258,7 +259,7 @@ void TComm32::SetListener(device::TLineListener* listener) {
 }
 
 bool TComm32::SendData(const char* data, int length) {
-    if (!m_writeThread) {
+    if (!m_writeThread || m_lineDead) {
         CommLog("Write thread not created");
         return false;
     }
@@ -303,6 +304,7 @@ void TComm32::Deliver(const char* buffer, uint16_t count, bool lineError) {
 }
 
 void TComm32::Hangup() {
+    m_lineDead = true;
     if (OnRequestHangup)
         OnRequestHangup(this);
 }

@@ -146,6 +146,7 @@ private:
     QString m_commsLogFileName;
     QString m_commPort = QStringLiteral("COM2");
     int m_port = -1;
+    bool m_lineDead = false; // hung up or vanished: nothing can be sent until reopened
     int m_closeEvent = -1;
     termios m_foundSettings{}; // as the port was before OpenPort changed it
     serial::TPortFailure m_lastFailure = serial::TPortFailure::None;

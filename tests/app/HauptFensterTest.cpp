@@ -24,21 +24,23 @@ const QColor kRed(Qt::red), kBlue(Qt::blue);
 const QByteArray kGood = "[Allgemein]\nAnschluß=COM2\nKosten=0,15\nWartezeit=5\n";
 } // namespace
 
-TEST_F(WindowFixture, WithoutSettingsStartUpStopsAtThePortName) {
+TEST_F(WindowFixture, WithoutSettingsTheWindowIsCompleteButNothingIsRead) {
     auto w = make();
     EXPECT_EQ(w->statusText(0), QString::fromUtf8("2:Portadresse 'COMx' ist ungültig"));
     EXPECT_GT(pixelsOf(*w, kRed), 10);
     EXPECT_EQ(pixelsOf(*w, kBlue), 0);
     EXPECT_TRUE(calls.isEmpty()) << "no port opened, no read started";
-    EXPECT_EQ(w->MainPageControl->currentWidget(), w->TabZuordnung);
-    EXPECT_EQ(w->VersionsString->text(), "Version %s vom %s");
-    EXPECT_EQ(w->statusText(1), "Uhrzeit");
-    for (QLabel* l : w->BezeichnungTabelleA)
-        EXPECT_TRUE(l->text().isEmpty());
+    EXPECT_EQ(w->MainPageControl->currentWidget(), w->TabKonfiguration);
+    EXPECT_EQ(w->VersionsString->text(), "Version 3.03 vom 13. Juli 1996");
+    EXPECT_EQ(w->ZyklischNeuLesen->text(), "Jede Minute neu lesen");
+    EXPECT_EQ(w->statusText(1), "09:05:03");
     EXPECT_EQ(w->EditUhrzeit[0]->displayText(), "99:99");
     EXPECT_TRUE(w->SekundenTimer->isActive());
-    w->OnSekunde();
-    EXPECT_EQ(w->statusText(1), "09:05:03") << "the clock starts with the first tick";
+    // A read that cannot have a port says so again and leaves everything usable.
+    w->LesenButtonClick();
+    EXPECT_TRUE(calls.isEmpty());
+    EXPECT_EQ(w->statusText(0), QString::fromUtf8("2:Portadresse 'COMx' ist ungültig"));
+    EXPECT_FALSE(w->Transfer->Busy());
 }
 
 TEST_F(WindowFixture, PortNameIsCaseSensitive) {
@@ -106,15 +108,36 @@ TEST_F(WindowFixture, BothSwitchesGiveAutoEndeWithoutCyclicReading) {
     EXPECT_EQ(w->MainPageControl->currentWidget(), w->TabGebuehren);
 }
 
-TEST_F(WindowFixture, PortThatCannotBeOpenedStopsStartUp) {
-    settings("[Allgemein]\nAnschluß=COM3\n[Bezeichnungen]\n21=Flur\n");
+TEST_F(WindowFixture, APortThatCannotBeOpenedIsOpenedByTheNextTransfer) {
+    settings("[Allgemein]\nAnschluß=COM3\nKosten=0,15\n[Bezeichnungen]\n21=Flur\n");
     line->openThrows = true;
-    auto w = make();
+    auto w = make({"ZYKLISCH"});
     EXPECT_EQ(calls, QStringList({"open COM3"}));
     EXPECT_EQ(w->statusText(0),
               QString::fromUtf8("2:Schnittstelle COM3 kann nicht geöffnet werden"));
-    EXPECT_EQ(w->MainPageControl->currentWidget(), w->TabZuordnung);
-    EXPECT_TRUE(w->BezeichnungTabelleA[0]->text().isEmpty());
+    EXPECT_EQ(w->MainPageControl->currentWidget(), w->TabKonfiguration);
+    EXPECT_EQ(w->BezeichnungTabelleA[0]->text(), "Flur");
+    EXPECT_DOUBLE_EQ(w->KostenProEinheit, 0.15);
+    EXPECT_EQ(w->ZyklusZaehler, 60) << "the cyclic read is armed and will try again";
+    EXPECT_FALSE(w->Transfer->Busy());
+
+    w->LesenButtonClick(); // still missing: said again, controls stay usable
+    EXPECT_EQ(calls, QStringList({"open COM3", "open COM3"}));
+    EXPECT_FALSE(EnabledControls(*w).isEmpty());
+
+    line->openThrows = false; // the adapter is there now
+    calls.clear();
+    w->ZyklusZaehler = 1;
+    w->OnSekunde();
+    EXPECT_EQ(calls, QStringList({"open COM3", "send 83 0a 00 00"}));
+
+    // The line dies: its descriptor goes at once, and the next read opens it anew.
+    LetReadTimeOut(*w);
+    line->Lose();
+    EXPECT_EQ(calls.last(), "close");
+    calls.clear();
+    w->LesenButtonClick();
+    EXPECT_EQ(calls, QStringList({"open COM3", "send 83 0a 00 00"}));
 }
 
 TEST_F(WindowFixture, PriceAboveTheLimitIsZero) {

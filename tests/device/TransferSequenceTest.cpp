@@ -23,6 +23,13 @@ struct TRecordingView : device::TTransferView {
         if (inside)
             inside();
     }
+    bool lineReady = true;
+    bool LineReady() override {
+        log << "line";
+        if (inside)
+            inside();
+        return lineReady;
+    }
     void SetControlsEnabled(bool enabled) override {
         log << (enabled ? "enabled" : "locked");
         if (inside)

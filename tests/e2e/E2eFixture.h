@@ -43,14 +43,9 @@ struct E2eFixture : WindowFixture {
 
     // Starts the exchange and the window; the window's start-up sends the first request.
     void start(const QStringList& args = {}) {
-        sim = std::make_unique<varnosim::TPtySimulator>(exchange, options);
-        sim->OnEvent = [this](const std::string& text) {
-            std::lock_guard guard(eventLock);
-            simEvents << QString::fromStdString(text);
-        };
-        std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
+        ASSERT_NO_FATAL_FAILURE(startExchange());
         QString path = QString::fromStdString(sim->DevicePath());
+        std::string error;
         if (tapTheLine) {
             ASSERT_TRUE(tap.Start(sim->DevicePath(), &error)) << error;
             path = tap.ProgramPath();
@@ -58,16 +53,33 @@ struct E2eFixture : WindowFixture {
         ASSERT_NO_FATAL_FAILURE(openWindow(path, args));
     }
 
+    // A (new) simulated exchange; the old one, if any, goes first.
+    void startExchange() {
+        if (sim)
+            sim->Stop();
+        sim = std::make_unique<varnosim::TPtySimulator>(exchange, options);
+        sim->OnEvent = [this](const std::string& text) {
+            std::lock_guard guard(eventLock);
+            simEvents << QString::fromStdString(text);
+        };
+        std::string error;
+        ASSERT_TRUE(sim->Start(&error)) << error;
+    }
+
     // The window on any device path, with the real serial component.
     void openWindow(const QString& path, const QStringList& args = {}) {
-        settings("[Allgemein]\nAnschluß=COM1\nWartezeit=1\n[Schnittstellen]\nCOM1=" +
-                 path.toUtf8() + "\n");
+        ASSERT_NO_FATAL_FAILURE(makeWindow(path, args));
+        ASSERT_TRUE(w->Communication->IsOpen()) << w->statusText(0).toStdString();
+    }
+    void makeWindow(const QString& path, const QStringList& args = {},
+                    const QByteArray& moreSettings = {}) {
+        settings("[Allgemein]\nAnschluß=COM1\nWartezeit=1\n" + moreSettings +
+                 "[Schnittstellen]\nCOM1=" + path.toUtf8() + "\n");
         TUmgebung env = umgebung(args);
         env.line = nullptr;
         w = std::make_unique<THauptFenster>(env);
         // Seconds are counted by hand, so no test waits for a time-out.
         w->SekundenTimer->stop();
-        ASSERT_TRUE(w->Communication->IsOpen()) << w->statusText(0).toStdString();
     }
 
     QStringList events() {

@@ -4,6 +4,7 @@
 
 #include "app/MatrixBild.h"
 #include "app/ZeitEdit.h"
+#include "charges/ChargeEvaluation.h"
 #include "config/ParameterFile.h"
 #include "desktop/UMsgHook.h"
 #include "device/PacedSend.h"
@@ -13,6 +14,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -363,5 +365,34 @@ TEST_F(E2eFixture, ScheduledEntryWritesTheFileWithTheExchangesOwnCounters) {
     EXPECT_EQ(held.Port(4).Permission(), 4);
     EXPECT_EQ(Data(image, varnosim::ChargeRegion), counters) << "its own counters came back";
     EXPECT_EQ(w->MSNTabelle[0]->text(), "5550199");
+    EXPECT_EQ(w->statusText(0), "0:");
+}
+
+// An adapter at a stable link (a udev rule's /dev/varno): missing at start-up, there
+// later, then pulled and put back. No restart is ever needed.
+TEST_F(E2eFixture, AnAdapterThatComesLateOrReturnsIsReadWithoutARestart) {
+    const QString link = home.file("varno");
+    options.linkPath = link.toStdString();
+    ASSERT_NO_FATAL_FAILURE(makeWindow(link, {}, "Kosten=0,10\n[Bezeichnungen]\n21=Empfang\n"));
+    EXPECT_FALSE(w->Communication->IsOpen());
+    EXPECT_EQ(w->statusText(0),
+              QString::fromUtf8("2:Schnittstelle COM1 kann nicht geöffnet werden"));
+    EXPECT_EQ(w->BezeichnungTabelleC[0]->text(), "Empfang") << "start-up went on without it";
+    EXPECT_TRUE(requestsAnswered().isEmpty());
+
+    ASSERT_NO_FATAL_FAILURE(startExchange()); // plugged in
+    w->LesenButton->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readDone(); }, kWaitMs));
+    EXPECT_EQ(w->MSNTabelle[0]->text(), "4711");
+    EXPECT_EQ(w->KostenTabelle[3]->text(),
+              charges::FormatCost(512 * 0.10, 4, QLocale::system().decimalPoint().front()));
+
+    sim->Stop(); // pulled: the line hangs up and the dead descriptor is let go
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->Communication->IsOpen(); }, kWaitMs));
+    ASSERT_NO_FATAL_FAILURE(startExchange()); // back, at the same link
+    const auto before = requestsAnswered().size();
+    w->LesenButton->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readDone(); }, kWaitMs));
+    EXPECT_EQ(requestsAnswered().size() - before, 3);
     EXPECT_EQ(w->statusText(0), "0:");
 }

@@ -3,8 +3,20 @@
 #include <QFile>
 #include <cstdio>
 
+namespace {
+
+varnosim::TSimOptions WithLink(varnosim::TSimOptions options, const QString& link) {
+    options.linkPath = QFile::encodeName(link).toStdString();
+    return options;
+}
+
+} // namespace
+
+// The exchange is reached through a link, as a udev rule gives a USB adapter one.
 TSimSetup::TSimSetup(varnosim::TVarnoDevice exchange, varnosim::TSimOptions options)
-    : m_sim(std::move(exchange), options) {
+    : m_link(options.linkPath.empty() ? m_home.filePath("varno")
+                                      : QFile::decodeName(options.linkPath.c_str())),
+      m_sim(std::move(exchange), WithLink(std::move(options), m_link)) {
     for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"})
         qputenv(name, m_home.path().toLocal8Bit());
 }
@@ -20,8 +32,8 @@ bool TSimSetup::Start() {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(ini.fileName()));
         return false;
     }
-    ini.write("[Allgemein]\nAnschluß=COM1\n[Schnittstellen]\nCOM1=" +
-              QByteArray::fromStdString(m_sim.DevicePath()) + "\n");
+    ini.write("[Allgemein]\nAnschluß=COM1\n[Schnittstellen]\nCOM1=" + QFile::encodeName(m_link) +
+              "\n");
     return true;
 }
 

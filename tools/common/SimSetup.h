@@ -19,11 +19,14 @@ public:
     // Makes the window; its start-up opens the port and starts the first read.
     THauptFenster& OpenWindow();
 
+    // Stop() and Start() it again for a pulled and returned adapter: the settings
+    // name its link, which each start points anew.
     varnosim::TPtySimulator& sim() { return m_sim; }
     QString home() const { return m_home.path(); }
 
 private:
     QTemporaryDir m_home;
+    QString m_link; // what the settings name as COM1
     varnosim::TPtySimulator m_sim;
     std::unique_ptr<THauptFenster> m_window;
 };
