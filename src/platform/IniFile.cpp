@@ -69,8 +69,11 @@ QString DecodeLine(const QByteArray& raw) {
 
 IniFile::IniFile(QString path) : m_path(std::move(path)) {
     QFile f(m_path);
-    if (!f.open(QIODevice::ReadOnly))
+    if (!f.open(QIODevice::ReadOnly)) {
+        // Saving what was never read would replace the user's file with our keys alone.
+        m_unreadable = f.exists();
         return;
+    }
     const QByteArray all = f.readAll();
     qsizetype start = 0;
     while (start < all.size()) {
@@ -223,6 +226,8 @@ QByteArray IniFile::bytes() const {
 }
 
 bool IniFile::save() {
+    if (m_unreadable)
+        return false;
     const QFileInfo info(m_path);
     QDir().mkpath(info.absolutePath());
     // Write through a link to its target, so the link itself survives.

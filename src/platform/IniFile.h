@@ -19,7 +19,8 @@ namespace platform {
 // valid UTF-8, so a file written on a Windows PC still works.
 class IniFile {
 public:
-    // Reads the file; a missing or unreadable file reads as empty.
+    // Reads the file; a missing or unreadable file reads as empty (and an existing
+    // one that cannot be read is never saved over).
     explicit IniFile(QString path);
 
     // "$XDG_CONFIG_HOME/WinVarno.INI", by default "~/.config/WinVarno.INI".
@@ -38,7 +39,8 @@ public:
     void writeString(const QString& section, const QString& key, const QString& value);
 
     // Writes a temporary file beside the target and renames it over the target.
-    // Returns false (and leaves the old file as it was) when that fails.
+    // Returns false (and leaves the old file as it was) when that fails, or when the
+    // file exists but could not be read.
     bool save();
 
     // The raw bytes as they would be saved.
@@ -63,6 +65,7 @@ private:
 
     QString m_path;
     std::vector<Line> m_lines;
+    bool m_unreadable = false;
 };
 
 // Decodes bytes as UTF-8, or as Windows-1252 when they are not valid UTF-8.

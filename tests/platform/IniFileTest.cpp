@@ -5,6 +5,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using platform::IniFile;
 using testsupport::readAll;
@@ -41,6 +42,28 @@ TEST_F(IniFixture, MissingFileReadsAsEmpty) {
     EXPECT_EQ(ini.readString("Allgemein", "Anschluß", "COMx"), "COMx");
     EXPECT_EQ(ini.readInt("Allgemein", "Wartezeit", 1), 1);
     EXPECT_TRUE(ini.bytes().isEmpty());
+}
+
+TEST_F(IniFixture, AFileThatCannotBeReadIsNeverSavedOver) {
+    const QByteArray mine = "[Allgemein]\nAnschluß=COM1\n; Notiz\n";
+    writeAll(path, mine);
+    const QByteArray file = QFile::encodeName(path), dir = QFile::encodeName(home.path());
+    ASSERT_EQ(::chmod(file.constData(), 0), 0);
+    ASSERT_EQ(::chmod(dir.constData(), 0777), 0); // a save could replace it
+    // Root reads every file: the check runs as a user who cannot.
+    const bool asRoot = ::geteuid() == 0;
+    if (asRoot) {
+        ASSERT_EQ(::seteuid(65534), 0);
+    }
+    IniFile ini(path);
+    ini.writeString("Fenster", "X-Position", "5");
+    const bool saved = ini.save();
+    if (asRoot) {
+        ASSERT_EQ(::seteuid(0), 0);
+    }
+    ::chmod(file.constData(), 0600);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(readAll(path), mine);
 }
 
 TEST(IniParseInt, DecimalAndHexadecimalOnly) {
