@@ -124,7 +124,10 @@ int main(int argc, char** argv) {
     // (b) Full write with 8 ports, the one-second timer running throughout.
     const int ports = w.Arrays.UsedPorts();
     const double lineBytes = 36 * 4 + ports * 8 * 4 + 4 + 43 * 4;
-    const double nominalMs = lineBytes * kPacingMs + (ports + 2) * kPauseMs;
+    // The fresh read of the counters before the charge message: request and answer
+    // at the line rate, then the reader's interval time-out.
+    const double freshReadMs = (4 + 176) * kBitsPerByte / kBaud * 1000 + kIntervalTimeoutMs;
+    const double nominalMs = lineBytes * kPacingMs + (ports + 2) * kPauseMs + freshReadMs;
     QElapsedTimer clock;
     clock.start();
     std::vector<qint64> ticks;
