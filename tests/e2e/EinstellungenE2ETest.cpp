@@ -12,13 +12,7 @@
 #include <QPushButton>
 
 TEST_F(E2eFixture, DialogFromTheStartMessageWritesTheSettingsAndReadsTheChosenDevice) {
-    sim = std::make_unique<varnosim::TPtySimulator>(exchange, options);
-    sim->OnEvent = [this](const std::string& text) {
-        std::lock_guard guard(eventLock);
-        simEvents << QString::fromStdString(text);
-    };
-    std::string error;
-    ASSERT_TRUE(sim->Start(&error)) << error;
+    ASSERT_NO_FATAL_FAILURE(startExchange());
     const QString device = QString::fromStdString(sim->DevicePath());
     const QByteArray datei = "; von Hand\n[Fenster]\nX-Position=10\n";
     settings(datei);
