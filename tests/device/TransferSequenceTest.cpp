@@ -15,7 +15,7 @@ using device::TTransferSequence;
 
 // Records what the sequence does to the window, and lets a test act from inside
 // each call, where the real window processes events.
-struct TRecordingView : device::TTransferView {
+struct TRecordingView final : device::TTransferView {
     QStringList log;
     std::function<void()> inside;
     void ShowMessage(int number, int severity, const QString& argument) override {

@@ -49,8 +49,8 @@ struct FaultE2e : E2eFixture {
         auto last = snapshot();
         while (quiet.elapsed() < 600 && total.elapsed() < kWaitMs) {
             QTest::qWait(20);
-            if (const auto now = snapshot(); now != last) {
-                last = now;
+            if (const auto seen = snapshot(); seen != last) {
+                last = seen;
                 quiet.restart();
             }
         }

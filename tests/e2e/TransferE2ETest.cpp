@@ -214,9 +214,9 @@ TEST_F(E2eFixture, WriteWithTwoPortsPutsTheFramedImageOnTheLine) {
     EXPECT_EQ(enabledControls().size(), 11);
 
     ASSERT_TRUE(sim->WaitForWrites(5, kWaitMs)) << events().join("\n").toStdString();
-    const QByteArray line = tap.Sent().mid(12);
-    EXPECT_EQ(line.size(), 144 + 32 + 32 + 4 + 4 + 172);
-    const QList<LineMessage> messages = SplitMessages(line);
+    const QByteArray wire = tap.Sent().mid(12);
+    EXPECT_EQ(wire.size(), 144 + 32 + 32 + 4 + 4 + 172);
+    const QList<LineMessage> messages = SplitMessages(wire);
     ASSERT_EQ(messages.size(), 6);
     EXPECT_EQ(messages[0].headers.toHex(' '), Headers(36, 0x82).toHex(' '));
     EXPECT_EQ(messages[0].data.toHex(' '), basic.toHex(' '));

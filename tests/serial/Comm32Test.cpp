@@ -482,7 +482,7 @@ TEST(CommsLog, LinesFromManyThreadsNeverInterleave) {
     std::vector<std::thread> writers;
     for (int t = 0; t < 4; ++t)
         writers.emplace_back([t] {
-            const std::string text = "thread " + std::to_string(t) + std::string(200, 'a' + t);
+            const std::string text = "thread " + std::to_string(t) + std::string(200, static_cast<char>('a' + t));
             for (int i = 0; i < 200; ++i)
                 serial::CommLog(text);
         });
