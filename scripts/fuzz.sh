@@ -14,11 +14,7 @@ for tool in clang-14 clang++-14; do
     command -v "$tool" >/dev/null || { echo "fuzz.sh: $tool is missing (apt-get install clang-14 libclang-rt-14-dev)" >&2; exit 2; }
 done
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWINVARNO_FUZZ=ON \
-        -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
-fi
+(cd "$root" && cmake --preset fuzz -B "$build" >/dev/null)
 cmake --build "$build" -j"${JOBS:-2}" --target winvarno_fuzzers
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1}
