@@ -12,7 +12,7 @@ PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev libgtes
             xvfb at-spi2-core python3-gi gir1.2-atspi-2.0 \
             qt6-charts-dev qt6-svg-dev
 
-.PHONY: demo check build deps shots bench package fuzz sanitize tsan ci clean
+.PHONY: demo check build deps shots bench package fuzz sanitize tsan release format format-check ci clean
 
 # Installs those of the Debian packages $(1) that are missing.
 define install-missing
@@ -68,6 +68,19 @@ sanitize: deps
 # The serial component and the transfer tests under ThreadSanitizer, in build-tsan/.
 tsan: deps
 	scripts/tsan.sh
+
+# A Release build with warnings as errors, as a packager's compiler sees the code.
+release: deps
+	cmake --preset release
+	cmake --build build-release -j$(JOBS)
+
+# The C++ sources in the project's .clang-format style; format-check fails on drift.
+CLANG_FORMAT ?= clang-format-14
+format:
+	git ls-files -z '*.cpp' '*.h' | xargs -0 $(CLANG_FORMAT) -i
+format-check:
+	$(call install-missing,clang-format-14)
+	git ls-files -z '*.cpp' '*.h' | xargs -0 $(CLANG_FORMAT) --dry-run --Werror
 
 # What CI runs: every test, then the sanitizer builds and a short run of each fuzz target.
 ci:

@@ -4,8 +4,8 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QTest>
 #include <QPushButton>
+#include <QTest>
 
 #include <QFile>
 #include <QImage>
