@@ -4,7 +4,7 @@
 # and what CI runs on top (about 20 minutes on two cores):
 #   make ci     make check, make sanitize, make tsan, make fuzz
 # and the Debian package:
-#   make package  builds $(BUILD)/winvarno_<version>_<arch>.deb (scripts/package-test.sh tests it)
+#   make package  builds $(PACKAGE_BUILD)/winvarno_<version>_<arch>.deb (scripts/package-test.sh tests it)
 BUILD    ?= build
 JOBS     ?= 2
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev \
@@ -49,11 +49,17 @@ bench: deps
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/bench/winvarno-bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/reportbench/winvarno-reportbench
 
-# dpkg-shlibdeps (dpkg-dev) works out the package's library dependencies.
+# The package is built in a tree of its own with Debian's hardening flags from
+# dpkg-buildflags (dpkg-dev); dpkg-shlibdeps (dpkg-dev, file) works out its library
+# dependencies.
+PACKAGE_BUILD ?= build-package
 package: deps
-	$(call install-missing,dpkg-dev)
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) -j$(JOBS) --target package
+	$(call install-missing,dpkg-dev file)
+	export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
+	cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+	cmake --build $(PACKAGE_BUILD) -j$(JOBS) --target package
 
 # Each fuzz target for FUZZ_SECONDS (default 20) on its seeds, in build-fuzz/ with clang.
 FUZZ_SECONDS ?= 20

@@ -7,6 +7,9 @@
 #   bin/winvarno, bin/varno-sim,
 #   bin/winvarno-report                   relative links to them
 #   share/applications, share/metainfo, share/icons/hicolor
+#   share/man/man1                        winvarno, varno-sim, winvarno-report
+#   share/doc/winvarno                    README.md, copyright, changelog.gz
+#   share/lintian/overrides/winvarno      the lintian tags that are deliberate
 #
 # The program directory is not writable for users, so the charge log goes to
 # $XDG_DATA_HOME/WinVarno/ there.
@@ -31,7 +34,52 @@ install(FILES ${CMAKE_SOURCE_DIR}/assets/${WINVARNO_APP_ID}.desktop
 install(FILES ${CMAKE_SOURCE_DIR}/assets/${WINVARNO_APP_ID}.metainfo.xml
         DESTINATION share/metainfo)
 install(DIRECTORY ${WINVARNO_ICON_DIR}/ DESTINATION share/icons/hicolor)
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION share/doc/winvarno)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/packaging/copyright
+        DESTINATION share/doc/winvarno)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides DESTINATION share/lintian/overrides
+        RENAME winvarno)
+
+# The package's version is the project's; a changelog without an entry for it would
+# describe another package.
+file(STRINGS ${CMAKE_SOURCE_DIR}/packaging/changelog _changelog_head LIMIT_COUNT 1)
+string(REGEX MATCH "^winvarno \\(([^)]+)\\)" _ "${_changelog_head}")
+if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "packaging/changelog: newest entry is '${CMAKE_MATCH_1}', "
+                      "the project is ${PROJECT_VERSION}")
+endif()
+
+# Compressed as Debian installs them: best ratio, no name or time stamp in the header,
+# so the same sources give the same package.
+find_program(WINVARNO_GZIP gzip REQUIRED)
+set(_gz_dir ${CMAKE_BINARY_DIR}/packaging)
+set(_gz_files)
+foreach(_source packaging/changelog assets/man/winvarno.1 assets/man/varno-sim.1
+        assets/man/winvarno-report.1)
+  get_filename_component(_name ${_source} NAME)
+  add_custom_command(
+    OUTPUT ${_gz_dir}/${_name}.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${_gz_dir}
+    COMMAND ${WINVARNO_GZIP} -9n < ${CMAKE_SOURCE_DIR}/${_source} > ${_gz_dir}/${_name}.gz
+    DEPENDS ${CMAKE_SOURCE_DIR}/${_source}
+    VERBATIM)
+  list(APPEND _gz_files ${_gz_dir}/${_name}.gz)
+endforeach()
+add_custom_target(winvarno-package-docs ALL DEPENDS ${_gz_files})
+install(FILES ${_gz_dir}/changelog.gz DESTINATION share/doc/winvarno)
+install(FILES ${_gz_dir}/winvarno.1.gz ${_gz_dir}/varno-sim.1.gz ${_gz_dir}/winvarno-report.1.gz
+        DESTINATION share/man/man1)
+
+# A stripped install (CPack's, or cmake --install --strip) also drops what dh_strip
+# drops: the compiler's version strings and the notes that no loader reads.
+foreach(_target WinVarno varno-sim winvarno-report winvarno-report-plot)
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(
+        COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${WINVARNO_PROGRAM_DIR}/$<TARGET_FILE_NAME:${_target}>\"
+        COMMAND_ERROR_IS_FATAL ANY)
+    endif()")
+endforeach()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME winvarno)
@@ -39,11 +87,13 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "WinVarno maintainers <winvarno@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "configures and monitors the Varno KM20/KM50 ISDN exchange")
+# Debian wants the extended description's lines within 80 columns.
 set(CPACK_PACKAGE_DESCRIPTION
-    "WinVarno reads the configuration of a Varno KM20/KM50 ISDN telephone exchange over a
-serial port, shows it on German pages, lets you edit and write it back, prices the
-charge units, keeps a charge log and publishes units and costs on D-Bus. The package
-includes varno-sim, a simulated exchange on a pseudo-terminal.")
+    "WinVarno reads the configuration of a Varno KM20/KM50 ISDN telephone exchange
+over a serial port, shows it on German pages, lets you edit and write it back,
+prices the charge units, keeps a charge log and publishes units and costs on
+D-Bus. The package includes varno-sim, a simulated exchange on a
+pseudo-terminal, and winvarno-report, the charge history on the command line.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION comm)

@@ -195,8 +195,9 @@ void TComm32::ClosePort() {
     const uint64_t one = 1;
     if (m_readThread) {
         CommLog("Closing Read Thread ");
-        if (m_closeEvent >= 0)
-            (void)::write(m_closeEvent, &one, sizeof one);
+        // Without the event the thread still ends, at its wait's time-out.
+        if (m_closeEvent >= 0 && ::write(m_closeEvent, &one, sizeof one) != sizeof one)
+            CommLog("Close event not set");
         (void)::tcflush(m_port, TCIFLUSH);
         if (!m_readThread->WaitFor(ThreadStopTimeoutMs))
             CommLog("Read thread not exiting.  Terminating it.");
@@ -205,8 +206,8 @@ void TComm32::ClosePort() {
     }
     if (m_writeThread) {
         CommLog("Closing Write Thread");
-        if (m_closeEvent >= 0)
-            (void)::write(m_closeEvent, &one, sizeof one);
+        if (m_closeEvent >= 0 && ::write(m_closeEvent, &one, sizeof one) != sizeof one)
+            CommLog("Close event not set");
         (void)::tcflush(m_port, TCOFLUSH);
         if (!m_writeThread->WaitFor(ThreadStopTimeoutMs))
             CommLog("Write thread not exiting.  Terminating it.");

@@ -321,7 +321,8 @@ void TWriteThread::Execute() {
             if (fds[0].revents)
                 break;
             uint64_t pending = 0;
-            (void)::read(m_queueEvent, &pending, sizeof pending);
+            // Nothing left to take (EAGAIN) is as good as taken.
+            [[maybe_unused]] const ssize_t taken = ::read(m_queueEvent, &pending, sizeof pending);
             continue;
         }
         if (CloseEventSet())
