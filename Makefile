@@ -27,8 +27,9 @@ endef
 deps:
 	$(call install-missing,$(PACKAGES))
 
+# The development build: warnings are errors here (CMakePresets.json).
 build: deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --preset default -B $(BUILD)
 	cmake --build $(BUILD) -j$(JOBS)
 
 demo: build
@@ -93,4 +94,4 @@ ci:
 	scripts/ci.sh
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(PACKAGE_BUILD)
