@@ -322,7 +322,7 @@ void TWriteThread::Execute() {
                 break;
             uint64_t pending = 0;
             // Nothing left to take (EAGAIN) is as good as taken.
-            [[maybe_unused]] const ssize_t taken = ::read(m_queueEvent, &pending, sizeof pending);
+            [[maybe_unused]] const ssize_t drained = ::read(m_queueEvent, &pending, sizeof pending);
             continue;
         }
         if (CloseEventSet())
