@@ -8,7 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 types=("$@")
 [ ${#types[@]} -gt 0 ] || types=(Debug Release RelWithDebInfo MinSizeRel)
-compilers=(g++ clang++-14)
+compilers=(${COMPILERS:-g++ clang++-14})
 failed=()
 for cxx in "${compilers[@]}"; do
     command -v "$cxx" >/dev/null || { echo "build-matrix.sh: $cxx is missing" >&2; exit 2; }
@@ -19,7 +19,7 @@ for cxx in "${compilers[@]}"; do
         echo "== $cxx $type"
         if cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" \
             -DCMAKE_BUILD_TYPE="$type" -DWINVARNO_WERROR=ON >"$dir.log" 2>&1 &&
-            cmake --build "$dir" -j"${JOBS:-2}" >>"$dir.log" 2>&1; then
+            cmake --build "$dir" -j"${JOBS:-2}" -- -k 0 >>"$dir.log" 2>&1; then
             echo "   ok"
         else
             grep -E 'error|warning' "$dir.log" | head -20 >&2

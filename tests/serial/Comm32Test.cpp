@@ -114,7 +114,10 @@ TEST(Comm32Receive, BackToBackRequestsArriveCompleteAndInOrder) {
 
 TEST(Comm32Receive, LongInputIsCutAtTheReadBufferSize) {
     PtyComm c;
-    auto& [pty, comm, got] = c;
+    // Plain references: clang 14 cannot capture structured bindings in lambdas.
+    auto& pty = c.pty;
+    auto& comm = c.comm;
+    auto& got = c.got;
     comm.OpenPort();
     QByteArray input(3000, 'x');
     for (int i = 0; i < input.size(); ++i)
@@ -129,7 +132,9 @@ TEST(Comm32Receive, LongInputIsCutAtTheReadBufferSize) {
 
 TEST(Comm32Receive, InjectedLineErrorsAreReportedAsText) {
     PtyComm c;
-    auto& [pty, comm, got] = c;
+    auto& pty = c.pty;
+    auto& comm = c.comm;
+    auto& got = c.got;
     auto line = std::make_shared<FakeLine>();
     comm.SetLineAccess(line);
     comm.OpenPort();
@@ -151,7 +156,9 @@ TEST(Comm32Receive, InjectedLineErrorsAreReportedAsText) {
 TEST(Comm32Receive, AnOwnerCanKeepLineErrorsOutOfTheAnswers) {
     testsupport::ScratchHome home;
     PtyComm c;
-    auto& [pty, comm, got] = c;
+    auto& pty = c.pty;
+    auto& comm = c.comm;
+    auto& got = c.got;
     auto line = std::make_shared<FakeLine>();
     comm.SetLineAccess(line);
     comm.SetCommsLogFileName(home.file("comms.log"));
@@ -184,7 +191,9 @@ TEST(Comm32Receive, HangupEndsTheReaderWithOneNotification) {
     testsupport::ScratchHome home;
     const QString log = home.file("comms.log");
     PtyComm c;
-    auto& [pty, comm, got] = c;
+    auto& pty = c.pty;
+    auto& comm = c.comm;
+    auto& got = c.got;
     comm.SetCommsLogFileName(log);
     comm.OpenPort();
     pty.closeMaster();
@@ -347,7 +356,8 @@ TEST(Comm32Close, ClosingIdleEndsBothThreadsPromptly) {
     testsupport::ScratchHome home;
     const QString log = home.file("comms.log");
     PtyComm c;
-    auto& [pty, comm, got] = c;
+    auto& comm = c.comm;
+    auto& got = c.got;
     comm.SetCommsLogFileName(log);
     comm.ClosePort(); // closed: nothing happens
     EXPECT_TRUE(ReadLogLines(log).isEmpty());
@@ -370,7 +380,8 @@ TEST(Comm32Close, ClosingWhileAWriteIsStalledEndsTheWriter) {
     testsupport::ScratchHome home;
     const QString log = home.file("comms.log");
     PtyComm c; // the master never reads, so the writer stalls on back-pressure
-    auto& [pty, comm, got] = c;
+    auto& comm = c.comm;
+    auto& got = c.got;
     comm.SetCommsLogFileName(log);
     comm.OpenPort();
     ASSERT_TRUE(comm.SendData(QByteArray(60000, 'w')));
@@ -390,7 +401,9 @@ TEST(Comm32Close, ClosingWhileAWriteIsStalledEndsTheWriter) {
 
 TEST(Comm32Close, BlockPostedBeforeCloseIsStillDelivered) {
     PtyComm c;
-    auto& [pty, comm, got] = c;
+    auto& pty = c.pty;
+    auto& comm = c.comm;
+    auto& got = c.got;
     comm.SetReadTimeout(20);
     comm.OpenPort();
     pty.write("late");
@@ -407,7 +420,9 @@ TEST(Comm32Close, BlockPostedBeforeCloseIsStillDelivered) {
 // ThreadSanitizer this is the hand-off it cannot see inside Qt.
 TEST(Comm32Receive, BlockTakenWithoutAWakeUpArrivesWhole) {
     PtyComm c;
-    auto& [pty, comm, got] = c;
+    auto& pty = c.pty;
+    auto& comm = c.comm;
+    auto& got = c.got;
     auto line = std::make_shared<FakeLine>();
     comm.SetLineAccess(line);
     QStringList reports;
@@ -455,7 +470,9 @@ TEST(CommsLog, ReceivedBytesAreDumpedInLinesOfTwenty) {
     testsupport::ScratchHome home;
     const QString log = home.file("comms.log");
     PtyComm c;
-    auto& [pty, comm, got] = c;
+    auto& pty = c.pty;
+    auto& comm = c.comm;
+    auto& got = c.got;
     comm.SetCommsLogFileName(log);
     comm.OpenPort();
     QByteArray input;
@@ -482,7 +499,8 @@ TEST(CommsLog, LinesFromManyThreadsNeverInterleave) {
     std::vector<std::thread> writers;
     for (int t = 0; t < 4; ++t)
         writers.emplace_back([t] {
-            const std::string text = "thread " + std::to_string(t) + std::string(200, static_cast<char>('a' + t));
+            const std::string text =
+                "thread " + std::to_string(t) + std::string(200, static_cast<char>('a' + t));
             for (int i = 0; i < 200; ++i)
                 serial::CommLog(text);
         });
@@ -505,7 +523,7 @@ TEST(Comm32Open, WriterThatNeverGetsReadyFailsTheOpen) {
     testsupport::ScratchHome home;
     const QString log = home.file("comms.log");
     PtyComm c;
-    auto& [pty, comm, got] = c;
+    auto& comm = c.comm;
     comm.SetCommsLogFileName(log);
     serial::OpenCommsLog(); // the log's own descriptor exists before the limit is set
 
