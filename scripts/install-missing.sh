@@ -14,7 +14,7 @@ for p in "$@"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "Installing the missing Debian packages: ${missing[*]}"
+echo "Missing Debian packages: ${missing[*]}"
 if [ "$(id -u)" -eq 0 ]; then
     as_root() { DEBIAN_FRONTEND=noninteractive "$@"; }
 elif ! command -v sudo >/dev/null; then
@@ -29,7 +29,7 @@ fi
 if [ -n "${why:-}" ]; then
     cat >&2 <<EOF
 
-Cannot install them: $why.
+They cannot be installed: $why.
 As root (for instance after "su -"), run once:
 
     apt-get update && apt-get install -y ${missing[*]}
