@@ -26,9 +26,10 @@ build: deps
 	cmake --preset default -B $(BUILD)
 	cmake --build $(BUILD) -j$(JOBS)
 
-# Only what the demo runs, so the window comes up before the tests are built.
+# Only what the demo runs, so the window comes up before the tests are built; configured
+# as build does, so make check afterwards builds only the rest.
 demo: deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --preset default -B $(BUILD)
 	cmake --build $(BUILD) -j$(JOBS) --target WinVarno varno-sim
 	scripts/demo.sh $(BUILD)
 
