@@ -14,15 +14,9 @@ PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev libgtes
 
 .PHONY: demo check build deps shots bench package fuzz sanitize tsan release format format-check ci clean
 
-# Installs those of the Debian packages $(1) that are missing.
-define install-missing
-	@missing=$$(for p in $(1); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
-	if [ -n "$$missing" ]; then \
-	  echo "Installing:" $$missing; \
-	  SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
-	  $$SUDO apt-get update && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y $$missing; \
-	fi
-endef
+# Installs those of the Debian packages $(1) that are missing (as root, or with sudo;
+# otherwise it prints the command for root and fails).
+install-missing = @scripts/install-missing.sh $(1)
 
 deps:
 	$(call install-missing,$(PACKAGES))
@@ -32,7 +26,11 @@ build: deps
 	cmake --preset default -B $(BUILD)
 	cmake --build $(BUILD) -j$(JOBS)
 
-demo: build
+# Only what the demo runs, so the window comes up before the tests are built; configured
+# as build does, so make check afterwards builds only the rest.
+demo: deps
+	cmake --preset default -B $(BUILD)
+	cmake --build $(BUILD) -j$(JOBS) --target WinVarno varno-sim
 	scripts/demo.sh $(BUILD)
 
 check: build

@@ -8,6 +8,13 @@ build=${1:-build}
 shift || true
 ini="${XDG_CONFIG_HOME:-$HOME/.config}/WinVarno.INI"
 
+# Qt alone would abort with a message about platform plugins that does not say what to do.
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
+    echo "demo: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are not set):" >&2
+    echo "      start it in a desktop session, or as QT_QPA_PLATFORM=offscreen make demo" >&2
+    exit 1
+fi
+
 if [ -f "$ini" ] && grep -aiqE '^[[:space:]]*Anschlu(ß|\xdf)[[:space:]]*=[[:space:]]*COM[1-4][[:space:]]*$' "$ini"; then
     echo "Using the port named in $ini"
     exec "$build/src/WinVarno" "$@"
