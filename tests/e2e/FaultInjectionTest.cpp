@@ -192,6 +192,7 @@ TEST_P(HangUp, InTheMiddleOfAnAnswer) {
     expectUsableAndTruthful();
 
     // The line is gone: a new read tries to open it anew and says why it cannot.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->Communication->IsOpen(); }, kWaitMs));
     w->LesenButton->click();
     settle();
     EXPECT_EQ(w->statusText(0), kNichtGeoeffnet);
