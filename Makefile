@@ -1,8 +1,8 @@
 # The two commands of the README:
 #   make demo   installs what is missing, builds and starts WinVarno
 #   make check  installs what is missing, builds and runs every test
-# and what CI runs on top (about 20 minutes on two cores):
-#   make ci     make check, make sanitize, make tsan, make fuzz
+# and what CI runs (about 25 minutes on two cores):
+#   make ci     make format-check, make check, make sanitize, make tsan, make fuzz
 # and the Debian package:
 #   make package  builds $(PACKAGE_BUILD)/winvarno_<version>_<arch>.deb (scripts/package-test.sh tests it)
 BUILD    ?= build

@@ -8,14 +8,14 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 types=("$@")
 [ ${#types[@]} -gt 0 ] || types=(Debug Release RelWithDebInfo MinSizeRel)
-compilers=(${COMPILERS:-g++ clang++-14})
+read -r -a compilers <<<"${COMPILERS:-g++ clang++-14}"
 failed=()
+mkdir -p "$root/build-matrix"
 for cxx in "${compilers[@]}"; do
     command -v "$cxx" >/dev/null || { echo "build-matrix.sh: $cxx is missing" >&2; exit 2; }
     for type in "${types[@]}"; do
         case $cxx in g++*) name=gcc ;; *) name=clang ;; esac
         dir=$root/build-matrix/$name-$type
-        mkdir -p "$root/build-matrix"
         echo "== $cxx $type"
         if cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" \
             -DCMAKE_BUILD_TYPE="$type" -DWINVARNO_WERROR=ON >"$dir.log" 2>&1 &&

@@ -17,14 +17,7 @@ SUDO=$([ "$(id -u)" = 0 ] || echo sudo)
 fail() { echo "FAIL: $*" >&2; exit 1; }
 ok() { echo "ok: $*"; }
 
-tools=(lintian desktop-file-utils appstream man-db xvfb xdotool strace)
-missing=$(for p in "${tools[@]}"; do
-    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q 'ok installed' || echo "$p"
-done)
-if [ -n "$missing" ]; then
-    # shellcheck disable=SC2086
-    $SUDO apt-get update && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y $missing
-fi
+"$src/scripts/install-missing.sh" lintian desktop-file-utils appstream man-db xvfb xdotool strace
 
 make -C "$src" package PACKAGE_BUILD="$build"
 deb=$(ls -t "$build"/winvarno_*.deb | head -1)
@@ -49,7 +42,8 @@ ok "lintian: no errors or warnings"
 if dpkg-query -W -f='${Status}' winvarno 2>/dev/null | grep -q 'ok installed'; then
     $SUDO dpkg -r winvarno >/dev/null
 fi
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "$deb"
+# After sudo, so that sudo does not drop it.
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y "$deb"
 files=$(dpkg -L winvarno)
 
 for f in /usr/lib/winvarno/WinVarno /usr/lib/winvarno/varno-sim /usr/lib/winvarno/winvarno-report \
