@@ -44,6 +44,8 @@ struct SimFixture {
 };
 
 // A component on a bare pseudo-terminal, what it delivers collected; not yet open.
+// Tests take plain references to the members: clang 14 cannot capture structured
+// bindings in lambdas.
 struct PtyComm {
     PtyPair pty;
     TComm32 comm;
@@ -114,7 +116,6 @@ TEST(Comm32Receive, BackToBackRequestsArriveCompleteAndInOrder) {
 
 TEST(Comm32Receive, LongInputIsCutAtTheReadBufferSize) {
     PtyComm c;
-    // Plain references: clang 14 cannot capture structured bindings in lambdas.
     auto& pty = c.pty;
     auto& comm = c.comm;
     auto& got = c.got;
