@@ -2,7 +2,7 @@
 #include "app/Catalogue.h"
 #include "app/HauptFormular.h"
 #include "app/Hilfe.h"
-#include "app/Leitung.h"
+#include "app/StatusZeile.h"
 #include "app/ZeitEdit.h"
 #include "desktop/TrayIcon.h"
 #include "desktop/UMsgHook.h"
@@ -32,7 +32,7 @@ const QString kTitel = QStringLiteral("Varno KM20/KM50 - Konfiguration");
 THauptFenster::THauptFenster(TUmgebung umgebung, QWidget* parent)
     : QWidget(parent), m_env(std::move(umgebung)) {
     BaueFenster();
-    VerbindeLeitung();
+    VerbindeSitzung();
     OnCreate();
 }
 
@@ -65,41 +65,30 @@ void THauptFenster::OnCreate() {
     // Only the instance that runs on appears in the notification area.
     BaueTaskleistenIcon();
     platform::RaiseProcessPriority();
-    Zeitsteuerung.ZeitsteuerungSperre = 0;
-    BackupPending = true;
-    BeendenAngefordert = false;
+    m_sitzung->Vorbereiten();
     HelpFile = platform::programfiles::BesideProgram(m_env.programPath, QStringLiteral(".hlp"));
-    ChargeLogPath = platform::programfiles::DataFile(m_env.programPath, QStringLiteral(".dat"));
-    ChargeBackupPath = platform::programfiles::DataFile(m_env.programPath, QStringLiteral(".bak"));
-    QDir().mkpath(QFileInfo(ChargeLogPath).absolutePath());
     // The service name is the program file's name up to its first point.
     WinVarno = new TDdeServer(QFileInfo(m_env.programPath).fileName().section(u'.', 0, 0),
                               QStringLiteral("WinVarno"), this);
+    WinVarno->setObjectName(QStringLiteral("WinVarno"));
     Hilfe = new THilfe(HelpFile, this);
+    Hilfe->setObjectName(QStringLiteral("Hilfe"));
     BaueTabellen();
     for (int i = 0; i < 5; ++i)
         BerechtigungsNamen[i] = catalogue::Text(meldung::BerechtigungErste + i);
     for (int i = 0; i < 6; ++i)
         DienstNamen[i] = catalogue::Text(meldung::DienstErster + i);
-    AutoEndeZaehler = -1;
     ZeigeMeldung(meldung::Keine, stufe::Normal);
 
-    const startup::Switches sw = startup::ParseCommandLine(m_env.arguments);
-    AutoEnde = sw.autoEnde;
-    Zyklisch = sw.zyklisch;
+    m_sitzung->SetzeSchalter(startup::ParseCommandLine(m_env.arguments));
 
     // 9: one read batch of the settings file.
     const platform::IniFile ini(m_env.settingsPath);
-    CommPort = startup::LiesPortName(ini);
-    bool offen = false;
-    if (!startup::IstGueltigerPortName(CommPort))
-        ZeigeMeldung(meldung::UngueltigerPort, stufe::Fehler, CommPort);
-    else
-        offen = SchnittstelleOeffnen();
     // Without a port the window is made complete all the same; only the reads wait
     // for the device, which the next cyclic or scheduled read, or "Lesen", opens.
+    const bool offen = m_sitzung->OeffneSchnittstelle(startup::LiesPortName(ini));
 
-    ZeigeSeite(AutoEnde ? TabGebuehren : TabKonfiguration, MSNParametrierung);
+    ZeigeSeite(m_sitzung->AutoEnde() ? TabGebuehren : TabKonfiguration, MSNParametrierung);
     MSNAuswahl->setCurrentIndex(0);
     SelectedMsn = 0;
     abAuswahl->setCurrentIndex(0);
@@ -121,25 +110,22 @@ void THauptFenster::OnCreate() {
         EditDateiname[n]->setText(e.zeitpunkte[n].datei);
     }
 
-    ZyklusZaehler = Zyklisch ? ZyklusSekunden : -1;
-    ZyklischNeuLesen->setChecked(Zyklisch);
+    m_sitzung->ArmeZyklus();
+    ZyklischNeuLesen->setChecked(m_sitzung->Zyklisch());
     if (offen)
         LesenButtonClick();
 }
 
 void THauptFenster::OnSekunde() {
-    if (ZyklusZaehler > 0 && --ZyklusZaehler == 0) {
-        ZyklusZaehler = ZyklusSekunden;
-        // Falling due during a transfer skips this turn; the next period comes anyway.
-        if (ZyklischNeuLesen->isChecked())
-            Transfer->StartRead();
-    }
-    if (AutoEndeZaehler > 0 && --AutoEndeZaehler == 0)
-        close();
-    Transfer->Tick();
-    AktualisiereUhrzeit();
-    // The schedule check comes last: it may return early.
-    ZeitsteuerungPruefen();
+    m_sitzung->Sekunde();
+}
+
+void THauptFenster::EndeAngefordert() {
+    close();
+}
+
+void THauptFenster::Uhrzeit(const QDateTime& jetzt) {
+    StatusZeile->setPanelText(1, jetzt.toString(QStringLiteral("HH:mm:ss")));
 }
 
 void THauptFenster::HilfeButtonClick() {
@@ -147,12 +133,12 @@ void THauptFenster::HilfeButtonClick() {
 }
 
 void THauptFenster::BeendenButtonClick() {
-    BeendenAngefordert = true;
+    m_sitzung->BeendenAnfordern();
     close();
 }
 
 void THauptFenster::EndeAufSignal() {
-    BeendenAngefordert = true;
+    m_sitzung->BeendenAnfordern();
     close();
 }
 
@@ -161,10 +147,9 @@ void THauptFenster::closeEvent(QCloseEvent* event) {
 }
 
 void THauptFenster::OnClose(QCloseEvent* event) {
-    if (BeendenAngefordert) {
+    if (m_sitzung->BeendenAngefordert()) {
         // A write still running ends between two line bytes, before the port goes.
-        Transfer->Abort();
-        m_line->Close();
+        m_sitzung->Beenden();
         SekundenTimer->stop();
         // The help window is a window of its own: left open, it would keep the
         // program running after "Beenden".

@@ -11,16 +11,12 @@
 #include <QScreen>
 #include <QTabWidget>
 
-namespace {
-
 // The menu items bring the window back themselves: it may be hidden in the
 // notification area or minimised to the taskbar.
-void ZeigeFenster(THauptFenster& w, QWidget* page, QWidget* innerPage = nullptr) {
-    w.TaskleistenIcon->Restore();
-    w.ZeigeSeite(page, innerPage);
+void THauptFenster::ZeigeFenster(QWidget* page, QWidget* innerPage) {
+    TaskleistenIcon->Restore();
+    ZeigeSeite(page, innerPage);
 }
-
-} // namespace
 
 void THauptFenster::BaueDesktop() {
     TrayPopupMenu = new QMenu(this);
@@ -118,31 +114,31 @@ void THauptFenster::PopupItemKonfigurationClick() {
 }
 
 void THauptFenster::PopupItemZuordnungClick() {
-    ZeigeFenster(*this, TabZuordnung);
+    ZeigeFenster(TabZuordnung);
 }
 
 void THauptFenster::PopupItemBerechtigungenClick() {
-    ZeigeFenster(*this, TabBerechtigungen);
+    ZeigeFenster(TabBerechtigungen);
 }
 
 void THauptFenster::PopupItemGebuehrenClick() {
-    ZeigeFenster(*this, TabGebuehren);
+    ZeigeFenster(TabGebuehren);
 }
 
 void THauptFenster::PopupItemMSNParametrierungClick() {
-    ZeigeFenster(*this, TabParametrierung, MSNParametrierung);
+    ZeigeFenster(TabParametrierung, MSNParametrierung);
 }
 
 void THauptFenster::PopupItemAnschlussParametrierungClick() {
-    ZeigeFenster(*this, TabParametrierung, abParametrierung);
+    ZeigeFenster(TabParametrierung, abParametrierung);
 }
 
 void THauptFenster::PopupItemZeitsteuerungClick() {
-    ZeigeFenster(*this, TabParametrierung, ZeitParametrierung);
+    ZeigeFenster(TabParametrierung, ZeitParametrierung);
 }
 
 void THauptFenster::PopupItemInfoClick() {
-    ZeigeFenster(*this, TabProgrammInfo);
+    ZeigeFenster(TabProgrammInfo);
     AnimationControl->SetAutoplay(true);
 }
 
@@ -150,6 +146,6 @@ void THauptFenster::PopupItemSchliessenClick() {
     BeendenButtonClick();
     // Qt ends the program only when a visible last window closes; the window
     // closed here may have been hidden in the notification area.
-    if (BeendenAngefordert && isHidden())
+    if (m_sitzung->BeendenAngefordert() && isHidden())
         QApplication::quit();
 }

@@ -8,39 +8,40 @@
 #include <QPrinterInfo>
 #include <memory>
 
-namespace {
-
 // The page shows what the labels show, edits included, and the flags kept beside the image.
-report::PrintoutData Sammle(const THauptFenster& w, const QDateTime& jetzt) {
-    report::PrintoutData data;
-    data.zeitpunkt = jetzt;
-    data.protokoll = w.Protokoll->text();
-    data.anschlussart = w.Anschlussart->text();
-    data.s0Extern = w.S0Extern->text();
-    data.s0Intern = w.S0Intern->text();
-    data.abSchnittstellen = w.abSchnittstellen->text();
-    data.firmware = w.Firmware->text();
-    data.musicOnHold = w.MusicOnHold->text();
-    for (int n = 0; n < THauptFenster::kMsns; ++n)
-        data.msn[std::size_t(n)] = w.MSNTabelle[std::size_t(n)]->text();
-    data.portCount = w.Arrays.UsedPorts();
-    for (std::size_t i = 0; i < std::size_t(THauptFenster::kPorts); ++i) {
-        report::PortRow& row = data.ports[i];
-        row.bezeichnung = w.BezeichnungTabelleA[i]->text();
-        row.rufumleitung = w.RufumleitungTabelle[i]->text();
-        row.berechtigung = w.BerechtigungTabelle[i]->text();
-        row.dienst = w.DienstTabelle[i]->text();
-        row.einheiten = w.EinheitenTabelle[i]->text();
-        row.kosten = w.KostenTabelle[i]->text();
-        for (std::size_t m = 0; m < std::size_t(THauptFenster::kMsns); ++m)
-            row.msns[m] = w.Arrays.AssignmentMatrix[i][m];
-        row.impuls = w.Arrays.PulseFlag[i];
-        row.amtsholung = w.Arrays.OutsideLineFlag[i];
+report::PrintoutData THauptFenster::Druckdaten(const QDateTime& jetzt) const {
+    const config::DecodedArrays& arrays = m_sitzung->Arrays();
+    report::PrintoutData daten;
+    daten.zeitpunkt = jetzt;
+    daten.protokoll = Protokoll->text();
+    daten.anschlussart = Anschlussart->text();
+    daten.s0Extern = S0Extern->text();
+    daten.s0Intern = S0Intern->text();
+    daten.abSchnittstellen = abSchnittstellen->text();
+    daten.firmware = Firmware->text();
+    daten.musicOnHold = MusicOnHold->text();
+    for (int n = 0; n < kMsns; ++n)
+        daten.msn[std::size_t(n)] = MSNTabelle[std::size_t(n)]->text();
+    daten.portCount = arrays.UsedPorts();
+    for (std::size_t i = 0; i < std::size_t(kPorts); ++i) {
+        report::PortRow& row = daten.ports[i];
+        row.bezeichnung = BezeichnungTabelleA[i]->text();
+        row.rufumleitung = RufumleitungTabelle[i]->text();
+        row.berechtigung = BerechtigungTabelle[i]->text();
+        row.dienst = DienstTabelle[i]->text();
+        row.einheiten = EinheitenTabelle[i]->text();
+        row.kosten = KostenTabelle[i]->text();
+        for (std::size_t m = 0; m < std::size_t(kMsns); ++m)
+            row.msns[m] = arrays.AssignmentMatrix[i][m];
+        row.impuls = arrays.PulseFlag[i];
+        row.amtsholung = arrays.OutsideLineFlag[i];
     }
-    data.einheitenSumme = w.EinheitenSumme->text();
-    data.kostenSumme = w.KostenSumme->text();
-    return data;
+    daten.einheitenSumme = EinheitenSumme->text();
+    daten.kostenSumme = KostenSumme->text();
+    return daten;
 }
+
+namespace {
 
 // The controls come back however the printout ends, an exception included.
 class Sperre {
@@ -81,7 +82,7 @@ void THauptFenster::DruckenButtonClick() {
             return;
         // After the orientation is set: the printable area in device pixels.
         report::DrawPrintout(painter, QRect(0, 0, geraet->width(), geraet->height()),
-                             Sammle(*this, m_env.now()));
+                             Druckdaten(m_env.now()));
         painter.end();
     } catch (const std::exception&) {
     }

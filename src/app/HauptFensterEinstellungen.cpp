@@ -4,13 +4,10 @@
 #include "app/HauptFormular.h"
 #include "app/StatusZeile.h"
 #include "platform/IniFile.h"
-#include "serial/Comm32.h"
 #include "serial/PortDiscovery.h"
 
 #include <QCheckBox>
 #include <QLabel>
-#include <cstdio>
-#include <exception>
 
 void THauptFenster::EinstellungenClick() {
     if (m_einstellungen) {
@@ -47,68 +44,12 @@ void THauptFenster::EinstellungenAnwenden(const platform::IniFile& ini) {
         BezeichnungTabelleB[i]->setText(e.bezeichnungen[i]);
         BezeichnungTabelleC[i]->setText(e.bezeichnungen[i]);
     }
-    AlteEinheiten = e.alteEinheiten;
-    AlteKosten = e.alteKosten;
-    KostenProEinheit = e.kostenProEinheit;
-    // A running countdown takes a changed period at once.
-    if (ZyklusZaehler > 0 && ZyklusSekunden != e.zyklusSekunden)
-        ZyklusZaehler = e.zyklusSekunden;
-    ZyklusSekunden = e.zyklusSekunden;
-    ZyklischNeuLesen->setText(startup::ZyklusBeschriftung(ZyklusSekunden));
+    m_sitzung->EinstellungenAnwenden(e);
+    ZyklischNeuLesen->setText(startup::ZyklusBeschriftung(m_sitzung->ZyklusSekunden()));
 }
 
 void THauptFenster::PortNeuOeffnen() {
-    if (TransferAktiv()) {
-        m_portNeuOeffnen = true; // TransferEnde comes back here
-        return;
-    }
-    m_portNeuOeffnen = false;
-    m_line->Close();
-    CommPort = startup::LiesPortName(platform::IniFile(m_env.settingsPath));
-    if (!startup::IstGueltigerPortName(CommPort)) {
-        ZeigeMeldung(meldung::UngueltigerPort, stufe::Fehler, CommPort);
-        return;
-    }
-    if (SchnittstelleOeffnen())
-        LesenButtonClick();
-}
-
-bool THauptFenster::LeitungBereit() {
-    if (m_line->IsOpen())
-        return true;
-    CommPort = startup::LiesPortName(platform::IniFile(m_env.settingsPath));
-    if (!startup::IstGueltigerPortName(CommPort)) {
-        ZeigeMeldung(meldung::UngueltigerPort, stufe::Fehler, CommPort);
-        return false;
-    }
-    return SchnittstelleOeffnen();
-}
-
-bool THauptFenster::SchnittstelleOeffnen() {
-    ZeigeMeldung(meldung::WirdGeoeffnet, stufe::Fortschritt, CommPort);
-    Transfer->SetPortName(CommPort);
-    const platform::IniFile ini(m_env.settingsPath);
-    Communication->SetCommsLogFileName(
-        startup::KommunikationsProtokoll(ini, m_env.kommunikationsProtokoll));
-    // Port names resolve through the same settings file the window reads.
-    Communication->SetPortLookup([path = m_env.settingsPath](const QString& key) {
-        return platform::IniFile(path).value(QStringLiteral("Schnittstellen"), key);
-    });
-    QString grund;
-    try {
-        m_line->Open(CommPort);
-        return true;
-    } catch (const ECommsError& e) {
-        grund = catalogue::OeffnungsGrund(e.Failure(), e.Device(), e.Errno());
-    } catch (const std::exception& e) {
-        grund = QString::fromLocal8Bit(e.what()).simplified();
-    }
-    ZeigeMeldung(meldung::NichtGeoeffnet, stufe::Fehler, CommPort);
-    SetzeStatusGrund(grund);
-    // One line, so that it lands whole in the journal of a program started from the menu.
-    std::fprintf(stderr, "WinVarno: %s: %s\n", statusText(0).mid(2).toLocal8Bit().constData(),
-                 grund.toLocal8Bit().constData());
-    return false;
+    m_sitzung->PortNeuOeffnen();
 }
 
 void THauptFenster::SetzeStatusGrund(const QString& grund) {
@@ -122,8 +63,10 @@ void THauptFenster::SetzeStatusGrund(const QString& grund) {
 
 bool THauptFenster::StartMeldungZeigt() const {
     const QString text = StatusZeile->panelText(0);
-    return text == catalogue::PanelText(meldung::UngueltigerPort, stufe::Fehler, CommPort) ||
-           text == catalogue::PanelText(meldung::NichtGeoeffnet, stufe::Fehler, CommPort);
+    return text == catalogue::PanelText(meldung::UngueltigerPort, stufe::Fehler,
+                                        m_sitzung->CommPort()) ||
+           text ==
+               catalogue::PanelText(meldung::NichtGeoeffnet, stufe::Fehler, m_sitzung->CommPort());
 }
 
 void THauptFenster::StatusZeileClick(int panel) {

@@ -1,43 +1,18 @@
-// Charge units: costs and increases on the "Gebühren" page, the exported items
-// and the charge log.
+// Charge units: costs and increases on the "Gebühren" page and the exported items.
 #include "app/Beschriftung.h"
 #include "app/HauptFormular.h"
-#include "charges/ChargeEvaluation.h"
-#include "charges/ChargeLog.h"
 #include "platform/DdeExport.h"
 
-#include <QCoreApplication>
 #include <QLabel>
-#include <QLocale>
 
 using app::SetBlack;
 
-namespace {
-
-QChar DecimalPoint() {
-    const QString point = QLocale::system().decimalPoint();
-    return point.isEmpty() ? QChar(u'.') : point.front();
+void THauptFenster::EvaluateCharges() {
+    m_sitzung->EvaluateCharges();
 }
 
-} // namespace
-
-void THauptFenster::EvaluateCharges() {
-    ZeigeMeldung(meldung::Keine, stufe::Normal);
-    const int ports = Arrays.UsedPorts();
-    charges::ChargeInput in;
-    for (int i = 0; i < kPorts; ++i) {
-        Arrays.UnitCounter[i] = Image.UnitCounterValue(i + 1);
-        in.counters[i] = Arrays.UnitCounter[i];
-    }
-    in.ports = ports;
-    in.price = KostenProEinheit;
-    in.alteEinheiten = AlteEinheiten;
-    in.alteKosten = AlteKosten;
-    in.decimalPoint = DecimalPoint();
-    const charges::ChargeTexts t = charges::Evaluate(in);
-
+void THauptFenster::GebuehrenBerechnet(const charges::ChargeTexts& t, int ports) {
     for (int i = 0; i < ports; ++i) {
-        Arrays.UnitCounterEdited[i] = false;
         SetBlack(EinheitenTabelle[i], t.einheiten[i]);
         KostenTabelle[i]->setText(t.kosten[i]);
     }
@@ -45,28 +20,13 @@ void THauptFenster::EvaluateCharges() {
     WinVarno->SetKosten(t.ddeKosten);
     EinheitenSumme->setText(t.einheitenSumme);
     KostenSumme->setText(t.kostenSumme);
+}
 
-    charges::LogState state{BackupPending, LoggedUnits, LoggedSum};
-    // The backup of a large log is made in pieces, with the window kept alive between.
-    const charges::LogResult logged =
-        charges::LogCharges(ChargeLogPath, ChargeBackupPath, m_env.now(), in.counters, ports, state,
-                            [] { QCoreApplication::processEvents(); });
-    BackupPending = state.backupPending;
-    LoggedUnits = state.loggedUnits;
-    LoggedSum = state.loggedSum;
-
+void THauptFenster::ZuwaechseBerechnet(const std::array<QString, kPorts>& zuwaechse,
+                                       const QString& summe, int ports) {
     for (int i = 0; i < ports; ++i)
-        DiffTabelle[i]->setText(charges::DiffText(in.counters[i], LoggedUnits[i]));
-    DiffSumme->setText(charges::DiffText(t.unitsSum, LoggedSum));
+        DiffTabelle[i]->setText(zuwaechse[std::size_t(i)]);
+    DiffSumme->setText(summe);
     RefreshPortPage();
-    if (AutoEnde)
-        AutoEndeZaehler = 3;
     NachGebuehrenLesen();
-    // A history that silently stops is worse than a red line: said once for each run
-    // of failed evaluations.
-    const bool failed =
-        logged == charges::LogResult::Unreadable || logged == charges::LogResult::WriteFailed;
-    if (failed && !m_protokollFehlerGemeldet)
-        ZeigeMeldung(meldung::ProtokollNichtGeschrieben, stufe::Fehler, ChargeLogPath);
-    m_protokollFehlerGemeldet = failed;
 }

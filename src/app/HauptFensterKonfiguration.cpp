@@ -42,7 +42,14 @@ void Restore(TMatrixBild* cell, const QImage& vorlage) {
 } // namespace
 
 void THauptFenster::DecodeBasicBlock() {
-    const config::BasicBlockView v = config::DecodeBasicBlock(Image, Arrays);
+    m_sitzung->DecodeBasicBlock();
+}
+
+void THauptFenster::DecodeTerminalBlock() {
+    m_sitzung->DecodeTerminalBlock();
+}
+
+void THauptFenster::GrundblockDecodiert(const config::BasicBlockView& v) {
     SetBlack(Protokoll, v.Protokoll);
     SetBlack(Anschlussart, v.Anschlussart);
     SetBlack(MusicOnHold, v.MusicOnHold);
@@ -90,8 +97,7 @@ void THauptFenster::DecodeBasicBlock() {
     RefreshMsnPage();
 }
 
-void THauptFenster::DecodeTerminalBlock() {
-    const config::TerminalBlockView v = config::DecodeTerminalBlock(Image, Arrays);
+void THauptFenster::EndgeraeteblockDecodiert(const config::TerminalBlockView& v) {
     for (int i = 0; i < v.DecodedPorts && i < kPorts; ++i) {
         const config::PortRowView& row = v.Ports[i];
         SetBlack(BerechtigungTabelle[i], row.Berechtigung);
@@ -108,37 +114,33 @@ void THauptFenster::DecodeTerminalBlock() {
 }
 
 void THauptFenster::RefreshMsnPage() {
+    const config::DecodedArrays& arrays = m_sitzung->Arrays();
     const int m = MSNAuswahl->currentIndex();
     if (m < 0 || m >= kMsns)
         return;
     TelefonNummer->setText(MSNTabelle[m]->text());
-    for (int i = 0; i < Arrays.UsedPorts(); ++i)
-        ZuordnungTabelle[i]->setChecked(Arrays.AssignmentMatrix[i][m]);
+    for (int i = 0; i < arrays.UsedPorts(); ++i)
+        ZuordnungTabelle[i]->setChecked(arrays.AssignmentMatrix[i][m]);
 }
 
 void THauptFenster::RefreshPortPage() {
+    const config::DecodedArrays& arrays = m_sitzung->Arrays();
     const int i = abAuswahl->currentIndex();
     if (i < 0 || i >= kPorts)
         return;
-    GebuehrenImpuls->setChecked(Arrays.PulseFlag[i]);
-    SpontaneAmtsholung->setChecked(Arrays.OutsideLineFlag[i]);
+    GebuehrenImpuls->setChecked(arrays.PulseFlag[i]);
+    SpontaneAmtsholung->setChecked(arrays.OutsideLineFlag[i]);
     // An index without a name selects nothing rather than a wrong entry.
-    const int permission = Arrays.PermissionIndex[i], service = Arrays.ServiceIndex[i];
+    const int permission = arrays.PermissionIndex[i], service = arrays.ServiceIndex[i];
     BerechtigungsAuswahl->setCurrentIndex(permission < BerechtigungsAuswahl->count() ? permission
                                                                                      : -1);
     DienstAuswahl->setCurrentIndex(service < DienstAuswahl->count() ? service : -1);
     // The counter itself: a port a loaded file brings back has no units label yet.
-    GebuehrenEinheiten->setText(QString::number(Arrays.UnitCounter[i]));
+    GebuehrenEinheiten->setText(QString::number(arrays.UnitCounter[i]));
 }
 
 bool THauptFenster::LadeParameterDatei(const QString& path) {
-    if (!config::LoadParameterFile(path, Image)) {
-        ZeigeMeldung(meldung::DateiNichtGeoeffnet, stufe::Fehler, path);
-        return false;
-    }
-    DecodeBasicBlock();
-    DecodeTerminalBlock();
-    return true;
+    return m_sitzung->LadeParameterDatei(path);
 }
 
 void THauptFenster::OeffnenClick() {
@@ -149,7 +151,7 @@ void THauptFenster::OeffnenClick() {
         return;
     if (LadeParameterDatei(path)) {
         // Not inside a transfer: the ports the file has may be edited.
-        for (int i = 0; i < Arrays.UsedPorts(); ++i)
+        for (int i = 0; i < m_sitzung->Arrays().UsedPorts(); ++i)
             ZuordnungTabelle[i]->setEnabled(true);
     }
 }
@@ -161,6 +163,5 @@ void THauptFenster::SpeichernClick() {
     const QString path = m_env.dateiDialog ? m_env.dateiDialog(SaveDialog) : QString();
     if (path.isEmpty())
         return;
-    if (!config::SaveParameterFile(path, Image))
-        ZeigeMeldung(meldung::DateiNichtGespeichert, stufe::Fehler, path);
+    m_sitzung->SpeichereParameterDatei(path);
 }

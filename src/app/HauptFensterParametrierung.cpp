@@ -78,6 +78,8 @@ void THauptFenster::ZeigeSeite(QWidget* page, QWidget* innerPage) {
 }
 
 void THauptFenster::CommitMsnPage() {
+    config::ConfigImage& image = m_sitzung->Image();
+    config::DecodedArrays& arrays = m_sitzung->Arrays();
     const int m = SelectedMsn;
     if (m < 0 || m >= kMsns)
         return;
@@ -90,43 +92,45 @@ void THauptFenster::CommitMsnPage() {
             app::SetBlack(MSNTabelle[m], e.shown);
         else if (e.shown != MSNTabelle[m]->text())
             SetRed(MSNTabelle[m], e.shown);
-        std::copy(e.bytes.begin(), e.bytes.end(), Image.MsnNumber(m).begin());
+        std::copy(e.bytes.begin(), e.bytes.end(), image.MsnNumber(m).begin());
     }
     std::uint8_t mask = 0;
-    for (int i = 0; i < Arrays.UsedPorts(); ++i) {
+    for (int i = 0; i < arrays.UsedPorts(); ++i) {
         const bool c = ZuordnungTabelle[i]->isChecked();
         if (c)
             mask |= std::uint8_t(1u << i);
-        if (c != Arrays.AssignmentMatrix[i][m]) {
-            Arrays.AssignmentMatrix[i][m] = c;
+        if (c != arrays.AssignmentMatrix[i][m]) {
+            arrays.AssignmentMatrix[i][m] = c;
             Redraw(MSNMatrixTabelle[i][m], c);
         }
     }
-    Image.SetAssignmentMask(m, mask);
+    image.SetAssignmentMask(m, mask);
 }
 
 void THauptFenster::CommitPortPage() {
+    config::ConfigImage& image = m_sitzung->Image();
+    config::DecodedArrays& arrays = m_sitzung->Arrays();
     const int i = SelectedPort;
     // Never into a port the exchange does not have.
-    if (i < 0 || i >= Arrays.UsedPorts())
+    if (i < 0 || i >= arrays.UsedPorts())
         return;
-    auto record = Image.Port(i + 1);
-    if (GebuehrenImpuls->isChecked() != Arrays.PulseFlag[i]) {
-        Arrays.PulseFlag[i] = GebuehrenImpuls->isChecked();
-        record.SetPulse(Arrays.PulseFlag[i]);
-        Redraw(ImpulsTabelle[i], Arrays.PulseFlag[i]);
+    auto record = image.Port(i + 1);
+    if (GebuehrenImpuls->isChecked() != arrays.PulseFlag[i]) {
+        arrays.PulseFlag[i] = GebuehrenImpuls->isChecked();
+        record.SetPulse(arrays.PulseFlag[i]);
+        Redraw(ImpulsTabelle[i], arrays.PulseFlag[i]);
     }
     // A box without a chosen entry commits nothing for its field.
     const int permission = BerechtigungsAuswahl->currentIndex();
     if (permission >= 0 && permission < int(BerechtigungsNamen.size()) &&
-        permission != Arrays.PermissionIndex[i]) {
-        Arrays.PermissionIndex[i] = permission;
+        permission != arrays.PermissionIndex[i]) {
+        arrays.PermissionIndex[i] = permission;
         record.SetPermission(std::uint8_t(permission));
         SetRed(BerechtigungTabelle[i], BerechtigungsNamen[permission]);
     }
     const int service = DienstAuswahl->currentIndex();
-    if (service >= 0 && service < int(DienstNamen.size()) && service != Arrays.ServiceIndex[i]) {
-        Arrays.ServiceIndex[i] = service;
+    if (service >= 0 && service < int(DienstNamen.size()) && service != arrays.ServiceIndex[i]) {
+        arrays.ServiceIndex[i] = service;
         record.SetService(std::uint8_t(service));
         SetRed(DienstTabelle[i], DienstNamen[service]);
     }
@@ -135,16 +139,16 @@ void THauptFenster::CommitPortPage() {
     // Only what the user typed: looking at a port must never set its counter.
     const std::optional<long long> units = config::ParseWholeNumber(GebuehrenEinheiten->text());
     if (GebuehrenEinheiten->isModified() && units && config::FitsCounter(*units) &&
-        *units != Arrays.UnitCounter[i]) {
-        Arrays.UnitCounter[i] = int(*units);
-        Arrays.UnitCounterEdited[i] = true;
-        Image.SetUnitCounterValue(i + 1, std::uint16_t(*units));
+        *units != arrays.UnitCounter[i]) {
+        arrays.UnitCounter[i] = int(*units);
+        arrays.UnitCounterEdited[i] = true;
+        image.SetUnitCounterValue(i + 1, std::uint16_t(*units));
         SetRed(EinheitenTabelle[i], GebuehrenEinheiten->text());
     }
-    if (SpontaneAmtsholung->isChecked() != Arrays.OutsideLineFlag[i]) {
-        Arrays.OutsideLineFlag[i] = SpontaneAmtsholung->isChecked();
-        record.SetOutsideLine(Arrays.OutsideLineFlag[i]);
-        Redraw(AmtsholungTabelle[i], Arrays.OutsideLineFlag[i]);
+    if (SpontaneAmtsholung->isChecked() != arrays.OutsideLineFlag[i]) {
+        arrays.OutsideLineFlag[i] = SpontaneAmtsholung->isChecked();
+        record.SetOutsideLine(arrays.OutsideLineFlag[i]);
+        Redraw(AmtsholungTabelle[i], arrays.OutsideLineFlag[i]);
     }
 }
 

@@ -15,6 +15,14 @@ void THauptFenster::ZeigeMeldung(int nummer, int stufe, const QString& argument)
     QCoreApplication::processEvents();
 }
 
+void THauptFenster::Meldung(int nummer, int stufe, const QString& argument) {
+    ZeigeMeldung(nummer, stufe, argument);
+}
+
+void THauptFenster::MeldungsGrund(const QString& grund) {
+    SetzeStatusGrund(grund);
+}
+
 QString THauptFenster::statusText(int panel) const {
     return StatusZeile->panelText(panel);
 }

@@ -1,8 +1,10 @@
-// The window's side of the conversation with the exchange: the handlers that start
-// the read and write sequences, and what their steps do to the controls.
+// The window's side of the conversation with the exchange: the handlers that hand
+// reads and writes to the session, and what their steps do to the controls.
+#include "app/Beschriftung.h"
 #include "app/HauptFormular.h"
-#include "app/Leitung.h"
+#include "app/ZeitEdit.h"
 #include "desktop/UMsgHook.h"
+#include "platform/IniFile.h"
 #include "serial/Comm32.h"
 
 #include <QAction>
@@ -13,11 +15,36 @@
 #include <QPushButton>
 #include <QTimer>
 
-void THauptFenster::VerbindeLeitung() {
-    m_leitung = std::make_unique<TLeitung>(*this);
-    m_line = m_env.line ? m_env.line.get() : static_cast<device::TLine*>(Communication);
-    m_line->SetListener(m_leitung.get());
-    Transfer = std::make_unique<device::TTransferSequence>(*m_line, Image, *m_leitung);
+void THauptFenster::VerbindeSitzung() {
+    session::TSitzungsUmgebung umgebung;
+    umgebung.settingsPath = m_env.settingsPath;
+    umgebung.programPath = m_env.programPath;
+    if (m_env.now)
+        umgebung.now = m_env.now;
+    umgebung.vorDemOeffnen = [this](const platform::IniFile& ini) {
+        Communication->SetCommsLogFileName(
+            startup::KommunikationsProtokoll(ini, m_env.kommunikationsProtokoll));
+        // Port names resolve through the same settings file the window reads.
+        Communication->SetPortLookup([path = m_env.settingsPath](const QString& key) {
+            return platform::IniFile(path).value(QStringLiteral("Schnittstellen"), key);
+        });
+    };
+    device::TLine& line = m_env.line ? *m_env.line : static_cast<device::TLine&>(*Communication);
+    session::TBeobachter& beobachter = *this;
+    m_sitzung = std::make_unique<session::TSitzung>(std::move(umgebung), line, beobachter, this);
+
+    connect(ZyklischNeuLesen, &QCheckBox::toggled, this,
+            [this](bool an) { m_sitzung->SetZyklischNeuLesen(an); });
+    m_sitzung->SetZyklischNeuLesen(ZyklischNeuLesen->isChecked());
+    // The fields are the schedule's live store: a typed time counts at once.
+    for (int n = 0; n < schedule::kEntries; ++n) {
+        const auto zeigen = [this, n] {
+            m_sitzung->SetZeitpunkt(n, {EditUhrzeit[n]->zeitText(), EditDateiname[n]->text()});
+        };
+        connect(EditUhrzeit[n], &QLineEdit::textChanged, this, zeigen);
+        connect(EditDateiname[n], &QLineEdit::textChanged, this, zeigen);
+        zeigen();
+    }
 }
 
 void THauptFenster::SetControlsEnabled(bool enabled) {
@@ -29,7 +56,7 @@ void THauptFenster::SetControlsEnabled(bool enabled) {
     // menu's "Schliessen" follows "Beenden".
     PopupItemSchliessen->setEnabled(enabled);
     // Boxes of ports the device does not have stay as the decode left them.
-    for (int i = 0; i < Arrays.UsedPorts(); ++i)
+    for (int i = 0; i < m_sitzung->Arrays().UsedPorts(); ++i)
         ZuordnungTabelle[i]->setEnabled(enabled);
     for (QWidget* w :
          std::initializer_list<QWidget*>{abAuswahl, GebuehrenImpuls, SpontaneAmtsholung,
@@ -37,36 +64,33 @@ void THauptFenster::SetControlsEnabled(bool enabled) {
         w->setEnabled(enabled);
 }
 
-void THauptFenster::LesenButtonClick() {
-    // Start-up and the cyclic read come here too; none of them may cut into a
-    // running transfer, which the sequence refuses.
-    Transfer->StartRead();
+void THauptFenster::SteuerungFreigeben(bool frei) {
+    SetControlsEnabled(frei);
 }
 
-void THauptFenster::TransferEnde() {
-    if (TransferAktiv() || BeendenAngefordert)
-        return;
-    // A scheduled load that fell due meanwhile comes next, before any other.
-    const QString deferred = Zeitsteuerung.TakeDeferred();
-    if (!deferred.isEmpty())
-        ZeitgesteuertStarten(deferred);
-    if (m_portNeuOeffnen)
-        QTimer::singleShot(0, this, [this] {
-            if (m_portNeuOeffnen)
-                PortNeuOeffnen();
-        });
-    if (NachTransfer)
-        NachTransfer();
+void THauptFenster::LesenVollstaendig() {
+    MessageHook->SetActive(true);
+}
+
+void THauptFenster::FirmwareAbgelehnt() {
+    HilfeButton->setEnabled(true);
+    BeendenButton->setEnabled(true);
+    PopupItemSchliessen->setEnabled(true);
+}
+
+void THauptFenster::ZaehlerBehalten(int port, std::uint16_t wert) {
+    app::SetRed(EinheitenTabelle[std::size_t(port - 1)], QString::number(wert));
+    RefreshPortPage();
+}
+
+void THauptFenster::LesenButtonClick() {
+    m_sitzung->StartRead();
 }
 
 void THauptFenster::OnReceiveData(const char* buffer, quint16 length) {
-    Transfer->Receive(QByteArrayView(buffer, length));
+    m_sitzung->Receive(QByteArrayView(buffer, length));
 }
 
 void THauptFenster::OnSchreibenClick() {
-    device::TCounterEdits edits;
-    for (int i = 0; i < Arrays.UsedPorts(); ++i)
-        if (Arrays.UnitCounterEdited[i])
-            edits[std::size_t(i)] = std::uint16_t(Arrays.UnitCounter[i]);
-    Transfer->Write(Arrays.UsedPorts(), edits);
+    m_sitzung->Schreiben();
 }

@@ -1,5 +1,5 @@
-// The four scheduled entries: storing them, choosing their files, and the check
-// that loads a file and writes it to the exchange when its time has come.
+// The four scheduled entries: storing them and choosing their files. The check
+// that loads a file and writes it to the exchange is the session's.
 #include "app/HauptFormular.h"
 #include "app/ZeitEdit.h"
 #include "platform/IniFile.h"
@@ -7,7 +7,6 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 void THauptFenster::OnUhrzeitClick(int entry) {
     if (entry < 0 || entry >= schedule::kEntries)
@@ -35,33 +34,5 @@ void THauptFenster::ButtonDurchsuchenClick(int entry) {
 }
 
 void THauptFenster::ZeitsteuerungPruefen() {
-    std::array<schedule::Entry, schedule::kEntries> entries;
-    for (int n = 0; n < schedule::kEntries; ++n)
-        entries[n] = {EditUhrzeit[n]->zeitText(), EditDateiname[n]->text()};
-    const QString hhmm = m_env.now().toString(QStringLiteral("HHmm"));
-    const QString path = Zeitsteuerung.Tick(entries, hhmm, TransferAktiv());
-    if (!path.isEmpty())
-        ZeitgesteuertStarten(path);
-}
-
-void THauptFenster::ZeitgesteuertStarten(const QString& path) {
-    if (!Transfer->Reserve()) {
-        Zeitsteuerung.Defer(path);
-        return;
-    }
-    // The write takes about 40 s: run inside the timer's handler, it would keep the
-    // timer from ticking (no clock, no countdowns) until it ended.
-    QTimer::singleShot(0, this, [this, path] {
-        Transfer->Release();
-        if (!BeendenAngefordert)
-            ZeitgesteuertLaden(path);
-    });
-}
-
-void THauptFenster::ZeitgesteuertLaden(const QString& path) {
-    // Loading keeps the charge block: the exchange gets its own counters back. The
-    // write's first status message shows the loaded views before it goes on.
-    if (!LadeParameterDatei(path))
-        return;
-    OnSchreibenClick();
+    m_sitzung->ZeitsteuerungPruefen();
 }

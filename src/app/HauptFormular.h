@@ -2,12 +2,11 @@
 
 #include "app/Catalogue.h"
 #include "app/Startup.h"
-#include "charges/Budget.h"
 #include "config/ConfigImage.h"
 #include "desktop/UWMMsg.h"
 #include "device/Line.h"
-#include "device/TransferSequence.h"
 #include "schedule/Schedule.h"
+#include "session/Sitzung.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -32,6 +31,9 @@ class QAction;
 
 namespace platform {
 class SingleInstance;
+}
+namespace report {
+struct PrintoutData;
 }
 
 class TComm32;
@@ -69,11 +71,12 @@ struct TUmgebung {
 
 // The main window: every control of the program, the control tables through which
 // the subsystems reach the per-port and per-MSN controls, and the handlers of
-// timer, buttons and close requests. Everything runs on the GUI thread.
+// timer, buttons and close requests. The handlers hand the work to the session and
+// show what it reports. Everything runs on the GUI thread.
 namespace meldung = catalogue::meldung;
 namespace stufe = catalogue::stufe;
 
-class THauptFenster : public QWidget {
+class THauptFenster : public QWidget, private session::TBeobachter {
     Q_OBJECT
 public:
     static constexpr int kPorts = exchange::kPorts;
@@ -85,12 +88,16 @@ public:
     // True when start-up found another instance; the program must end at once.
     bool terminated() const { return m_terminated; }
 
+    // The program's work behind the window: image, transfers, charges, schedule.
+    session::TSitzung& Sitzung() { return *m_sitzung; }
+    const session::TSitzung& Sitzung() const { return *m_sitzung; }
+
     // --- status line and catalogue ---
     void ZeigeMeldung(int nummer, int stufe, const QString& argument = QString());
     void AktualisiereUhrzeit();
     QString statusText(int panel) const;
 
-    // --- handlers ---
+    // --- handlers; each hands the work to the session and shows its results ---
     void OnSekunde();
     void LesenButtonClick();
     void HilfeButtonClick();
@@ -102,11 +109,7 @@ public:
     void OnReceiveData(const char* buffer, quint16 length);
     void SetControlsEnabled(bool enabled);
     // A read or a write runs: no second transfer may start.
-    bool TransferAktiv() const { return Transfer->Busy(); }
-    // Runs once when a transfer ends (after a deferred scheduled load has started).
-    std::function<void()> NachTransfer;
-    // The read and write sequences; every transfer starts through them.
-    std::unique_ptr<device::TTransferSequence> Transfer;
+    bool TransferAktiv() const { return m_sitzung->TransferAktiv(); }
     void OeffnenClick();
     void SpeichernClick();
 
@@ -132,28 +135,105 @@ public:
     void OnUhrzeitClick(int entry); // entry 0..3
     void ButtonDurchsuchenClick(int entry);
     void ZeitsteuerungPruefen();
-    schedule::TZeitsteuerung Zeitsteuerung;
-    config::ConfigImage Image;
-    config::DecodedArrays Arrays;
-    QImage MatrixVorlage; // the empty box every matrix image starts from
 
-    // --- state that start-up sets ---
-    bool AutoEnde = false;
-    bool Zyklisch = false;
-    int AutoEndeZaehler = -1;
-    bool BeendenAngefordert = false;
-    double KostenProEinheit = 0.0;
-    std::array<int, kPorts> AlteEinheiten{};
-    std::array<double, kPorts> AlteKosten{};
+    // --- settings dialog and reopening the port (HauptFensterEinstellungen.cpp) ---
+    // "Einstellungen...", and a click on the status line while it shows message 22 or 5.
+    void EinstellungenClick();
+    TEinstellungenDialog* EinstellungenDialog() const; // while it is open
+    // Port labels, old units and costs, price, interval and the cyclic box's caption.
+    void EinstellungenAnwenden(const platform::IniFile& ini);
+    // Closes the port, opens it on the device the settings file names now and reads;
+    // during a transfer, once it has ended.
+    void PortNeuOeffnen();
+
+    // --- printout (HauptFensterDrucken.cpp) ---
+    void DruckenButtonClick();
+
+    // --- tray icon, tray menu and message hook (HauptFensterDesktop.cpp) ---
+    // False where the platform keeps windows' positions to itself (native Wayland).
+    static bool PositionErinnerbar();
+    void TaskleistenIconClick();
+    void PopupItemKonfigurationClick();
+    void PopupItemZuordnungClick();
+    void PopupItemBerechtigungenClick();
+    void PopupItemGebuehrenClick();
+    void PopupItemMSNParametrierungClick();
+    void PopupItemAnschlussParametrierungClick();
+    void PopupItemZeitsteuerungClick();
+    void PopupItemInfoClick();
+    void PopupItemSchliessenClick();
+
+    // --- charges ---
+    void EvaluateCharges();
+    // --- charge history (HauptFensterVerlauf.cpp) ---
+    void VerlaufButtonClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // What the session reports, applied to the controls and control tables.
+    void Meldung(int nummer, int stufe, const QString& argument) override;
+    void MeldungsGrund(const QString& grund) override;
+    void GrundblockDecodiert(const config::BasicBlockView& view) override;
+    void EndgeraeteblockDecodiert(const config::TerminalBlockView& view) override;
+    void GebuehrenBerechnet(const charges::ChargeTexts& texte, int ports) override;
+    void ZuwaechseBerechnet(const std::array<QString, kPorts>& zuwaechse, const QString& summe,
+                            int ports) override;
+    void ZaehlerBehalten(int port, std::uint16_t wert) override;
+    void SteuerungFreigeben(bool frei) override;
+    void LesenVollstaendig() override;
+    void FirmwareAbgelehnt() override;
+    void BudgetWarnung(const QString& text) override;
+    void EndeAngefordert() override;
+    void Uhrzeit(const QDateTime& jetzt) override;
+
+    void OnCreate();
+    bool DoIExist();
+    void OnClose(QCloseEvent* event);
+    void OnStatusPanelDraw(QPainter& painter, int panel, const QRect& rect);
+    void VerbindeSitzung();
+    void VerbindeParametrierung();
+    // An open history window follows each charge read.
+    void NachGebuehrenLesen();
+    // The reason behind the message shown: tool tip and accessible description.
+    void SetzeStatusGrund(const QString& grund);
+    bool StartMeldungZeigt() const; // message 22 or 5: a click leads to the settings
+    void StatusZeileClick(int panel);
+    void BaueDesktop();         // made with the window
+    void BaueTaskleistenIcon(); // made once no other instance runs
+    // The saved position, kept on the screens; without one the desktop places the window.
+    void SetzeFensterPosition(std::optional<int> x, std::optional<int> y);
+    void BaueAnimation(QWidget* page); // made with the page
+    void BaueDialoge();
+    void ZeigeFenster(QWidget* page, QWidget* innerPage = nullptr);
+    report::PrintoutData Druckdaten(const QDateTime& jetzt) const;
+
+    // Layout, one page at a time.
+    void BaueFenster();
+    void BaueKonfiguration(QWidget* page);
+    void BaueZuordnung(QWidget* page);
+    void BaueBerechtigungen(QWidget* page);
+    void BaueGebuehren(QWidget* page);
+    void BaueParametrierung(QWidget* page);
+    void BaueMsnParametrierung(QWidget* page);
+    void BaueAbParametrierung(QWidget* page);
+    void BaueZeitParametrierung(QWidget* page);
+    void BaueProgrammInfo(QWidget* page);
+    void BaueTabellen();
+
+    TUmgebung m_env;
+    std::unique_ptr<platform::SingleInstance> m_instance;
+    bool m_terminated = false;
+    std::unique_ptr<session::TSitzung> m_sitzung;
+
+    QImage MatrixVorlage; // the empty box every matrix image starts from
     std::array<QString, 5> BerechtigungsNamen;
     std::array<QString, 6> DienstNamen;
-    int ZyklusSekunden = 60;
-    int ZyklusZaehler = -1;
-    bool BackupPending = true;
     int SelectedMsn = 0;
     int SelectedPort = 0;
     QString HelpFile;
-    QString CommPort; // the configured port name ("COM1" ... "COM4")
 
     // --- control tables ---
     std::array<QLabel*, kMsns> MSNTabelle{};
@@ -192,38 +272,8 @@ public:
     QFileDialog *OpenDialog = nullptr, *SaveDialog = nullptr, *ZeitOpenDialog = nullptr;
     THilfe* Hilfe = nullptr;
     TComm32* Communication = nullptr;
-
-    // --- settings dialog and reopening the port (HauptFensterEinstellungen.cpp) ---
-    // "Einstellungen...", and a click on the status line while it shows message 22 or 5.
-    void EinstellungenClick();
-    TEinstellungenDialog* EinstellungenDialog() const; // while it is open
-    // Port labels, old units and costs, price, interval and the cyclic box's caption.
-    void EinstellungenAnwenden(const platform::IniFile& ini);
-    // Closes the port, opens it on the device the settings file names now and reads;
-    // during a transfer, once it has ended.
-    void PortNeuOeffnen();
     QPushButton* EinstellungenButton = nullptr;
-
-    // --- printout (HauptFensterDrucken.cpp) ---
-    void DruckenButtonClick();
-
-    // --- tray icon, tray menu and message hook (HauptFensterDesktop.cpp) ---
-    void BaueDesktop();         // made with the window
-    void BaueTaskleistenIcon(); // made once no other instance runs
-    // The saved position, kept on the screens; without one the desktop places the window.
-    void SetzeFensterPosition(std::optional<int> x, std::optional<int> y);
-    // False where the platform keeps windows' positions to itself (native Wayland).
-    static bool PositionErinnerbar();
-    void TaskleistenIconClick();
-    void PopupItemKonfigurationClick();
-    void PopupItemZuordnungClick();
-    void PopupItemBerechtigungenClick();
-    void PopupItemGebuehrenClick();
-    void PopupItemMSNParametrierungClick();
-    void PopupItemAnschlussParametrierungClick();
-    void PopupItemZeitsteuerungClick();
-    void PopupItemInfoClick();
-    void PopupItemSchliessenClick();
+    QPointer<TEinstellungenDialog> m_einstellungen;
     QMenu* TrayPopupMenu = nullptr;
     QAction *PopupItemKonfiguration = nullptr, *PopupItemZuordnung = nullptr,
             *PopupItemBerechtigungen = nullptr, *PopupItemGebuehren = nullptr,
@@ -232,80 +282,12 @@ public:
             *PopupItemInfo = nullptr, *N1 = nullptr, *PopupItemSchliessen = nullptr;
     TTrayIcon* TaskleistenIcon = nullptr;
     TMessageHook* MessageHook = nullptr; // off until the first complete read
-
-    // --- animation on "Programm-Info" (HauptFensterAnimation.cpp) ---
-    void BaueAnimation(QWidget* page); // made with the page
-
-    // --- charges ---
-    void EvaluateCharges();
-    std::array<int, kPorts> LoggedUnits{};
-    int LoggedSum = 0;
-    QString ChargeLogPath, ChargeBackupPath;
-    bool m_protokollFehlerGemeldet = false; // the last evaluation could not log its row
-    TDdeServer* WinVarno = nullptr;         // the exported items DDEEinheiten and DDEKosten
-
-    // --- charge history and budgets (HauptFensterVerlauf.cpp) ---
-    void VerlaufButtonClick();
-    // After each charge read: the month's budgets, and an open history window follows.
-    void NachGebuehrenLesen();
+    TDdeServer* WinVarno = nullptr;      // the exported items DDEEinheiten and DDEKosten
     QPushButton* VerlaufButton = nullptr;
     TGebuehrenVerlauf* GebuehrenVerlauf = nullptr; // made on first use
-    // Read once, then only what each read appends.
-    std::optional<charges::TLogFollower> LogVerlauf;
-    std::optional<charges::TBudgetWaechter> BudgetWaechter;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void OnCreate();
-    bool DoIExist();
-    void OnClose(QCloseEvent* event);
-    void OnStatusPanelDraw(QPainter& painter, int panel, const QRect& rect);
-    void TransferEnde();
-    void VerbindeLeitung();
-    bool LeitungBereit();
-    class TLeitung;
-    std::unique_ptr<TLeitung> m_leitung; // the sequences' view and the line's listener
-    device::TLine* m_line = nullptr;     // m_env.line, or Communication
-    void VerbindeParametrierung();
-    void ZeitgesteuertLaden(const QString& path);
-    // Holds the line for the scheduled load and runs it once the calling handler
-    // (the timer's, or the one that ended a transfer) has returned.
-    void ZeitgesteuertStarten(const QString& path);
-    // Messages 24, then 5 with the reason when it fails.
-    bool SchnittstelleOeffnen();
-    // The reason behind the message shown: tool tip and accessible description.
-    void SetzeStatusGrund(const QString& grund);
-    bool StartMeldungZeigt() const; // message 22 or 5: a click leads to the settings
-    void StatusZeileClick(int panel);
-    QPointer<TEinstellungenDialog> m_einstellungen;
-    bool m_portNeuOeffnen = false;           // asked for during a transfer
     QWidget* m_hauptSeite = nullptr;         // the main page shown before a change
     QWidget* m_parametrierSeite = nullptr;   // likewise the inner page
     bool m_programmWechsel = false;          // a page switch of the program's own
     std::array<QString, kMsns> m_msnGelesen; // the MSNs as last decoded
-
-    // Layout, one page at a time.
-    void BaueFenster();
-    void BaueKonfiguration(QWidget* page);
-    void BaueZuordnung(QWidget* page);
-    void BaueBerechtigungen(QWidget* page);
-    void BaueGebuehren(QWidget* page);
-    void BaueParametrierung(QWidget* page);
-    void BaueMsnParametrierung(QWidget* page);
-    void BaueAbParametrierung(QWidget* page);
-    void BaueZeitParametrierung(QWidget* page);
-    void BaueProgrammInfo(QWidget* page);
-
-public:
-    void BaueDialoge();
-
-private:
-    void BaueTabellen();
-
-    TUmgebung m_env;
-    std::unique_ptr<platform::SingleInstance> m_instance;
-    bool m_terminated = false;
 };

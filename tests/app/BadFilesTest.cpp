@@ -56,7 +56,7 @@ struct BadFiles : WindowFixture {
         for (const QByteArray& answer :
              {Antwort(basic), Antwort(QByteArray(195, '\0')), Antwort(charges)})
             line->Deliver(answer);
-        ASSERT_FALSE(w->Transfer->Busy());
+        ASSERT_FALSE(w->Sitzung().Transfer().Busy());
     }
     void moveTo(int x, int y) {
         w->move(x, y);
@@ -83,9 +83,9 @@ TEST_F(BadFiles, GarbageAndBinaryBytesInTheSettingsFile) {
     settings(before);
     ASSERT_NO_FATAL_FAILURE(start());
     EXPECT_EQ(calls.value(0), "open COM3") << "the first valid section still counts";
-    EXPECT_EQ(w->KostenProEinheit, 0.0) << "not a number: the default";
-    EXPECT_EQ(w->ZyklusSekunden, 60);
-    EXPECT_TRUE(w->BezeichnungTabelleA[0]->text().startsWith(QString::fromUtf8("Büro")));
+    EXPECT_EQ(w->Sitzung().KostenProEinheit(), 0.0) << "not a number: the default";
+    EXPECT_EQ(w->Sitzung().ZyklusSekunden(), 60);
+    EXPECT_TRUE(BezeichnungTabelleA(*w, 0)->text().startsWith(QString::fromUtf8("Büro")));
 
     moveTo(33, 44);
     const QByteArray after = readAll(settingsPath());
@@ -104,7 +104,7 @@ TEST_F(BadFiles, MegabyteLinesInTheSettingsFile) {
     settings(before);
     ASSERT_NO_FATAL_FAILURE(start());
     EXPECT_EQ(calls.value(0), "open COM4");
-    EXPECT_EQ(w->BezeichnungTabelleA[0]->text(), QString(40, u'x')) << "first 40 characters";
+    EXPECT_EQ(BezeichnungTabelleA(*w, 0)->text(), QString(40, u'x')) << "first 40 characters";
 
     moveTo(33, 44);
     QByteArray expected = before;
@@ -121,8 +121,8 @@ TEST_F(BadFiles, DuplicateSectionsFirstMatchWinsAndOnlyItChanges) {
     settings(before);
     ASSERT_NO_FATAL_FAILURE(start());
     EXPECT_EQ(calls.value(0), "open COM2");
-    EXPECT_DOUBLE_EQ(w->KostenProEinheit, 0.10);
-    EXPECT_EQ(w->ZyklusSekunden, 60) << "a key of a later duplicate is not looked at";
+    EXPECT_DOUBLE_EQ(w->Sitzung().KostenProEinheit(), 0.10);
+    EXPECT_EQ(w->Sitzung().ZyklusSekunden(), 60) << "a key of a later duplicate is not looked at";
     EXPECT_EQ(w->x(), 5);
 
     moveTo(33, 44);
@@ -136,36 +136,36 @@ TEST_F(BadFiles, DuplicateSectionsFirstMatchWinsAndOnlyItChanges) {
 TEST_F(BadFiles, ChargeLogThatIsADirectoryIsLeftAlone) {
     settings("[Allgemein]\nAnschluß=COM1\n");
     ASSERT_NO_FATAL_FAILURE(start());
-    ASSERT_TRUE(QDir().mkpath(w->ChargeLogPath));
-    writeAll(w->ChargeLogPath + "/notiz.txt", "meins");
+    ASSERT_TRUE(QDir().mkpath(w->Sitzung().ChargeLogPath()));
+    writeAll(w->Sitzung().ChargeLogPath() + "/notiz.txt", "meins");
     ASSERT_NO_FATAL_FAILURE(lese({5, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(w->statusText(0),
               QString::fromUtf8("2:Gebührenprotokoll %1 kann nicht geschrieben werden")
-                  .arg(w->ChargeLogPath));
+                  .arg(w->Sitzung().ChargeLogPath()));
     ASSERT_NO_FATAL_FAILURE(lese({6, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(w->statusText(0), "0:") << "said once, not on every read";
-    EXPECT_EQ(w->EinheitenTabelle[0]->text(), "6");
-    EXPECT_TRUE(QFileInfo(w->ChargeLogPath).isDir());
-    EXPECT_EQ(EntriesOf(w->ChargeLogPath), QStringList{"notiz.txt"});
-    EXPECT_EQ(readAll(w->ChargeLogPath + "/notiz.txt"), "meins");
-    EXPECT_FALSE(QFile::exists(w->ChargeBackupPath));
+    EXPECT_EQ(EinheitenTabelle(*w, 0)->text(), "6");
+    EXPECT_TRUE(QFileInfo(w->Sitzung().ChargeLogPath()).isDir());
+    EXPECT_EQ(EntriesOf(w->Sitzung().ChargeLogPath()), QStringList{"notiz.txt"});
+    EXPECT_EQ(readAll(w->Sitzung().ChargeLogPath() + "/notiz.txt"), "meins");
+    EXPECT_FALSE(QFile::exists(w->Sitzung().ChargeBackupPath()));
 }
 
 TEST_F(BadFiles, ReadOnlyChargeLogLosesNothing) {
     settings("[Allgemein]\nAnschluß=COM1\n");
     ASSERT_NO_FATAL_FAILURE(start());
     const QByteArray before = charges::LogHeader() + row({5, 0, 0, 0, 0, 0, 0, 0});
-    writeAll(w->ChargeLogPath, before);
-    ASSERT_EQ(::chmod(QFile::encodeName(w->ChargeLogPath).constData(), 0444), 0);
+    writeAll(w->Sitzung().ChargeLogPath(), before);
+    ASSERT_EQ(::chmod(QFile::encodeName(w->Sitzung().ChargeLogPath()).constData(), 0444), 0);
     ASSERT_NO_FATAL_FAILURE(lese({9, 0, 0, 0, 0, 0, 0, 0}));
 
-    const QByteArray after = readAll(w->ChargeLogPath);
+    const QByteArray after = readAll(w->Sitzung().ChargeLogPath());
     EXPECT_TRUE(after.startsWith(before));
     if (::geteuid() != 0) {
         EXPECT_EQ(after, before) << "nobody but root may write it";
     }
     struct stat info {};
-    ASSERT_EQ(::stat(QFile::encodeName(w->ChargeLogPath).constData(), &info), 0);
+    ASSERT_EQ(::stat(QFile::encodeName(w->Sitzung().ChargeLogPath()).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0444u) << "the mode stays";
 }
 
@@ -176,13 +176,12 @@ TEST_F(BadFiles, ChargeLogWhoseDirectoryIsAFileIsNeverCreated) {
     writeAll(blocker, mine);
     settings("[Allgemein]\nAnschluß=COM1\n");
     ASSERT_NO_FATAL_FAILURE(start());
-    w->ChargeLogPath = blocker + "/WinVarno.dat";
-    w->ChargeBackupPath = blocker + "/WinVarno.bak";
+    w->Sitzung().SetzeProtokollPfade(blocker + "/WinVarno.dat", blocker + "/WinVarno.bak");
     const QStringList entries = EntriesOf(home.path());
 
     ASSERT_NO_FATAL_FAILURE(lese({3, 0, 0, 0, 0, 0, 0, 0}));
     ASSERT_NO_FATAL_FAILURE(lese({4, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(w->EinheitenTabelle[0]->text(), "4");
+    EXPECT_EQ(EinheitenTabelle(*w, 0)->text(), "4");
     EXPECT_EQ(readAll(blocker), mine);
     EXPECT_EQ(EntriesOf(home.path()), entries) << "no temporary file left behind";
 }
@@ -204,15 +203,16 @@ TEST_F(BadFiles, HandEditedChargeLogsKeepEveryByte) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_NO_FATAL_FAILURE(start());
-        writeAll(w->ChargeLogPath, c.log);
-        QFile::remove(w->ChargeBackupPath);
+        writeAll(w->Sitzung().ChargeLogPath(), c.log);
+        QFile::remove(w->Sitzung().ChargeBackupPath());
         ASSERT_NO_FATAL_FAILURE(lese({9999, 0, 0, 0, 0, 0, 0, 0}));
 
-        const QByteArray after = readAll(w->ChargeLogPath);
+        const QByteArray after = readAll(w->Sitzung().ChargeLogPath());
         EXPECT_TRUE(after.startsWith(c.log)) << after.toStdString();
         EXPECT_TRUE(after.endsWith(row({9999, 0, 0, 0, 0, 0, 0, 0})));
         EXPECT_LE(after.size() - c.log.size(), 2 + 94) << "one row, on a line of its own";
-        EXPECT_EQ(readAll(w->ChargeBackupPath), c.log) << "the backup is the log as it was";
+        EXPECT_EQ(readAll(w->Sitzung().ChargeBackupPath()), c.log)
+            << "the backup is the log as it was";
     }
 }
 
@@ -222,27 +222,27 @@ TEST_F(BadFiles, ParameterFilesOfTheWrongSize) {
     settings("[Allgemein]\nAnschluß=COM1\n");
     ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_NO_FATAL_FAILURE(lese({1, 2, 3, 4, 5, 6, 7, 8}));
-    config::ConfigImage other = w->Image;
+    config::ConfigImage other = w->Sitzung().Image();
     other.SetMsnText(0, u"5550199");
     const QString good = home.file("gut.vrn");
     ASSERT_TRUE(config::SaveParameterFile(good, other));
     const QByteArray bytes = readAll(good);
     ASSERT_EQ(bytes.size(), 588);
-    const config::ConfigImage read = w->Image;
+    const config::ConfigImage read = w->Sitzung().Image();
     for (int size : {0, 587}) {
         chosen = home.file(QString("kurz%1.vrn").arg(size));
         writeAll(chosen, bytes.left(size));
-        w->OeffnenButton->click();
+        Control<QPushButton>(*w, "OeffnenButton")->click();
         EXPECT_TRUE(w->statusText(0).startsWith("2:")) << size;
         EXPECT_TRUE(w->statusText(0).contains(chosen)) << size;
-        EXPECT_TRUE(w->Image == read) << size;
+        EXPECT_TRUE(w->Sitzung().Image() == read) << size;
         EXPECT_EQ(readAll(chosen), bytes.left(size)) << size;
     }
     chosen = home.file("lang.vrn");
     writeAll(chosen, bytes + '\x5A');
-    w->OeffnenButton->click();
-    EXPECT_EQ(w->MSNTabelle[0]->text(), "5550199") << "the first 588 bytes count";
-    EXPECT_EQ(w->Image.UnitCounterValue(8), 8) << "the exchange's counters stay";
+    Control<QPushButton>(*w, "OeffnenButton")->click();
+    EXPECT_EQ(MSNTabelle(*w, 0)->text(), "5550199") << "the first 588 bytes count";
+    EXPECT_EQ(w->Sitzung().Image().UnitCounterValue(8), 8) << "the exchange's counters stay";
     EXPECT_EQ(readAll(chosen), bytes + '\x5A');
 }
 
@@ -260,10 +260,10 @@ TEST_F(BadFiles, SaveWhereNoFileCanBeMadeKeepsEverything) {
     for (const QString& path : {home.file("ordner/neu.vrn"), home.file("ziel.vrn")}) {
         SCOPED_TRACE(path.toStdString());
         chosen = path;
-        w->SpeichernButton->click();
+        Control<QPushButton>(*w, "SpeichernButton")->click();
         EXPECT_TRUE(w->statusText(0).startsWith("2:"));
         EXPECT_TRUE(w->statusText(0).contains(path));
-        EXPECT_TRUE(w->LesenButton->isEnabled());
+        EXPECT_TRUE(Control<QPushButton>(*w, "LesenButton")->isEnabled());
     }
     EXPECT_EQ(readAll(home.file("ordner")), "eine Datei");
     EXPECT_EQ(readAll(home.file("ziel.vrn/inhalt")), "meins");

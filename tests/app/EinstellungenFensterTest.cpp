@@ -25,14 +25,15 @@ TEST_F(WindowFixture, TheReasonOfAFailedOpenGoesWithMessageFive) {
     const QString grund = catalogue::OeffnungsGrund(serial::TPortFailure::Busy, "/dev/ttyUSB0", 0);
     EXPECT_EQ(w->statusText(0),
               QString::fromUtf8("2:Schnittstelle COM3 kann nicht geöffnet werden"));
-    EXPECT_EQ(w->StatusZeile->toolTip(), grund);
-    EXPECT_EQ(w->StatusZeile->accessibleDescription(), grund);
-    EXPECT_EQ(w->StatusZeile->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(Control<TStatusZeile>(*w, "StatusZeile")->toolTip(), grund);
+    EXPECT_EQ(Control<TStatusZeile>(*w, "StatusZeile")->accessibleDescription(), grund);
+    EXPECT_EQ(Control<TStatusZeile>(*w, "StatusZeile")->cursor().shape(), Qt::PointingHandCursor);
 
     w->ZeigeMeldung(meldung::Kommunikationsfehler, stufe::Fehler);
-    EXPECT_TRUE(w->StatusZeile->toolTip().isEmpty()) << "the reason went with its message";
-    EXPECT_TRUE(w->StatusZeile->accessibleDescription().isEmpty());
-    QTest::mouseClick(w->StatusZeile, Qt::LeftButton, {}, QPoint(20, 10));
+    EXPECT_TRUE(Control<TStatusZeile>(*w, "StatusZeile")->toolTip().isEmpty())
+        << "the reason went with its message";
+    EXPECT_TRUE(Control<TStatusZeile>(*w, "StatusZeile")->accessibleDescription().isEmpty());
+    QTest::mouseClick(Control<TStatusZeile>(*w, "StatusZeile"), Qt::LeftButton, {}, QPoint(20, 10));
     EXPECT_EQ(w->EinstellungenDialog(), nullptr) << "only the start-up messages lead there";
 }
 
@@ -48,5 +49,5 @@ TEST_F(WindowFixture, ReopeningWaitsForTheRunningTransfer) {
     LetReadTimeOut(*w);
     EXPECT_TRUE(testsupport::WaitUntil([&] { return calls.size() >= 3; }));
     EXPECT_EQ(calls, QStringList({"close", "open COM3", "send 83 0a 00 00"}));
-    EXPECT_EQ(w->CommPort, "COM3");
+    EXPECT_EQ(w->Sitzung().CommPort(), "COM3");
 }

@@ -6,6 +6,7 @@
 #include "platform/IniFile.h"
 #include "platform/SingleInstance.h"
 
+#include "desktop/TrayIcon.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
@@ -30,17 +31,18 @@ TEST_F(WindowFixture, WithoutSettingsTheWindowIsCompleteButNothingIsRead) {
     EXPECT_GT(pixelsOf(*w, kRed), 10);
     EXPECT_EQ(pixelsOf(*w, kBlue), 0);
     EXPECT_TRUE(calls.isEmpty()) << "no port opened, no read started";
-    EXPECT_EQ(w->MainPageControl->currentWidget(), w->TabKonfiguration);
-    EXPECT_EQ(w->VersionsString->text(), "Version 3.03 vom 13. Juli 1996");
-    EXPECT_EQ(w->ZyklischNeuLesen->text(), "Jede Minute neu lesen");
+    EXPECT_EQ(Control<QTabWidget>(*w, "MainPageControl")->currentWidget(),
+              Control<QWidget>(*w, "TabKonfiguration"));
+    EXPECT_EQ(Control<QLabel>(*w, "VersionsString")->text(), "Version 3.03 vom 13. Juli 1996");
+    EXPECT_EQ(Control<QCheckBox>(*w, "ZyklischNeuLesen")->text(), "Jede Minute neu lesen");
     EXPECT_EQ(w->statusText(1), "09:05:03");
-    EXPECT_EQ(w->EditUhrzeit[0]->displayText(), "99:99");
-    EXPECT_TRUE(w->SekundenTimer->isActive());
+    EXPECT_EQ(EditUhrzeit(*w, 0)->displayText(), "99:99");
+    EXPECT_TRUE(Control<QTimer>(*w, "SekundenTimer")->isActive());
     // A read that cannot have a port says so again and leaves everything usable.
     w->LesenButtonClick();
     EXPECT_TRUE(calls.isEmpty());
     EXPECT_EQ(w->statusText(0), QString::fromUtf8("2:Portadresse 'COMx' ist ungültig"));
-    EXPECT_FALSE(w->Transfer->Busy());
+    EXPECT_FALSE(w->Sitzung().Transfer().Busy());
 }
 
 TEST_F(WindowFixture, PortNameIsCaseSensitive) {
@@ -56,56 +58,62 @@ TEST_F(WindowFixture, StartUpOpensThePortThenReadsWithEverySetting) {
              "[AlteKosten]\n21=0,48\n");
     auto w = make({"zyklisch"});
     EXPECT_EQ(calls, QStringList({"open COM2", "send 83 0a 00 00"}));
-    EXPECT_EQ(w->CommPort, "COM2");
+    EXPECT_EQ(w->Sitzung().CommPort(), "COM2");
     EXPECT_EQ(w->statusText(0), "1:Grundkonfiguration wird gelesen");
     EXPECT_GT(pixelsOf(*w, kBlue), 10);
-    EXPECT_EQ(w->MainPageControl->currentWidget(), w->TabKonfiguration);
-    EXPECT_EQ(w->ParametrierungPageControl->currentWidget(), w->MSNParametrierung);
-    EXPECT_EQ(w->VersionsString->text(), "Version 3.03 vom 13. Juli 1996");
+    EXPECT_EQ(Control<QTabWidget>(*w, "MainPageControl")->currentWidget(),
+              Control<QWidget>(*w, "TabKonfiguration"));
+    EXPECT_EQ(Control<QTabWidget>(*w, "ParametrierungPageControl")->currentWidget(),
+              Control<QWidget>(*w, "MSNParametrierung"));
+    EXPECT_EQ(Control<QLabel>(*w, "VersionsString")->text(), "Version 3.03 vom 13. Juli 1996");
     EXPECT_EQ(w->statusText(1), "09:05:03");
-    EXPECT_DOUBLE_EQ(w->KostenProEinheit, 0.15);
-    EXPECT_EQ(w->AlteEinheiten[0], 4);
-    EXPECT_DOUBLE_EQ(w->AlteKosten[0], 0.48);
-    EXPECT_EQ(w->ZyklusSekunden, 300);
-    EXPECT_EQ(w->ZyklusZaehler, 300);
-    EXPECT_EQ(w->ZyklischNeuLesen->text(), "Alle 5 Minuten neu lesen");
-    EXPECT_TRUE(w->ZyklischNeuLesen->isChecked());
-    for (auto* table : {&w->BezeichnungTabelleA, &w->BezeichnungTabelleB, &w->BezeichnungTabelleC})
-        EXPECT_EQ((*table)[2]->text(), QString(40, 'L'));
-    EXPECT_EQ(w->EditUhrzeit[1]->zeitText(), "0730");
-    EXPECT_EQ(w->EditUhrzeit[1]->displayText(), "07:30");
-    EXPECT_EQ(w->EditDateiname[1]->text(), "/tmp/x.vrn");
-    EXPECT_EQ(w->EditUhrzeit[3]->zeitText(), "9999");
-    EXPECT_EQ(w->BerechtigungsNamen[2], QString::fromUtf8("Ortsgespräch"));
-    EXPECT_EQ(w->DienstNamen[5], "Kombidienst");
+    EXPECT_DOUBLE_EQ(w->Sitzung().KostenProEinheit(), 0.15);
+    EXPECT_EQ(w->Sitzung().AlteEinheiten()[0], 4);
+    EXPECT_DOUBLE_EQ(w->Sitzung().AlteKosten()[0], 0.48);
+    EXPECT_EQ(w->Sitzung().ZyklusSekunden(), 300);
+    EXPECT_EQ(w->Sitzung().ZyklusZaehler(), 300);
+    EXPECT_EQ(Control<QCheckBox>(*w, "ZyklischNeuLesen")->text(), "Alle 5 Minuten neu lesen");
+    EXPECT_TRUE(Control<QCheckBox>(*w, "ZyklischNeuLesen")->isChecked());
+    for (QLabel* label :
+         {BezeichnungTabelleA(*w, 2), BezeichnungTabelleB(*w, 2), BezeichnungTabelleC(*w, 2)})
+        EXPECT_EQ(label->text(), QString(40, 'L'));
+    EXPECT_EQ(EditUhrzeit(*w, 1)->zeitText(), "0730");
+    EXPECT_EQ(EditUhrzeit(*w, 1)->displayText(), "07:30");
+    EXPECT_EQ(EditDateiname(*w, 1)->text(), "/tmp/x.vrn");
+    EXPECT_EQ(EditUhrzeit(*w, 3)->zeitText(), "9999");
+    EXPECT_EQ(Control<QComboBox>(*w, "BerechtigungsAuswahl")->itemText(2),
+              QString::fromUtf8("Ortsgespräch"));
+    EXPECT_EQ(Control<QComboBox>(*w, "DienstAuswahl")->itemText(5), "Kombidienst");
 }
 
 TEST_F(WindowFixture, WithoutZyklischTheBoxStartsUnticked) {
     settings(kGood);
     auto w = make();
-    EXPECT_EQ(w->ZyklischNeuLesen->text(), "Alle 5 Minuten neu lesen");
-    EXPECT_FALSE(w->ZyklischNeuLesen->isChecked());
-    EXPECT_EQ(w->ZyklusZaehler, -1);
+    EXPECT_EQ(Control<QCheckBox>(*w, "ZyklischNeuLesen")->text(), "Alle 5 Minuten neu lesen");
+    EXPECT_FALSE(Control<QCheckBox>(*w, "ZyklischNeuLesen")->isChecked());
+    EXPECT_EQ(w->Sitzung().ZyklusZaehler(), -1);
 }
 
 TEST_F(WindowFixture, OneMinuteOrLessReadsEveryMinute) {
     for (const QByteArray wartezeit : {"", "Wartezeit=1\n", "Wartezeit=0\n", "Wartezeit=-3\n"}) {
         settings("[Allgemein]\nAnschluß=COM1\n" + wartezeit);
         auto w = make({"ZYKLISCH"});
-        EXPECT_EQ(w->ZyklischNeuLesen->text(), "Jede Minute neu lesen") << wartezeit.data();
-        EXPECT_EQ(w->ZyklusSekunden, 60);
-        EXPECT_EQ(w->ZyklusZaehler, 60) << "a countdown that can fire";
+        EXPECT_EQ(Control<QCheckBox>(*w, "ZyklischNeuLesen")->text(), "Jede Minute neu lesen")
+            << wartezeit.data();
+        EXPECT_EQ(w->Sitzung().ZyklusSekunden(), 60);
+        EXPECT_EQ(w->Sitzung().ZyklusZaehler(), 60) << "a countdown that can fire";
     }
 }
 
 TEST_F(WindowFixture, BothSwitchesGiveAutoEndeWithoutCyclicReading) {
     settings(kGood);
     auto w = make({"Zyklisch", "autoende"});
-    EXPECT_TRUE(w->AutoEnde);
-    EXPECT_FALSE(w->Zyklisch);
-    EXPECT_FALSE(w->ZyklischNeuLesen->isChecked());
-    EXPECT_EQ(w->ZyklusZaehler, -1);
-    EXPECT_EQ(w->MainPageControl->currentWidget(), w->TabGebuehren);
+    EXPECT_TRUE(w->Sitzung().AutoEnde());
+    EXPECT_FALSE(w->Sitzung().Zyklisch());
+    EXPECT_FALSE(Control<QCheckBox>(*w, "ZyklischNeuLesen")->isChecked());
+    EXPECT_EQ(w->Sitzung().ZyklusZaehler(), -1);
+    EXPECT_EQ(Control<QTabWidget>(*w, "MainPageControl")->currentWidget(),
+              Control<QWidget>(*w, "TabGebuehren"));
 }
 
 TEST_F(WindowFixture, APortThatCannotBeOpenedIsOpenedByTheNextTransfer) {
@@ -115,11 +123,12 @@ TEST_F(WindowFixture, APortThatCannotBeOpenedIsOpenedByTheNextTransfer) {
     EXPECT_EQ(calls, QStringList({"open COM3"}));
     EXPECT_EQ(w->statusText(0),
               QString::fromUtf8("2:Schnittstelle COM3 kann nicht geöffnet werden"));
-    EXPECT_EQ(w->MainPageControl->currentWidget(), w->TabKonfiguration);
-    EXPECT_EQ(w->BezeichnungTabelleA[0]->text(), "Flur");
-    EXPECT_DOUBLE_EQ(w->KostenProEinheit, 0.15);
-    EXPECT_EQ(w->ZyklusZaehler, 60) << "the cyclic read is armed and will try again";
-    EXPECT_FALSE(w->Transfer->Busy());
+    EXPECT_EQ(Control<QTabWidget>(*w, "MainPageControl")->currentWidget(),
+              Control<QWidget>(*w, "TabKonfiguration"));
+    EXPECT_EQ(BezeichnungTabelleA(*w, 0)->text(), "Flur");
+    EXPECT_DOUBLE_EQ(w->Sitzung().KostenProEinheit(), 0.15);
+    EXPECT_EQ(w->Sitzung().ZyklusZaehler(), 60) << "the cyclic read is armed and will try again";
+    EXPECT_FALSE(w->Sitzung().Transfer().Busy());
 
     w->LesenButtonClick(); // still missing: said again, controls stay usable
     EXPECT_EQ(calls, QStringList({"open COM3", "open COM3"}));
@@ -127,7 +136,7 @@ TEST_F(WindowFixture, APortThatCannotBeOpenedIsOpenedByTheNextTransfer) {
 
     line->openThrows = false; // the adapter is there now
     calls.clear();
-    w->ZyklusZaehler = 1;
+    w->Sitzung().SetZyklusZaehler(1);
     w->OnSekunde();
     EXPECT_EQ(calls, QStringList({"open COM3", "send 83 0a 00 00"}));
 
@@ -143,7 +152,7 @@ TEST_F(WindowFixture, APortThatCannotBeOpenedIsOpenedByTheNextTransfer) {
 TEST_F(WindowFixture, PriceAboveTheLimitIsZero) {
     for (const QByteArray kosten : {"12,50", "-1"}) {
         settings("[Allgemein]\nAnschluß=COM1\nKosten=" + kosten + "\n");
-        EXPECT_DOUBLE_EQ(make()->KostenProEinheit, 0.0) << kosten.data();
+        EXPECT_DOUBLE_EQ(make()->Sitzung().KostenProEinheit(), 0.0) << kosten.data();
     }
 }
 
@@ -164,20 +173,23 @@ TEST_F(WindowFixture, CloseBoxMinimisesWhileBeendenEnds) {
     EXPECT_TRUE(w->isVisible());
     EXPECT_TRUE(w->isMinimized());
     EXPECT_FALSE(calls.contains("close"));
-    EXPECT_FALSE(w->BeendenAngefordert);
+    EXPECT_FALSE(w->Sitzung().BeendenAngefordert());
 
-    EXPECT_FALSE(w->BeendenButton->isEnabled()) << "locked while the first read waits";
+    EXPECT_FALSE(Control<QPushButton>(*w, "BeendenButton")->isEnabled())
+        << "locked while the first read waits";
     for (int i = 0; i < 10; ++i)
         w->OnSekunde();
-    QTest::mouseClick(w->HilfeButton, Qt::LeftButton);
-    ASSERT_TRUE(w->Hilfe->helpWindow() && w->Hilfe->helpWindow()->isVisible());
-    QTest::mouseClick(w->BeendenButton, Qt::LeftButton);
-    EXPECT_TRUE(w->BeendenAngefordert);
-    EXPECT_TRUE(!w->Hilfe->helpWindow() || !w->Hilfe->helpWindow()->isVisible())
+    QTest::mouseClick(Control<QPushButton>(*w, "HilfeButton"), Qt::LeftButton);
+    ASSERT_TRUE(Control<THilfe>(*w, "Hilfe")->helpWindow() &&
+                Control<THilfe>(*w, "Hilfe")->helpWindow()->isVisible());
+    QTest::mouseClick(Control<QPushButton>(*w, "BeendenButton"), Qt::LeftButton);
+    EXPECT_TRUE(w->Sitzung().BeendenAngefordert());
+    EXPECT_TRUE(!Control<THilfe>(*w, "Hilfe")->helpWindow() ||
+                !Control<THilfe>(*w, "Hilfe")->helpWindow()->isVisible())
         << "no window is left to keep the program running";
     EXPECT_EQ(calls.last(), "close");
     EXPECT_FALSE(w->isVisible());
-    EXPECT_FALSE(w->SekundenTimer->isActive());
+    EXPECT_FALSE(Control<QTimer>(*w, "SekundenTimer")->isActive());
 }
 
 TEST_F(WindowFixture, TimerDutiesCountDownAndFireOnce) {
@@ -188,33 +200,33 @@ TEST_F(WindowFixture, TimerDutiesCountDownAndFireOnce) {
 
     // Cyclic re-read: fires at zero, re-arms, and reads only while the box is ticked.
     LetReadTimeOut(*w);
-    w->ZyklusZaehler = 2;
+    w->Sitzung().SetZyklusZaehler(2);
     w->OnSekunde();
     EXPECT_TRUE(calls.isEmpty());
     w->OnSekunde();
     EXPECT_EQ(calls, QStringList({"send 83 0a 00 00"}));
-    EXPECT_EQ(w->ZyklusZaehler, 300);
-    w->ZyklischNeuLesen->setChecked(false);
-    w->ZyklusZaehler = 1;
+    EXPECT_EQ(w->Sitzung().ZyklusZaehler(), 300);
+    Control<QCheckBox>(*w, "ZyklischNeuLesen")->setChecked(false);
+    w->Sitzung().SetZyklusZaehler(1);
     w->OnSekunde();
     EXPECT_EQ(calls.size(), 1);
-    EXPECT_EQ(w->ZyklusZaehler, 300);
+    EXPECT_EQ(w->Sitzung().ZyklusZaehler(), 300);
 
     // Transfer time-out: the cyclic read's request unanswered for 10 s gives
     // message 4 in red, then idle.
-    while (w->Transfer->TimeoutLeft() > 1)
+    while (w->Sitzung().Transfer().TimeoutLeft() > 1)
         w->OnSekunde();
     EXPECT_EQ(w->statusText(0), QString::fromUtf8("1:Grundkonfiguration wird gelesen"));
     w->OnSekunde();
     EXPECT_EQ(w->statusText(0), "2:Kommunikationsfehler");
-    EXPECT_FALSE(w->Transfer->Busy());
+    EXPECT_FALSE(w->Sitzung().Transfer().Busy());
 
     // Automatic close: a close request without the exit flag minimises.
-    w->AutoEndeZaehler = 2;
+    w->Sitzung().SetAutoEndeZaehler(2);
     w->OnSekunde();
     EXPECT_FALSE(w->isMinimized());
     w->OnSekunde();
-    EXPECT_EQ(w->AutoEndeZaehler, 0);
+    EXPECT_EQ(w->Sitzung().AutoEndeZaehler(), 0);
     EXPECT_TRUE(w->isMinimized());
     EXPECT_TRUE(w->isVisible());
     EXPECT_FALSE(calls.contains("close"));
@@ -255,31 +267,32 @@ TEST_F(WindowFixture, WindowMovesRewriteOnlyThePosition) {
 TEST_F(WindowFixture, HelpContentsAndContextTopics) {
     auto w = make();
     w->show();
-    QTest::mouseClick(w->HilfeButton, Qt::LeftButton);
-    QTextBrowser* browser = w->Hilfe->helpWindow();
+    QTest::mouseClick(Control<QPushButton>(*w, "HilfeButton"), Qt::LeftButton);
+    QTextBrowser* browser = Control<THilfe>(*w, "Hilfe")->helpWindow();
     ASSERT_NE(browser, nullptr);
     EXPECT_TRUE(browser->isVisible());
     EXPECT_TRUE(browser->toPlainText().contains(QString::fromUtf8("WinVarno – Hilfe")));
 
     // F1 on a focused control shows its topic.
-    w->MainPageControl->setCurrentWidget(w->TabParametrierung);
-    w->TelefonNummer->setFocus();
-    QTest::keyClick(w->TelefonNummer, Qt::Key_F1);
-    EXPECT_TRUE(w->Hilfe->lastPopup().contains("Telefonnummer"));
+    Control<QTabWidget>(*w, "MainPageControl")
+        ->setCurrentWidget(Control<QWidget>(*w, "TabParametrierung"));
+    Control<QLineEdit>(*w, "TelefonNummer")->setFocus();
+    QTest::keyClick(Control<QLineEdit>(*w, "TelefonNummer"), Qt::Key_F1);
+    EXPECT_TRUE(Control<THilfe>(*w, "Hilfe")->lastPopup().contains("Telefonnummer"));
     // A control without a number takes its enclosing control's; the page has none.
-    EXPECT_EQ(THilfe::ContextOf(w->ZuordnungTabelle[2]), 109);
-    EXPECT_EQ(THilfe::ContextOf(w->Protokoll), 0);
+    EXPECT_EQ(THilfe::ContextOf(ZuordnungTabelle(*w, 2)), 109);
+    EXPECT_EQ(THilfe::ContextOf(Control<QLabel>(*w, "Protokoll")), 0);
     EXPECT_EQ(browser->windowIcon().cacheKey(), w->windowIcon().cacheKey());
     browser->close();
 
     // Shift+F1, then a click on a control, shows that control's topic.
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
-    QTest::keyClick(w->TelefonNummer, Qt::Key_F1, Qt::ShiftModifier);
+    QTest::keyClick(Control<QLineEdit>(*w, "TelefonNummer"), Qt::Key_F1, Qt::ShiftModifier);
     ASSERT_TRUE(QWhatsThis::inWhatsThisMode());
-    QTest::mouseClick(w->LesenButton, Qt::LeftButton);
+    QTest::mouseClick(Control<QPushButton>(*w, "LesenButton"), Qt::LeftButton);
     EXPECT_FALSE(QWhatsThis::inWhatsThisMode());
-    EXPECT_TRUE(w->Hilfe->lastPopup().contains("Liest nacheinander"));
+    EXPECT_TRUE(Control<THilfe>(*w, "Hilfe")->lastPopup().contains("Liest nacheinander"));
     QWhatsThis::hideText();
 }
 
@@ -290,7 +303,8 @@ TEST_F(WindowFixture, SecondInstanceWarnsAndEndsAtOnce) {
     EXPECT_TRUE(w->terminated());
     EXPECT_EQ(warnings, QStringList({"Warnung|WinVarno ist schon aktiv"}));
     EXPECT_TRUE(calls.isEmpty()) << "neither port nor settings touched";
-    EXPECT_EQ(w->TaskleistenIcon, nullptr) << "no tray icon beside the warning";
+    EXPECT_EQ(w->findChild<TTrayIcon*>(), nullptr)
+        << "no tray icon beside the warning";
 }
 
 TEST_F(WindowFixture, SecondInstanceBesideARunningProgram) {

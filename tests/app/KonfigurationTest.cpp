@@ -69,68 +69,68 @@ struct KonfigurationFixture : WindowFixture {
 TEST_F(KonfigurationFixture, LoadingFillsTheViewsAndKeepsTheCounters) {
     auto w = window();
     for (int i = 0; i < 176; ++i)
-        w->Image.ChargeBlock()[i] = 0xAB;
+        w->Sitzung().Image().ChargeBlock()[i] = 0xAB;
     chosen = save(Beispiel(8), "acht.vrn");
     w->OeffnenClick();
-    EXPECT_EQ(w->Firmware->text(), "1.93");
-    EXPECT_EQ(w->Protokoll->text(), "DSS1");
-    EXPECT_EQ(w->Anschlussart->text(), QString::fromUtf8("Anlagenanschluß"));
-    EXPECT_EQ(w->abSchnittstellen->text(), "8");
-    EXPECT_EQ(w->MSNTabelle[3]->text(), "4711003");
-    EXPECT_EQ(w->RufumleitungTabelle[0]->text(), "23") << "internal port";
-    EXPECT_EQ(w->RufumleitungTabelle[1]->text(), "0301234567");
-    EXPECT_EQ(w->BerechtigungTabelle[0]->text(), "Inland");
-    EXPECT_EQ(w->DienstTabelle[4]->text(), "Kombidienst");
-    EXPECT_TRUE(Ticked(w->MSNMatrixTabelle[0][0]));
-    EXPECT_FALSE(Ticked(w->MSNMatrixTabelle[0][3]));
-    EXPECT_TRUE(Ticked(w->MSNMatrixTabelle[1][3]));
-    EXPECT_TRUE(Ticked(w->MSNMatrixTabelle[2][3]));
-    EXPECT_TRUE(Ticked(w->ImpulsTabelle[0]));
-    EXPECT_FALSE(Ticked(w->ImpulsTabelle[1]));
-    EXPECT_TRUE(Ticked(w->AmtsholungTabelle[1]));
+    EXPECT_EQ(Control<QLabel>(*w, "Firmware")->text(), "1.93");
+    EXPECT_EQ(Control<QLabel>(*w, "Protokoll")->text(), "DSS1");
+    EXPECT_EQ(Control<QLabel>(*w, "Anschlussart")->text(), QString::fromUtf8("Anlagenanschluß"));
+    EXPECT_EQ(Control<QLabel>(*w, "abSchnittstellen")->text(), "8");
+    EXPECT_EQ(MSNTabelle(*w, 3)->text(), "4711003");
+    EXPECT_EQ(RufumleitungTabelle(*w, 0)->text(), "23") << "internal port";
+    EXPECT_EQ(RufumleitungTabelle(*w, 1)->text(), "0301234567");
+    EXPECT_EQ(BerechtigungTabelle(*w, 0)->text(), "Inland");
+    EXPECT_EQ(DienstTabelle(*w, 4)->text(), "Kombidienst");
+    EXPECT_TRUE(Ticked(MSNMatrixTabelle(*w, 0, 0)));
+    EXPECT_FALSE(Ticked(MSNMatrixTabelle(*w, 0, 3)));
+    EXPECT_TRUE(Ticked(MSNMatrixTabelle(*w, 1, 3)));
+    EXPECT_TRUE(Ticked(MSNMatrixTabelle(*w, 2, 3)));
+    EXPECT_TRUE(Ticked(ImpulsTabelle(*w, 0)));
+    EXPECT_FALSE(Ticked(ImpulsTabelle(*w, 1)));
+    EXPECT_TRUE(Ticked(AmtsholungTabelle(*w, 1)));
     for (int i = 0; i < 176; ++i)
-        ASSERT_EQ(w->Image.ChargeBlock()[i], 0xAB) << "charge block kept in memory";
+        ASSERT_EQ(w->Sitzung().Image().ChargeBlock()[i], 0xAB) << "charge block kept in memory";
     // The parametrization pages follow the decode.
-    EXPECT_EQ(w->TelefonNummer->text(), "4711000");
-    EXPECT_TRUE(w->ZuordnungTabelle[0]->isChecked());
-    EXPECT_FALSE(w->ZuordnungTabelle[1]->isChecked());
-    EXPECT_TRUE(w->GebuehrenImpuls->isChecked());
-    EXPECT_EQ(w->BerechtigungsAuswahl->currentIndex(), 1);
-    EXPECT_EQ(w->abAuswahl->count(), 8);
+    EXPECT_EQ(Control<QLineEdit>(*w, "TelefonNummer")->text(), "4711000");
+    EXPECT_TRUE(ZuordnungTabelle(*w, 0)->isChecked());
+    EXPECT_FALSE(ZuordnungTabelle(*w, 1)->isChecked());
+    EXPECT_TRUE(Control<QCheckBox>(*w, "GebuehrenImpuls")->isChecked());
+    EXPECT_EQ(Control<QComboBox>(*w, "BerechtigungsAuswahl")->currentIndex(), 1);
+    EXPECT_EQ(Control<QComboBox>(*w, "abAuswahl")->count(), 8);
 }
 
 TEST_F(KonfigurationFixture, FewerPortsGreyTheRestUntilAFullerImageComes) {
     auto w = window();
     chosen = save(Beispiel(3), "drei.vrn");
     w->OeffnenClick();
-    EXPECT_EQ(w->abAuswahl->count(), 3);
-    EXPECT_EQ(w->abAuswahl->itemText(2), QString::fromUtf8("Anschluß 23"));
+    EXPECT_EQ(Control<QComboBox>(*w, "abAuswahl")->count(), 3);
+    EXPECT_EQ(Control<QComboBox>(*w, "abAuswahl")->itemText(2), QString::fromUtf8("Anschluß 23"));
     for (int i = 0; i < 8; ++i) {
         const bool unused = i >= 3;
-        EXPECT_EQ(w->ZuordnungTabelle[i]->isEnabled(), !unused) << i;
-        EXPECT_EQ(w->BezeichnungTabelleA[i]->isEnabled(), !unused) << i;
-        EXPECT_EQ(w->BezeichnungTabelleC[i]->isEnabled(), !unused) << i;
-        EXPECT_EQ(Greyed(w->MSNMatrixTabelle[i][9]), unused) << i;
-        EXPECT_EQ(Greyed(w->ImpulsTabelle[i]), unused) << i;
-        EXPECT_EQ(Greyed(w->AmtsholungTabelle[i]), unused) << i;
+        EXPECT_EQ(ZuordnungTabelle(*w, i)->isEnabled(), !unused) << i;
+        EXPECT_EQ(BezeichnungTabelleA(*w, i)->isEnabled(), !unused) << i;
+        EXPECT_EQ(BezeichnungTabelleC(*w, i)->isEnabled(), !unused) << i;
+        EXPECT_EQ(Greyed(MSNMatrixTabelle(*w, i, 9)), unused) << i;
+        EXPECT_EQ(Greyed(ImpulsTabelle(*w, i)), unused) << i;
+        EXPECT_EQ(Greyed(AmtsholungTabelle(*w, i)), unused) << i;
     }
     // With three ports, forwarding to 23 is internal; with two it would not be.
-    EXPECT_EQ(w->RufumleitungTabelle[0]->text(), "23");
+    EXPECT_EQ(RufumleitungTabelle(*w, 0)->text(), "23");
 
     config::ConfigImage zwei = Beispiel(2);
     zwei.Port(3).SetPermission(0);
     chosen = save(zwei, "zwei.vrn");
     w->OeffnenClick();
-    EXPECT_EQ(w->RufumleitungTabelle[0]->text(), "0301234567");
-    EXPECT_EQ(w->BerechtigungTabelle[2]->text(), "Ankommend") << "row 23 is no longer decoded";
+    EXPECT_EQ(RufumleitungTabelle(*w, 0)->text(), "0301234567");
+    EXPECT_EQ(BerechtigungTabelle(*w, 2)->text(), "Ankommend") << "row 23 is no longer decoded";
 
     chosen = save(Beispiel(8), "acht.vrn");
     w->OeffnenClick();
-    EXPECT_EQ(w->abAuswahl->count(), 8);
+    EXPECT_EQ(Control<QComboBox>(*w, "abAuswahl")->count(), 8);
     for (int i = 0; i < 8; ++i) {
-        EXPECT_TRUE(w->BezeichnungTabelleB[i]->isEnabled()) << i;
-        EXPECT_FALSE(Greyed(w->MSNMatrixTabelle[i][0])) << i;
-        EXPECT_EQ(Ticked(w->ImpulsTabelle[i]), i % 2 == 0) << i;
+        EXPECT_TRUE(BezeichnungTabelleB(*w, i)->isEnabled()) << i;
+        EXPECT_FALSE(Greyed(MSNMatrixTabelle(*w, i, 0))) << i;
+        EXPECT_EQ(Ticked(ImpulsTabelle(*w, i)), i % 2 == 0) << i;
     }
 }
 
@@ -138,7 +138,7 @@ TEST_F(KonfigurationFixture, ShortOrMissingFileChangesNothing) {
     auto w = window();
     chosen = save(Beispiel(8), "acht.vrn");
     w->OeffnenClick();
-    const config::ConfigImage before = w->Image;
+    const config::ConfigImage before = w->Sitzung().Image();
     QByteArray shortFile = before.ToByteArray().left(587);
     shortFile[4] = 9;
     testsupport::writeAll(home.file("kurz.vrn"), shortFile);
@@ -147,8 +147,8 @@ TEST_F(KonfigurationFixture, ShortOrMissingFileChangesNothing) {
         w->OeffnenClick();
         EXPECT_EQ(w->statusText(0),
                   QString::fromUtf8("2:Datei %1 konnte nicht geöffnet werden").arg(path));
-        EXPECT_TRUE(w->Image == before);
-        EXPECT_EQ(w->Firmware->text(), "1.93");
+        EXPECT_TRUE(w->Sitzung().Image() == before);
+        EXPECT_EQ(Control<QLabel>(*w, "Firmware")->text(), "1.93");
     }
     chosen.clear(); // cancelled
     w->ZeigeMeldung(0, 0);
@@ -167,7 +167,7 @@ TEST_F(KonfigurationFixture, SavingProposesTodaysNameAndWritesTheImage) {
     w->OeffnenClick();
     chosen = home.file("kopie.vrn");
     w->SpeichernClick();
-    EXPECT_EQ(testsupport::readAll(chosen), w->Image.ToByteArray());
+    EXPECT_EQ(testsupport::readAll(chosen), w->Sitzung().Image().ToByteArray());
 }
 
 TEST_F(KonfigurationFixture, FailedSaveIsReportedAndKeepsTheOldFile) {

@@ -22,16 +22,18 @@ TEST_F(WindowFixture, FixedWindowAndTheRowBelowThePages) {
     EXPECT_EQ(w->maximumSize(), QSize(519, 295));
     EXPECT_TRUE(w->windowFlags() & Qt::WindowContextHelpButtonHint);
     EXPECT_FALSE(w->windowFlags() & Qt::WindowMinMaxButtonsHint);
-    EXPECT_EQ(w->MainPageControl->geometry(), QRect(6, 6, 507, 235));
+    EXPECT_EQ(Control<QTabWidget>(*w, "MainPageControl")->geometry(), QRect(6, 6, 507, 235));
     auto* status = find<TStatusZeile>(*w, "StatusZeile");
     EXPECT_EQ(status->height(), 19);
     EXPECT_EQ(status->geometry().bottom(), 294);
     EXPECT_EQ(status->panelRect(0).width() + 2, 430);
-    int lastRight = w->ZyklischNeuLesen->geometry().right();
-    for (QPushButton* b : {w->LesenButton, w->HilfeButton, w->BeendenButton}) {
+    int lastRight = Control<QCheckBox>(*w, "ZyklischNeuLesen")->geometry().right();
+    for (QPushButton* b :
+         {Control<QPushButton>(*w, "LesenButton"), Control<QPushButton>(*w, "HilfeButton"),
+          Control<QPushButton>(*w, "BeendenButton")}) {
         EXPECT_EQ(b->size(), QSize(85, 25)) << b->objectName().toStdString();
         EXPECT_GT(b->x(), lastRight);
-        EXPECT_GE(b->y(), w->MainPageControl->geometry().bottom());
+        EXPECT_GE(b->y(), Control<QTabWidget>(*w, "MainPageControl")->geometry().bottom());
         EXPECT_LT(b->geometry().bottom(), status->y());
         lastRight = b->geometry().right();
     }
@@ -45,53 +47,58 @@ TEST_F(WindowFixture, PagesInTabOrderWithTheirCaptions) {
     const QStringList captions{"Konfiguration",  "Zuordnung",
                                "Berechtigungen", QString::fromUtf8("Gebühren"),
                                "Parametrierung", "Programm-Info"};
-    ASSERT_EQ(w->MainPageControl->count(), 6);
+    ASSERT_EQ(Control<QTabWidget>(*w, "MainPageControl")->count(), 6);
     for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(w->MainPageControl->widget(i)->objectName(), names[i]);
-        EXPECT_EQ(w->MainPageControl->tabText(i), captions[i]);
+        EXPECT_EQ(Control<QTabWidget>(*w, "MainPageControl")->widget(i)->objectName(), names[i]);
+        EXPECT_EQ(Control<QTabWidget>(*w, "MainPageControl")->tabText(i), captions[i]);
     }
     const QStringList inner{"MSN-Parametrierung", QString::fromUtf8("Anschluß-Parametrierung"),
                             "Zeitsteuerung"};
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(w->ParametrierungPageControl->tabText(i), inner[i]);
-    EXPECT_EQ(w->ParametrierungPageControl->size(), QSize(403, 207));
-    EXPECT_EQ(w->ParametrierungPageControl->currentWidget(), w->MSNParametrierung);
+        EXPECT_EQ(Control<QTabWidget>(*w, "ParametrierungPageControl")->tabText(i), inner[i]);
+    EXPECT_EQ(Control<QTabWidget>(*w, "ParametrierungPageControl")->size(), QSize(403, 207));
+    EXPECT_EQ(Control<QTabWidget>(*w, "ParametrierungPageControl")->currentWidget(),
+              Control<QWidget>(*w, "MSNParametrierung"));
     // Every tab shows its whole caption.
-    auto* bar = w->MainPageControl->tabBar();
-    EXPECT_LE(bar->tabRect(5).right(), w->MainPageControl->width());
+    auto* bar = Control<QTabWidget>(*w, "MainPageControl")->tabBar();
+    EXPECT_LE(bar->tabRect(5).right(), Control<QTabWidget>(*w, "MainPageControl")->width());
 }
 
-TEST_F(WindowFixture, ControlTablesHoldTheNamedControlsInOrder) {
+TEST_F(WindowFixture, ControlsOfTheTablesAreNamedOnceAndLieOnTheirPages) {
     auto w = make();
+    auto* konfiguration = Control<QWidget>(*w, "TabKonfiguration");
+    auto* zuordnung = Control<QWidget>(*w, "TabZuordnung");
+    auto* berechtigungen = Control<QWidget>(*w, "TabBerechtigungen");
+    auto* gebuehren = Control<QWidget>(*w, "TabGebuehren");
+    auto* msnSeite = Control<QWidget>(*w, "MSNParametrierung");
+    // The helpers find each control by its name and fail unless it is there just once.
     for (int m = 0; m < 10; ++m)
-        EXPECT_EQ(w->MSNTabelle[m]->objectName(), QString("MSN%1").arg(m));
+        EXPECT_TRUE(konfiguration->isAncestorOf(MSNTabelle(*w, m)));
     for (int i = 0; i < 8; ++i) {
-        const QString p = QString::number(21 + i);
-        EXPECT_EQ(w->BezeichnungTabelleA[i]->objectName(), "Bezeichnung" + p + "a");
-        EXPECT_EQ(w->BezeichnungTabelleB[i]->objectName(), "Bezeichnung" + p + "b");
-        EXPECT_EQ(w->BezeichnungTabelleC[i]->objectName(), "Bezeichnung" + p + "c");
-        EXPECT_EQ(w->BerechtigungTabelle[i]->objectName(), "Berechtigung" + p);
-        EXPECT_EQ(w->DienstTabelle[i]->objectName(), "Dienst" + p);
-        EXPECT_EQ(w->KostenTabelle[i]->objectName(), "Kosten" + p);
-        EXPECT_EQ(w->DiffTabelle[i]->objectName(), "Diff" + p);
-        EXPECT_EQ(w->EinheitenTabelle[i]->objectName(), "Einheiten" + p);
-        EXPECT_EQ(w->RufumleitungTabelle[i]->objectName(), "Rufumleitung" + p);
-        EXPECT_EQ(w->ZuordnungTabelle[i]->objectName(), "Zuordnung" + p);
-        EXPECT_EQ(w->ImpulsTabelle[i]->objectName(), "ImpulsMatrix" + p);
-        EXPECT_EQ(w->AmtsholungTabelle[i]->objectName(), "Amtsholung" + p);
+        EXPECT_TRUE(zuordnung->isAncestorOf(BezeichnungTabelleA(*w, i)));
+        EXPECT_TRUE(berechtigungen->isAncestorOf(BezeichnungTabelleB(*w, i)));
+        EXPECT_TRUE(gebuehren->isAncestorOf(BezeichnungTabelleC(*w, i)));
+        EXPECT_TRUE(berechtigungen->isAncestorOf(BerechtigungTabelle(*w, i)));
+        EXPECT_TRUE(berechtigungen->isAncestorOf(DienstTabelle(*w, i)));
+        EXPECT_TRUE(gebuehren->isAncestorOf(KostenTabelle(*w, i)));
+        EXPECT_TRUE(gebuehren->isAncestorOf(DiffTabelle(*w, i)));
+        EXPECT_TRUE(gebuehren->isAncestorOf(EinheitenTabelle(*w, i)));
+        EXPECT_TRUE(zuordnung->isAncestorOf(RufumleitungTabelle(*w, i)));
+        EXPECT_TRUE(msnSeite->isAncestorOf(ZuordnungTabelle(*w, i)));
+        EXPECT_TRUE(berechtigungen->isAncestorOf(ImpulsTabelle(*w, i)));
+        EXPECT_TRUE(berechtigungen->isAncestorOf(AmtsholungTabelle(*w, i)));
         for (int m = 0; m < 10; ++m)
-            EXPECT_EQ(w->MSNMatrixTabelle[i][m]->objectName(),
-                      QString("MSNMatrix%1%2").arg(p).arg(m));
+            EXPECT_TRUE(zuordnung->isAncestorOf(MSNMatrixTabelle(*w, i, m)));
         // Grid spacing: rows 18 apart, matrix columns 21 apart, zuordnung boxes 25 apart.
         if (i > 0) {
-            EXPECT_EQ(w->MSNMatrixTabelle[i][0]->y() - w->MSNMatrixTabelle[i - 1][0]->y(), 18);
-            EXPECT_EQ(w->EinheitenTabelle[i]->y() - w->EinheitenTabelle[i - 1]->y(), 18);
-            EXPECT_EQ(w->ImpulsTabelle[i]->y() - w->ImpulsTabelle[i - 1]->y(), 18);
-            EXPECT_EQ(w->ZuordnungTabelle[i]->x() - w->ZuordnungTabelle[i - 1]->x(), 25);
+            EXPECT_EQ(MSNMatrixTabelle(*w, i, 0)->y() - MSNMatrixTabelle(*w, i - 1, 0)->y(), 18);
+            EXPECT_EQ(EinheitenTabelle(*w, i)->y() - EinheitenTabelle(*w, i - 1)->y(), 18);
+            EXPECT_EQ(ImpulsTabelle(*w, i)->y() - ImpulsTabelle(*w, i - 1)->y(), 18);
+            EXPECT_EQ(ZuordnungTabelle(*w, i)->x() - ZuordnungTabelle(*w, i - 1)->x(), 25);
         }
     }
     for (int m = 1; m < 10; ++m)
-        EXPECT_EQ(w->MSNMatrixTabelle[0][m]->x() - w->MSNMatrixTabelle[0][m - 1]->x(), 21);
+        EXPECT_EQ(MSNMatrixTabelle(*w, 0, m)->x() - MSNMatrixTabelle(*w, 0, m - 1)->x(), 21);
     EXPECT_EQ(find<QLabel>(*w, "MSNMatrix210"), nullptr) << "matrix cells are images";
     EXPECT_NE(find<TMatrixBild>(*w, "MSNMatrix289"), nullptr);
     EXPECT_EQ(find<QLabel>(*w, "Einheiten23")->alignment() & Qt::AlignRight, Qt::AlignRight);
@@ -102,20 +109,20 @@ TEST_F(WindowFixture, EveryMatrixImageDrawsOnItsOwnCopyOfTheTemplate) {
     const QImage vorlage = app::MakeMatrixTemplate();
     std::vector<TMatrixBild*> all;
     for (int i = 0; i < 8; ++i) {
-        for (TMatrixBild* b : w->MSNMatrixTabelle[i])
-            all.push_back(b);
-        all.push_back(w->ImpulsTabelle[i]);
-        all.push_back(w->AmtsholungTabelle[i]);
+        for (int m = 0; m < 10; ++m)
+            all.push_back(MSNMatrixTabelle(*w, i, m));
+        all.push_back(ImpulsTabelle(*w, i));
+        all.push_back(AmtsholungTabelle(*w, i));
     }
     ASSERT_EQ(all.size(), 96u);
     for (TMatrixBild* b : all) {
         EXPECT_EQ(b->size(), QSize(16, 16));
         EXPECT_EQ(b->picture(), vorlage) << b->objectName().toStdString();
     }
-    w->MSNMatrixTabelle[2][3]->canvas().setPixel(8, 8, qRgb(255, 0, 0));
-    EXPECT_EQ(w->MSNMatrixTabelle[2][3]->picture().pixel(8, 8), qRgb(255, 0, 0));
+    MSNMatrixTabelle(*w, 2, 3)->canvas().setPixel(8, 8, qRgb(255, 0, 0));
+    EXPECT_EQ(MSNMatrixTabelle(*w, 2, 3)->picture().pixel(8, 8), qRgb(255, 0, 0));
     for (TMatrixBild* b : all) {
-        if (b != w->MSNMatrixTabelle[2][3]) {
+        if (b != MSNMatrixTabelle(*w, 2, 3)) {
             EXPECT_EQ(b->picture().pixel(8, 8), qRgb(255, 255, 255));
         }
     }
@@ -180,13 +187,14 @@ TEST_F(WindowFixture, HelpContextNumbers) {
         ASSERT_NE(widget, nullptr) << name;
         EXPECT_EQ(THilfe::ContextOf(widget), context) << name;
     }
-    EXPECT_EQ(THilfe::ContextOf(w->VerlaufButton), 120);
+    EXPECT_EQ(THilfe::ContextOf(Control<QPushButton>(*w, "VerlaufButton")), 120);
     EXPECT_EQ(find<QPushButton>(*w, "ButtonDurchsuchen1")->toolTip(), " Parameterdatei \n suchen ");
-    EXPECT_EQ(w->MSNAuswahl->count(), 10);
-    EXPECT_EQ(w->MSNAuswahl->itemText(9), "MSN 9");
-    EXPECT_EQ(w->abAuswahl->itemText(7), QString::fromUtf8("Anschluß 28"));
-    EXPECT_EQ(w->BerechtigungsAuswahl->itemText(2), QString::fromUtf8("Ortsgespräch"));
-    EXPECT_EQ(w->DienstAuswahl->count(), 6);
+    EXPECT_EQ(Control<QComboBox>(*w, "MSNAuswahl")->count(), 10);
+    EXPECT_EQ(Control<QComboBox>(*w, "MSNAuswahl")->itemText(9), "MSN 9");
+    EXPECT_EQ(Control<QComboBox>(*w, "abAuswahl")->itemText(7), QString::fromUtf8("Anschluß 28"));
+    EXPECT_EQ(Control<QComboBox>(*w, "BerechtigungsAuswahl")->itemText(2),
+              QString::fromUtf8("Ortsgespräch"));
+    EXPECT_EQ(Control<QComboBox>(*w, "DienstAuswahl")->count(), 6);
 }
 
 TEST(ButtonGlyphs, DisabledLookIsGreyEmbossed) {
@@ -219,7 +227,7 @@ TEST_F(WindowFixture, LongPortNamesEndInAnEllipsisAndShowWholeAsToolTip) {
     settings("[Allgemein]\nAnschluß=COM2\n[Bezeichnungen]\n21=" + lang.toUtf8() + "\n22=Fax\n");
     auto w = make();
     w->show();
-    for (QLabel* l : {w->BezeichnungTabelleA[0], w->BezeichnungTabelleB[0]}) {
+    for (QLabel* l : {BezeichnungTabelleA(*w, 0), BezeichnungTabelleB(*w, 0)}) {
         auto* label = qobject_cast<TBezeichnungLabel*>(l);
         ASSERT_NE(label, nullptr);
         EXPECT_EQ(label->text(), lang) << "the name itself stays whole";
@@ -233,7 +241,7 @@ TEST_F(WindowFixture, LongPortNamesEndInAnEllipsisAndShowWholeAsToolTip) {
         QToolTip::hideText();
     }
     ASSERT_TRUE(testsupport::WaitUntil([] { return !QToolTip::isVisible(); }));
-    auto* kurz = qobject_cast<TBezeichnungLabel*>(w->BezeichnungTabelleC[1]);
+    auto* kurz = qobject_cast<TBezeichnungLabel*>(BezeichnungTabelleC(*w, 1));
     EXPECT_EQ(kurz->shownText(), "Fax");
     QHelpEvent tip(QEvent::ToolTip, QPoint(4, 4), kurz->mapToGlobal(QPoint(4, 4)));
     QApplication::sendEvent(kurz, &tip);

@@ -38,14 +38,14 @@ struct EditFixture : WindowFixture {
         env.dateiDialog = [this](QFileDialog*) { return chosen; };
         w = std::make_unique<THauptFenster>(env);
         LetReadTimeOut(*w);
-        auto b = w->Image.BasicBlock();
+        auto b = w->Sitzung().Image().BasicBlock();
         b[2] = 8;
         b[4] = 1;
         b[5] = 93;
         for (int m = 0; m < 10; ++m)
-            w->Image.SetMsnText(m, QString::number(4711000 + m));
-        w->Image.SetAssignmentMask(0, 0x03);
-        w->Image.Port(1).Bytes()[4] = 2; // neither on nor off
+            w->Sitzung().Image().SetMsnText(m, QString::number(4711000 + m));
+        w->Sitzung().Image().SetAssignmentMask(0, 0x03);
+        w->Sitzung().Image().Port(1).Bytes()[4] = 2; // neither on nor off
         w->DecodeBasicBlock();
         w->DecodeTerminalBlock();
         w->EvaluateCharges();
@@ -54,11 +54,11 @@ struct EditFixture : WindowFixture {
     }
     void TearDown() override { device::SetPacingStep(std::chrono::milliseconds(50)); }
     void chooseMsn(int m) {
-        w->MSNAuswahl->setCurrentIndex(m);
+        Control<QComboBox>(*w, "MSNAuswahl")->setCurrentIndex(m);
         w->OnMSNAuswahlChange();
     }
     void choosePort(int p) {
-        w->abAuswahl->setCurrentIndex(p);
+        Control<QComboBox>(*w, "abAuswahl")->setCurrentIndex(p);
         w->OnabAuswahlChange();
     }
 };
@@ -67,141 +67,151 @@ struct EditFixture : WindowFixture {
 
 TEST_F(EditFixture, MsnNumberTakenOnTheNextSelection) {
     chooseMsn(3);
-    EXPECT_EQ(w->TelefonNummer->text(), "4711003");
-    w->TelefonNummer->setText("0221");
-    EXPECT_EQ(w->MSNTabelle[3]->text(), "4711003") << "nothing before a commit point";
+    EXPECT_EQ(Control<QLineEdit>(*w, "TelefonNummer")->text(), "4711003");
+    Control<QLineEdit>(*w, "TelefonNummer")->setText("0221");
+    EXPECT_EQ(MSNTabelle(*w, 3)->text(), "4711003") << "nothing before a commit point";
     chooseMsn(4);
-    const auto bytes = w->Image.MsnNumber(3);
+    const auto bytes = w->Sitzung().Image().MsnNumber(3);
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(bytes.data()), 5).toHex(), "2012ffffff");
-    EXPECT_EQ(w->Image.BasicBlock()[22], 0x20);
-    EXPECT_EQ(w->MSNTabelle[3]->text(), "0221");
-    EXPECT_EQ(Colour(w->MSNTabelle[3]), QColor(Qt::red));
-    EXPECT_EQ(Colour(w->MSNTabelle[4]), QColor(Qt::black));
-    EXPECT_EQ(w->TelefonNummer->text(), "4711004");
+    EXPECT_EQ(w->Sitzung().Image().BasicBlock()[22], 0x20);
+    EXPECT_EQ(MSNTabelle(*w, 3)->text(), "0221");
+    EXPECT_EQ(Colour(MSNTabelle(*w, 3)), QColor(Qt::red));
+    EXPECT_EQ(Colour(MSNTabelle(*w, 4)), QColor(Qt::black));
+    EXPECT_EQ(Control<QLineEdit>(*w, "TelefonNummer")->text(), "4711004");
 
-    w->TelefonNummer->setText("123456789012");
+    Control<QLineEdit>(*w, "TelefonNummer")->setText("123456789012");
     chooseMsn(0);
-    EXPECT_EQ(w->MSNTabelle[4]->text(), "1234567890") << "what is stored, as a decode shows it";
-    EXPECT_EQ(w->Image.MsnText(4), "1234567890");
+    EXPECT_EQ(MSNTabelle(*w, 4)->text(), "1234567890") << "what is stored, as a decode shows it";
+    EXPECT_EQ(w->Sitzung().Image().MsnText(4), "1234567890");
     w->DecodeBasicBlock();
-    EXPECT_EQ(w->MSNTabelle[4]->text(), "1234567890");
-    EXPECT_EQ(Colour(w->MSNTabelle[3]), QColor(Qt::black));
+    EXPECT_EQ(MSNTabelle(*w, 4)->text(), "1234567890");
+    EXPECT_EQ(Colour(MSNTabelle(*w, 3)), QColor(Qt::black));
 
     // Letters never get into the field.
-    QTest::keyClicks(w->TelefonNummer, "12a3");
-    EXPECT_FALSE(w->TelefonNummer->text().contains('a'));
+    QTest::keyClicks(Control<QLineEdit>(*w, "TelefonNummer"), "12a3");
+    EXPECT_FALSE(Control<QLineEdit>(*w, "TelefonNummer")->text().contains('a'));
 }
 
 TEST_F(EditFixture, UntickingAnAssignmentClearsItsBitAndCell) {
-    EXPECT_TRUE(w->ZuordnungTabelle[1]->isChecked());
-    EXPECT_EQ(TickPixel(w->MSNMatrixTabelle[1][0]), qRgb(0, 0, 0));
-    w->ZuordnungTabelle[1]->setChecked(false);
-    w->ZuordnungTabelle[5]->setChecked(true);
+    EXPECT_TRUE(ZuordnungTabelle(*w, 1)->isChecked());
+    EXPECT_EQ(TickPixel(MSNMatrixTabelle(*w, 1, 0)), qRgb(0, 0, 0));
+    ZuordnungTabelle(*w, 1)->setChecked(false);
+    ZuordnungTabelle(*w, 5)->setChecked(true);
     chooseMsn(1);
-    EXPECT_EQ(w->Image.AssignmentMask(0), 0x21);
-    EXPECT_FALSE(w->Arrays.AssignmentMatrix[1][0]);
-    EXPECT_EQ(TickPixel(w->MSNMatrixTabelle[1][0]), qRgb(255, 255, 255));
-    EXPECT_EQ(TickPixel(w->MSNMatrixTabelle[5][0]), qRgb(255, 0, 0));
-    EXPECT_EQ(TickPixel(w->MSNMatrixTabelle[0][0]), qRgb(0, 0, 0)) << "unchanged stays black";
+    EXPECT_EQ(w->Sitzung().Image().AssignmentMask(0), 0x21);
+    EXPECT_FALSE(w->Sitzung().Arrays().AssignmentMatrix[1][0]);
+    EXPECT_EQ(TickPixel(MSNMatrixTabelle(*w, 1, 0)), qRgb(255, 255, 255));
+    EXPECT_EQ(TickPixel(MSNMatrixTabelle(*w, 5, 0)), qRgb(255, 0, 0));
+    EXPECT_EQ(TickPixel(MSNMatrixTabelle(*w, 0, 0)), qRgb(0, 0, 0)) << "unchanged stays black";
 }
 
 TEST_F(EditFixture, PortValuesTakenOnTheNextPort) {
     choosePort(2);
-    Tippe(w->GebuehrenEinheiten, "250");
+    Tippe(Control<QLineEdit>(*w, "GebuehrenEinheiten"), "250");
     choosePort(0);
-    EXPECT_EQ(w->Image.ChargeBlock()[5], 0xFA);
-    EXPECT_EQ(w->Image.ChargeBlock()[6], 0x00);
-    EXPECT_EQ(w->EinheitenTabelle[2]->text(), "250");
-    EXPECT_EQ(Colour(w->EinheitenTabelle[2]), QColor(Qt::red));
+    EXPECT_EQ(w->Sitzung().Image().ChargeBlock()[5], 0xFA);
+    EXPECT_EQ(w->Sitzung().Image().ChargeBlock()[6], 0x00);
+    EXPECT_EQ(EinheitenTabelle(*w, 2)->text(), "250");
+    EXPECT_EQ(Colour(EinheitenTabelle(*w, 2)), QColor(Qt::red));
 
-    w->BerechtigungsAuswahl->setCurrentIndex(4);
+    Control<QComboBox>(*w, "BerechtigungsAuswahl")->setCurrentIndex(4);
     choosePort(1);
-    EXPECT_EQ(w->Image.TerminalBlock()[2], 4);
-    EXPECT_EQ(w->BerechtigungTabelle[0]->text(), "Keine");
-    EXPECT_EQ(Colour(w->BerechtigungTabelle[0]), QColor(Qt::red));
+    EXPECT_EQ(w->Sitzung().Image().TerminalBlock()[2], 4);
+    EXPECT_EQ(BerechtigungTabelle(*w, 0)->text(), "Keine");
+    EXPECT_EQ(Colour(BerechtigungTabelle(*w, 0)), QColor(Qt::red));
 
-    Tippe(w->GebuehrenEinheiten, "12abc");
+    Tippe(Control<QLineEdit>(*w, "GebuehrenEinheiten"), "12abc");
     choosePort(3);
-    EXPECT_EQ(w->Image.UnitCounterValue(2), 12);
-    EXPECT_EQ(w->EinheitenTabelle[1]->text(), "12abc");
+    EXPECT_EQ(w->Sitzung().Image().UnitCounterValue(2), 12);
+    EXPECT_EQ(EinheitenTabelle(*w, 1)->text(), "12abc");
 
     // A value the counter cannot hold is not taken at all.
-    Tippe(w->GebuehrenEinheiten, "70000");
+    Tippe(Control<QLineEdit>(*w, "GebuehrenEinheiten"), "70000");
     choosePort(4);
-    EXPECT_EQ(w->Image.UnitCounterValue(4), 0);
-    EXPECT_EQ(w->EinheitenTabelle[3]->text(), "0");
-    EXPECT_EQ(Colour(w->EinheitenTabelle[3]), QColor(Qt::black));
+    EXPECT_EQ(w->Sitzung().Image().UnitCounterValue(4), 0);
+    EXPECT_EQ(EinheitenTabelle(*w, 3)->text(), "0");
+    EXPECT_EQ(Colour(EinheitenTabelle(*w, 3)), QColor(Qt::black));
 
     w->EvaluateCharges();
-    EXPECT_EQ(Colour(w->EinheitenTabelle[2]), QColor(Qt::black)) << "the next read redraws black";
-    EXPECT_EQ(w->EinheitenTabelle[2]->text(), "250");
+    EXPECT_EQ(Colour(EinheitenTabelle(*w, 2)), QColor(Qt::black)) << "the next read redraws black";
+    EXPECT_EQ(EinheitenTabelle(*w, 2)->text(), "250");
 }
 
 TEST_F(EditFixture, AnOddFlagByteStaysUntilItsBoxIsToggled) {
     choosePort(0);
-    EXPECT_FALSE(w->GebuehrenImpuls->isChecked());
+    EXPECT_FALSE(Control<QCheckBox>(*w, "GebuehrenImpuls")->isChecked());
     choosePort(1);
-    EXPECT_EQ(w->Image.Port(1).Bytes()[4], 2);
+    EXPECT_EQ(w->Sitzung().Image().Port(1).Bytes()[4], 2);
     choosePort(0);
-    w->GebuehrenImpuls->setChecked(true);
+    Control<QCheckBox>(*w, "GebuehrenImpuls")->setChecked(true);
     choosePort(1);
-    EXPECT_EQ(w->Image.Port(1).Bytes()[4], 1);
-    EXPECT_EQ(TickPixel(w->ImpulsTabelle[0]), qRgb(255, 0, 0));
+    EXPECT_EQ(w->Sitzung().Image().Port(1).Bytes()[4], 1);
+    EXPECT_EQ(TickPixel(ImpulsTabelle(*w, 0)), qRgb(255, 0, 0));
 }
 
 TEST_F(EditFixture, CommitPointsAreThePageChanges) {
-    QCheckBox* box = w->ZuordnungTabelle[7];
+    QCheckBox* box = ZuordnungTabelle(*w, 7);
     // Leaving "Parametrierung" commits the visible inner page.
-    w->MainPageControl->setCurrentWidget(w->TabParametrierung);
+    Control<QTabWidget>(*w, "MainPageControl")
+        ->setCurrentWidget(Control<QWidget>(*w, "TabParametrierung"));
     box->setChecked(true);
-    w->MainPageControl->setCurrentWidget(w->TabZuordnung);
-    EXPECT_TRUE(w->Arrays.AssignmentMatrix[7][0]);
+    Control<QTabWidget>(*w, "MainPageControl")
+        ->setCurrentWidget(Control<QWidget>(*w, "TabZuordnung"));
+    EXPECT_TRUE(w->Sitzung().Arrays().AssignmentMatrix[7][0]);
 
     // A port edit survives a switch to the time page.
-    w->MainPageControl->setCurrentWidget(w->TabParametrierung);
-    w->ParametrierungPageControl->setCurrentWidget(w->abParametrierung);
-    w->SpontaneAmtsholung->setChecked(true);
-    w->ParametrierungPageControl->setCurrentWidget(w->ZeitParametrierung);
-    EXPECT_TRUE(w->Arrays.OutsideLineFlag[0]);
+    Control<QTabWidget>(*w, "MainPageControl")
+        ->setCurrentWidget(Control<QWidget>(*w, "TabParametrierung"));
+    Control<QTabWidget>(*w, "ParametrierungPageControl")
+        ->setCurrentWidget(Control<QWidget>(*w, "abParametrierung"));
+    Control<QCheckBox>(*w, "SpontaneAmtsholung")->setChecked(true);
+    Control<QTabWidget>(*w, "ParametrierungPageControl")
+        ->setCurrentWidget(Control<QWidget>(*w, "ZeitParametrierung"));
+    EXPECT_TRUE(w->Sitzung().Arrays().OutsideLineFlag[0]);
 
     // The program's own page switches run no handler.
-    w->ParametrierungPageControl->setCurrentWidget(w->MSNParametrierung);
-    w->TelefonNummer->setText("999");
-    w->ZeigeSeite(w->TabKonfiguration);
-    EXPECT_EQ(w->MSNTabelle[0]->text(), "4711000");
+    Control<QTabWidget>(*w, "ParametrierungPageControl")
+        ->setCurrentWidget(Control<QWidget>(*w, "MSNParametrierung"));
+    Control<QLineEdit>(*w, "TelefonNummer")->setText("999");
+    w->ZeigeSeite(Control<QWidget>(*w, "TabKonfiguration"));
+    EXPECT_EQ(MSNTabelle(*w, 0)->text(), "4711000");
 }
 
 TEST_F(EditFixture, SchreibenWithoutACommitPointSendsTheOldNumber) {
-    w->TelefonNummer->setText("555");
+    Control<QLineEdit>(*w, "TelefonNummer")->setText("555");
     w->OnSchreibenClick();
-    EXPECT_EQ(w->Image.MsnText(0), "4711000");
-    EXPECT_EQ(w->MSNTabelle[0]->text(), "4711000");
+    EXPECT_EQ(w->Sitzung().Image().MsnText(0), "4711000");
+    EXPECT_EQ(MSNTabelle(*w, 0)->text(), "4711000");
     EXPECT_FALSE(calls.isEmpty());
 }
 
 TEST_F(EditFixture, SelectionEntriesRemovedByADecodeCommitNothing) {
     choosePort(6);
-    Tippe(w->GebuehrenEinheiten, "77");
-    w->Image.BasicBlock()[2] = 3;
+    Tippe(Control<QLineEdit>(*w, "GebuehrenEinheiten"), "77");
+    w->Sitzung().Image().BasicBlock()[2] = 3;
     w->DecodeBasicBlock();
-    EXPECT_EQ(w->abAuswahl->count(), 3);
-    EXPECT_LT(w->SelectedPort, 3);
-    EXPECT_EQ(w->Image.UnitCounterValue(7), 0);
-    choosePort(w->SelectedPort == 0 ? 1 : 0);
-    EXPECT_EQ(w->Image.UnitCounterValue(7), 0) << "never into a port the exchange lacks";
+    EXPECT_EQ(Control<QComboBox>(*w, "abAuswahl")->count(), 3);
+    const int selected = Control<QComboBox>(*w, "abAuswahl")->currentIndex();
+    EXPECT_LT(selected, 3);
+    EXPECT_EQ(w->Sitzung().Image().UnitCounterValue(7), 0);
+    choosePort(selected == 0 ? 1 : 0);
+    EXPECT_EQ(w->Sitzung().Image().UnitCounterValue(7), 0)
+        << "never into a port the exchange lacks";
 }
 
 TEST_F(EditFixture, TimeEntriesAreStoredWhenLeft) {
     w->show();
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
-    w->MainPageControl->setCurrentWidget(w->TabParametrierung);
-    w->ParametrierungPageControl->setCurrentWidget(w->ZeitParametrierung);
-    TZeitEdit* zeit = w->EditUhrzeit[1];
+    Control<QTabWidget>(*w, "MainPageControl")
+        ->setCurrentWidget(Control<QWidget>(*w, "TabParametrierung"));
+    Control<QTabWidget>(*w, "ParametrierungPageControl")
+        ->setCurrentWidget(Control<QWidget>(*w, "ZeitParametrierung"));
+    TZeitEdit* zeit = EditUhrzeit(*w, 1);
     zeit->setFocus();
     zeit->setZeitText("0730");
-    w->EditDateiname[1]->setText("/tmp/morgens.vrn");
-    w->EditDateiname[1]->setFocus();
+    EditDateiname(*w, 1)->setText("/tmp/morgens.vrn");
+    EditDateiname(*w, 1)->setFocus();
     QCoreApplication::processEvents();
     const platform::IniFile ini(settingsPath());
     EXPECT_EQ(ini.readString("Zeitpunkt2", "Zeit", ""), "0730");
@@ -214,7 +224,7 @@ TEST_F(EditFixture, TimeEntriesAreStoredWhenLeft) {
     zeit->selectAll();
     QTest::keyClicks(zeit, "8");
     EXPECT_FALSE(zeit->mayLeave());
-    w->EditDateiname[3]->setFocus();
+    EditDateiname(*w, 3)->setFocus();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !refusals.isEmpty(); }, 2000));
     EXPECT_EQ(refusals.first(), TZeitEdit::kFehlertext);
     EXPECT_TRUE(zeit->hasFocus());
@@ -225,7 +235,7 @@ TEST_F(EditFixture, TimeEntriesAreStoredWhenLeft) {
     // "..." picks a file and stores only its name.
     chosen = home.file("abends.vrn");
     w->ButtonDurchsuchenClick(2);
-    EXPECT_EQ(w->EditDateiname[2]->text(), chosen);
+    EXPECT_EQ(EditDateiname(*w, 2)->text(), chosen);
     const platform::IniFile again(settingsPath());
     EXPECT_EQ(again.readString("Zeitpunkt3", "Datei", ""), chosen);
     EXPECT_EQ(again.readString("Zeitpunkt3", "Zeit", "none"), "none");
@@ -233,24 +243,26 @@ TEST_F(EditFixture, TimeEntriesAreStoredWhenLeft) {
 
 TEST_F(EditFixture, LookingAtAPortSetsNothing) {
     // The last read knew two ports; a file brings all eight back.
-    w->Image.SetUnitCounterValue(6, 77);
-    w->Image.BasicBlock()[2] = 2;
+    w->Sitzung().Image().SetUnitCounterValue(6, 77);
+    w->Sitzung().Image().BasicBlock()[2] = 2;
     w->DecodeBasicBlock();
     w->EvaluateCharges();
-    config::ConfigImage file = w->Image;
+    config::ConfigImage file = w->Sitzung().Image();
     file.BasicBlock()[2] = 8;
     chosen = home.file("acht.vrn");
     ASSERT_TRUE(config::SaveParameterFile(chosen, file));
     w->OeffnenClick();
-    ASSERT_EQ(w->Arrays.UsedPorts(), 8);
+    ASSERT_EQ(w->Sitzung().Arrays().UsedPorts(), 8);
 
-    w->ZeigeSeite(w->TabParametrierung, w->abParametrierung);
+    w->ZeigeSeite(Control<QWidget>(*w, "TabParametrierung"),
+                  Control<QWidget>(*w, "abParametrierung"));
     choosePort(5);
-    EXPECT_EQ(w->GebuehrenEinheiten->text(), "77") << "the port's counter, not an empty label";
+    EXPECT_EQ(Control<QLineEdit>(*w, "GebuehrenEinheiten")->text(), "77")
+        << "the port's counter, not an empty label";
     choosePort(6);
     choosePort(0);
-    EXPECT_EQ(w->Image.UnitCounterValue(6), 77);
-    EXPECT_FALSE(w->Arrays.UnitCounterEdited[5]);
+    EXPECT_EQ(w->Sitzung().Image().UnitCounterValue(6), 77);
+    EXPECT_FALSE(w->Sitzung().Arrays().UnitCounterEdited[5]);
 }
 
 TEST(ZeitEdit, TheRefusalBoxIsCaptionedWithTheWindowTitle) {
@@ -271,22 +283,23 @@ TEST(ZeitEdit, TheRefusalBoxIsCaptionedWithTheWindowTitle) {
 }
 
 TEST_F(EditFixture, AnMsnLabelShowsWhatIsWrittenRedOnlyWhileItDiffersFromTheRead) {
-    const auto read =
-        std::vector<std::uint8_t>(w->Image.MsnNumber(3).begin(), w->Image.MsnNumber(3).end());
+    const auto read = std::vector<std::uint8_t>(w->Sitzung().Image().MsnNumber(3).begin(),
+                                                w->Sitzung().Image().MsnNumber(3).end());
     auto commit = [&](const QString& typed) {
         chooseMsn(3);
-        w->TelefonNummer->setText(typed);
+        Control<QLineEdit>(*w, "TelefonNummer")->setText(typed);
         chooseMsn(4);
     };
     commit("4711003 "); // a blank ends the number: nothing changes
-    EXPECT_EQ(std::vector<std::uint8_t>(w->Image.MsnNumber(3).begin(), w->Image.MsnNumber(3).end()),
+    EXPECT_EQ(std::vector<std::uint8_t>(w->Sitzung().Image().MsnNumber(3).begin(),
+                                        w->Sitzung().Image().MsnNumber(3).end()),
               read);
-    EXPECT_EQ(w->MSNTabelle[3]->text(), "4711003");
-    EXPECT_EQ(Colour(w->MSNTabelle[3]), QColor(Qt::black));
+    EXPECT_EQ(MSNTabelle(*w, 3)->text(), "4711003");
+    EXPECT_EQ(Colour(MSNTabelle(*w, 3)), QColor(Qt::black));
     commit("99");
-    EXPECT_EQ(w->Image.MsnText(3), "99");
-    EXPECT_EQ(Colour(w->MSNTabelle[3]), QColor(Qt::red));
+    EXPECT_EQ(w->Sitzung().Image().MsnText(3), "99");
+    EXPECT_EQ(Colour(MSNTabelle(*w, 3)), QColor(Qt::red));
     commit("4711003");
-    EXPECT_EQ(w->Image.MsnText(3), "4711003");
-    EXPECT_EQ(Colour(w->MSNTabelle[3]), QColor(Qt::black)) << "the read number again";
+    EXPECT_EQ(w->Sitzung().Image().MsnText(3), "4711003");
+    EXPECT_EQ(Colour(MSNTabelle(*w, 3)), QColor(Qt::black)) << "the read number again";
 }

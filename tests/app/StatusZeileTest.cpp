@@ -34,7 +34,8 @@ TEST(StatusZeile, PanelsAreStaticTextChildrenOfAnAccessibleStatusBar) {
 TEST_F(WindowFixture, MessagesAreSpokenWithoutTheirSeverity) {
     auto w = make();
     w->ZeigeMeldung(meldung::NichtGeoeffnet, stufe::Fehler, QStringLiteral("COM3"));
-    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w->StatusZeile);
+    QAccessibleInterface* iface =
+        QAccessible::queryAccessibleInterface(Control<TStatusZeile>(*w, "StatusZeile"));
     EXPECT_EQ(iface->text(QAccessible::Name),
               QString::fromUtf8("Schnittstelle COM3 kann nicht geöffnet werden"));
     w->ZeigeMeldung(meldung::Keine, stufe::Normal);

@@ -67,37 +67,38 @@ struct TransferFixture : WindowFixture {
 } // namespace
 
 TEST_F(TransferFixture, FullReadRequestsEachBlockInTurn) {
-    EXPECT_EQ(w->Transfer->TimeoutLeft(), 10);
+    EXPECT_EQ(w->Sitzung().Transfer().TimeoutLeft(), 10);
     EXPECT_TRUE(enabledControls().isEmpty()) << "locked while reading";
     antworte(Grundblock(1, 93, 8));
     EXPECT_EQ(calls, QStringList({"send 83 08 00 00"}));
     EXPECT_EQ(w->statusText(0), QString::fromUtf8("1:Endgerätekonfiguration wird gelesen"));
-    EXPECT_EQ(w->MSNTabelle[4]->text(), "123");
-    EXPECT_EQ(w->Transfer->TimeoutLeft(), 10);
+    EXPECT_EQ(MSNTabelle(*w, 4)->text(), "123");
+    EXPECT_EQ(w->Sitzung().Transfer().TimeoutLeft(), 10);
     antworte(Endgeraeteblock());
     EXPECT_EQ(calls.last(), "send 83 06 00 00");
     EXPECT_EQ(w->statusText(0), QString::fromUtf8("1:Gebühreninformationen werden gelesen"));
-    EXPECT_EQ(w->Transfer->TimeoutLeft(), 5);
-    EXPECT_EQ(w->BerechtigungTabelle[2]->text(), QString::fromUtf8("Ortsgespräch"));
-    EXPECT_FALSE(w->MessageHook->Active());
+    EXPECT_EQ(w->Sitzung().Transfer().TimeoutLeft(), 5);
+    EXPECT_EQ(BerechtigungTabelle(*w, 2)->text(), QString::fromUtf8("Ortsgespräch"));
+    EXPECT_FALSE(Control<TMessageHook>(*w, "MessageHook")->Active());
     antworte(Gebuehrenblock());
-    EXPECT_EQ(w->Image.UnitCounterValue(1), 7);
-    EXPECT_EQ(w->Transfer->TimeoutLeft(), -1);
-    EXPECT_TRUE(w->MessageHook->Active());
+    EXPECT_EQ(w->Sitzung().Image().UnitCounterValue(1), 7);
+    EXPECT_EQ(w->Sitzung().Transfer().TimeoutLeft(), -1);
+    EXPECT_TRUE(Control<TMessageHook>(*w, "MessageHook")->Active());
     EXPECT_EQ(enabledControls().size(), 11);
-    EXPECT_TRUE(w->ZuordnungTabelle[7]->isEnabled());
+    EXPECT_TRUE(ZuordnungTabelle(*w, 7)->isEnabled());
     EXPECT_EQ(calls.size(), 2);
 }
 
 TEST_F(TransferFixture, OtherFirmwareStopsAfterTheBasicBlock) {
     antworte(Grundblock(1, 92, 8));
-    EXPECT_EQ(w->Firmware->text(), "1.92");
+    EXPECT_EQ(Control<QLabel>(*w, "Firmware")->text(), "1.92");
     EXPECT_EQ(w->statusText(0),
               QString::fromUtf8("2:WinVarno ist nur für Firmware-Version 1.93 geeignet"));
     EXPECT_GT(pixelsOf(*w, Qt::red), 10);
-    EXPECT_EQ(enabledControls(), QList<QWidget*>({w->HilfeButton, w->BeendenButton}));
+    EXPECT_EQ(enabledControls(), QList<QWidget*>({Control<QPushButton>(*w, "HilfeButton"),
+                                                  Control<QPushButton>(*w, "BeendenButton")}));
     EXPECT_TRUE(calls.isEmpty());
-    EXPECT_EQ(w->Transfer->TimeoutLeft(), -1);
+    EXPECT_EQ(w->Sitzung().Transfer().TimeoutLeft(), -1);
 }
 
 TEST_F(TransferFixture, SilenceTimesOutAndALateAnswerStillContinues) {
@@ -108,7 +109,7 @@ TEST_F(TransferFixture, SilenceTimesOutAndALateAnswerStillContinues) {
     ticks(1);
     EXPECT_EQ(w->statusText(0), "2:Kommunikationsfehler");
     EXPECT_EQ(enabledControls().size(), 11);
-    EXPECT_EQ(w->BerechtigungTabelle[2]->text(), QString::fromUtf8("Ortsgespräch"));
+    EXPECT_EQ(BerechtigungTabelle(*w, 2)->text(), QString::fromUtf8("Ortsgespräch"));
     ticks(10);
     EXPECT_EQ(w->statusText(0), "2:Kommunikationsfehler") << "reported once";
 
@@ -127,7 +128,7 @@ TEST_F(TransferFixture, RequestThatCannotBeHandedOver) {
     w->LesenButtonClick();
     EXPECT_EQ(w->statusText(0),
               QString::fromUtf8("2:Schnittstelle COM2 kann nicht beschrieben werden"));
-    EXPECT_EQ(w->Transfer->TimeoutLeft(), 10);
+    EXPECT_EQ(w->Sitzung().Transfer().TimeoutLeft(), 10);
     ticks(10);
     EXPECT_EQ(w->statusText(0), "2:Kommunikationsfehler");
     EXPECT_FALSE(enabledControls().isEmpty());
@@ -138,10 +139,10 @@ TEST_F(TransferFixture, WriteSendsEveryMessageFramedAndIgnoresAnswers) {
     antworte(Endgeraeteblock());
     antworte(Gebuehrenblock());
     calls.clear();
-    w->ZyklusZaehler = 1;
-    w->ZyklischNeuLesen->setChecked(true);
+    w->Sitzung().SetZyklusZaehler(1);
+    Control<QCheckBox>(*w, "ZyklischNeuLesen")->setChecked(true);
     int nachTransfer = 0;
-    w->NachTransfer = [&] { ++nachTransfer; };
+    w->Sitzung().NachTransfer = [&] { ++nachTransfer; };
 
     // Watch the line byte by byte, and disturb the write from inside it.
     QByteArray wire;
@@ -158,11 +159,11 @@ TEST_F(TransferFixture, WriteSendsEveryMessageFramedAndIgnoresAnswers) {
         wire += bytes;
         if (statuses.isEmpty() || statuses.last() != w->statusText(0))
             statuses << w->statusText(0);
-        lockedWhileSending << !w->LesenButton->isEnabled();
+        lockedWhileSending << !Control<QPushButton>(*w, "LesenButton")->isEnabled();
         if (wire.size() == 200) {
-            const config::ConfigImage before = w->Image;
+            const config::ConfigImage before = w->Sitzung().Image();
             antworte(Grundblock(1, 92, 8)); // dropped
-            EXPECT_TRUE(w->Image == before);
+            EXPECT_TRUE(w->Sitzung().Image() == before);
             w->OnSekunde(); // the cyclic read falls due: skipped, not sent
         }
         return true;
@@ -170,13 +171,15 @@ TEST_F(TransferFixture, WriteSendsEveryMessageFramedAndIgnoresAnswers) {
     w->OnSchreibenClick();
     line->onSend = nullptr;
 
-    QByteArray basic(reinterpret_cast<const char*>(w->Image.BasicBlock().data()), 107);
+    QByteArray basic(reinterpret_cast<const char*>(w->Sitzung().Image().BasicBlock().data()), 107);
     EXPECT_EQ(basic[0], 9);
     auto port = [&](int p) {
         return QByteArray(1, 7) +
-               QByteArray(reinterpret_cast<const char*>(w->Image.Port(p).Bytes().data()), 21);
+               QByteArray(
+                   reinterpret_cast<const char*>(w->Sitzung().Image().Port(p).Bytes().data()), 21);
     };
-    QByteArray charges(reinterpret_cast<const char*>(w->Image.ChargeBlock().data()), 129);
+    QByteArray charges(reinterpret_cast<const char*>(w->Sitzung().Image().ChargeBlock().data()),
+                       129);
     EXPECT_EQ(charges[0], 5);
     const QByteArray expected = device::FrameLineBytes(basic) + device::FrameLineBytes(port(1)) +
                                 device::FrameLineBytes(port(2)) +
@@ -192,14 +195,14 @@ TEST_F(TransferFixture, WriteSendsEveryMessageFramedAndIgnoresAnswers) {
                                      QString::fromUtf8("1:Gebühreneinheiten werden geschrieben")}));
     EXPECT_FALSE(lockedWhileSending.contains(false));
     EXPECT_EQ(w->statusText(0), "0:");
-    EXPECT_EQ(w->Firmware->text(), "1.93");
+    EXPECT_EQ(Control<QLabel>(*w, "Firmware")->text(), "1.93");
     EXPECT_TRUE(calls.isEmpty()) << "no read request cut into the write";
-    EXPECT_EQ(w->ZyklusZaehler, w->ZyklusSekunden) << "the period re-armed";
+    EXPECT_EQ(w->Sitzung().ZyklusZaehler(), w->Sitzung().ZyklusSekunden()) << "the period re-armed";
     EXPECT_EQ(enabledControls().size(), 11);
     EXPECT_EQ(nachTransfer, 1);
-    EXPECT_EQ(w->Transfer->CurrentState(), 3);
+    EXPECT_EQ(w->Sitzung().Transfer().CurrentState(), 3);
     antworte(Grundblock(1, 92, 8));
-    EXPECT_EQ(w->Firmware->text(), "1.93") << "data after a write is dropped";
+    EXPECT_EQ(Control<QLabel>(*w, "Firmware")->text(), "1.93") << "data after a write is dropped";
 }
 
 // A due cyclic read and a due schedule entry forced into every event processing,
@@ -218,9 +221,9 @@ TEST_F(TransferFixture, DueReadsAndEntriesInsideEveryStepNeverInterleave) {
         prepared.BasicBlock()[i] = std::uint8_t(block(113, 0x50)[i]);
     prepared.TerminalBlock()[1] = 0x60;
     ASSERT_TRUE(config::SaveParameterFile(home.file("tag.vrn"), prepared));
-    w->EditUhrzeit[0]->setZeitText(now.toString("HHmm"));
-    w->EditDateiname[0]->setText(home.file("tag.vrn"));
-    w->ZyklischNeuLesen->setChecked(true);
+    EditUhrzeit(*w, 0)->setZeitText(now.toString("HHmm"));
+    EditDateiname(*w, 0)->setText(home.file("tag.vrn"));
+    Control<QCheckBox>(*w, "ZyklischNeuLesen")->setChecked(true);
     LetReadTimeOut(*w);
 
     const std::map<int, std::pair<QByteArray, config::Region>> answers{
@@ -234,13 +237,13 @@ TEST_F(TransferFixture, DueReadsAndEntriesInsideEveryStepNeverInterleave) {
     int outstanding = 0, reads = 0, writes = 0;
     line->onSend = [&](QByteArrayView bytes) {
         if (bytes.size() != 4) {
-            if (!w->Transfer->Writing())
+            if (!w->Sitzung().Transfer().Writing())
                 faults << "a line byte outside a write";
             return true;
         }
         const int code = bytes[1];
         // Inside a write only its own fresh read of the counters.
-        if (w->Transfer->Writing() && code != 0x06)
+        if (w->Sitzung().Transfer().Writing() && code != 0x06)
             faults << "a request inside a write";
         if (outstanding)
             faults << QString("request %1 while %2 is outstanding").arg(code).arg(outstanding);
@@ -249,14 +252,14 @@ TEST_F(TransferFixture, DueReadsAndEntriesInsideEveryStepNeverInterleave) {
             outstanding = 0;
             line->Deliver(answers.at(code).first);
             for (const auto& [region, markers] : allowed)
-                if (!markers.contains(w->Image.Block(region)[1]))
+                if (!markers.contains(w->Sitzung().Image().Block(region)[1]))
                     faults << QString("block %1 holds bytes of another").arg(int(region));
         });
         return true;
     };
-    w->NachTransfer = [&] {
-        reads += w->Transfer->CurrentState() == device::TTransferSequence::ChargeBlock;
-        writes += w->Transfer->CurrentState() == device::TTransferSequence::WriteRan;
+    w->Sitzung().NachTransfer = [&] {
+        reads += w->Sitzung().Transfer().CurrentState() == device::TTransferSequence::ChargeBlock;
+        writes += w->Sitzung().Transfer().CurrentState() == device::TTransferSequence::WriteRan;
     };
     bool forcing = true;
     QObject context;
@@ -264,9 +267,9 @@ TEST_F(TransferFixture, DueReadsAndEntriesInsideEveryStepNeverInterleave) {
     std::function<void()> force = [&] {
         if (!forcing)
             return;
-        busyRuns += w->Transfer->Busy();
-        w->ZyklusZaehler = 1;
-        w->Zeitsteuerung.ZeitsteuerungSperre = 0;
+        busyRuns += w->Sitzung().Transfer().Busy();
+        w->Sitzung().SetZyklusZaehler(1);
+        w->Sitzung().Zeitsteuerung().ZeitsteuerungSperre = 0;
         // Posted first, so the event processing inside this tick runs it again.
         QTimer::singleShot(0, &context, force);
         w->OnSekunde();
@@ -277,7 +280,7 @@ TEST_F(TransferFixture, DueReadsAndEntriesInsideEveryStepNeverInterleave) {
         << reads << " reads, " << writes << " writes";
     EXPECT_GT(busyRuns, 100);
     forcing = false;
-    EXPECT_TRUE(testsupport::WaitUntil([&] { return !w->Transfer->Busy(); }, 20000));
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return !w->Sitzung().Transfer().Busy(); }, 20000));
     line->onSend = nullptr;
     EXPECT_TRUE(faults.isEmpty()) << faults.join("\n").toStdString();
 }

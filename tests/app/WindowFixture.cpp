@@ -1,6 +1,11 @@
 #include "WindowFixture.h"
 
+#include "app/MatrixBild.h"
 #include "app/StatusZeile.h"
+#include "app/ZeitEdit.h"
+
+#include <QCheckBox>
+#include <QLabel>
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -61,16 +66,19 @@ void WindowFixture::Tippe(QLineEdit* field, const QString& text) {
 }
 
 void WindowFixture::LetReadTimeOut(THauptFenster& w) {
-    while (w.Transfer->Busy())
-        w.Transfer->Tick();
+    while (w.Sitzung().Transfer().Busy())
+        w.Sitzung().Transfer().Tick();
 }
 
 QList<QWidget*> WindowFixture::EnabledControls(THauptFenster& w) {
     QList<QWidget*> on;
     for (QWidget* c : std::initializer_list<QWidget*>{
-             w.OeffnenButton, w.SpeichernButton, w.LesenButton, w.SchreibenButton, w.DruckenButton,
-             w.HilfeButton, w.BeendenButton, w.MSNAuswahl, w.TelefonNummer, w.abAuswahl,
-             w.GebuehrenEinheiten})
+             Control<QPushButton>(w, "OeffnenButton"), Control<QPushButton>(w, "SpeichernButton"),
+             Control<QPushButton>(w, "LesenButton"), Control<QPushButton>(w, "SchreibenButton"),
+             Control<QPushButton>(w, "DruckenButton"), Control<QPushButton>(w, "HilfeButton"),
+             Control<QPushButton>(w, "BeendenButton"), Control<QComboBox>(w, "MSNAuswahl"),
+             Control<QLineEdit>(w, "TelefonNummer"), Control<QComboBox>(w, "abAuswahl"),
+             Control<QLineEdit>(w, "GebuehrenEinheiten")})
         if (c->isEnabled())
             on << c;
     return on;
@@ -78,4 +86,74 @@ QList<QWidget*> WindowFixture::EnabledControls(THauptFenster& w) {
 
 QByteArray WindowFixture::DeviceAnswer(const QByteArray& data) {
     return testsupport::TFakeLine::Frame(data);
+}
+
+QObject* FindControl(const THauptFenster& w, const QString& name, const QMetaObject& type) {
+    QObject* found = nullptr;
+    int count = 0;
+    for (QObject* o : w.findChildren<QObject*>(name))
+        if (type.cast(o)) {
+            found = o;
+            ++count;
+        }
+    EXPECT_EQ(count, 1) << name.toStdString();
+    return count == 1 ? found : nullptr;
+}
+
+namespace {
+QString Port(int i) {
+    return QString::number(21 + i);
+}
+} // namespace
+
+QLabel* MSNTabelle(const THauptFenster& w, int m) {
+    return Control<QLabel>(w, qPrintable(QStringLiteral("MSN%1").arg(m)));
+}
+QLabel* BezeichnungTabelleA(const THauptFenster& w, int i) {
+    return Control<QLabel>(w, qPrintable("Bezeichnung" + Port(i) + "a"));
+}
+QLabel* BezeichnungTabelleB(const THauptFenster& w, int i) {
+    return Control<QLabel>(w, qPrintable("Bezeichnung" + Port(i) + "b"));
+}
+QLabel* BezeichnungTabelleC(const THauptFenster& w, int i) {
+    return Control<QLabel>(w, qPrintable("Bezeichnung" + Port(i) + "c"));
+}
+QLabel* BerechtigungTabelle(const THauptFenster& w, int i) {
+    return Control<QLabel>(w, qPrintable("Berechtigung" + Port(i)));
+}
+QLabel* DienstTabelle(const THauptFenster& w, int i) {
+    return Control<QLabel>(w, qPrintable("Dienst" + Port(i)));
+}
+QLabel* KostenTabelle(const THauptFenster& w, int i) {
+    return Control<QLabel>(w, qPrintable("Kosten" + Port(i)));
+}
+QLabel* DiffTabelle(const THauptFenster& w, int i) {
+    return Control<QLabel>(w, qPrintable("Diff" + Port(i)));
+}
+QLabel* EinheitenTabelle(const THauptFenster& w, int i) {
+    return Control<QLabel>(w, qPrintable("Einheiten" + Port(i)));
+}
+QLabel* RufumleitungTabelle(const THauptFenster& w, int i) {
+    return Control<QLabel>(w, qPrintable("Rufumleitung" + Port(i)));
+}
+QCheckBox* ZuordnungTabelle(const THauptFenster& w, int i) {
+    return Control<QCheckBox>(w, qPrintable("Zuordnung" + Port(i)));
+}
+TMatrixBild* ImpulsTabelle(const THauptFenster& w, int i) {
+    return Control<TMatrixBild>(w, qPrintable("ImpulsMatrix" + Port(i)));
+}
+TMatrixBild* AmtsholungTabelle(const THauptFenster& w, int i) {
+    return Control<TMatrixBild>(w, qPrintable("Amtsholung" + Port(i)));
+}
+TMatrixBild* MSNMatrixTabelle(const THauptFenster& w, int i, int m) {
+    return Control<TMatrixBild>(w, qPrintable("MSNMatrix" + Port(i) + QString::number(m)));
+}
+TZeitEdit* EditUhrzeit(const THauptFenster& w, int n) {
+    return Control<TZeitEdit>(w, qPrintable(QStringLiteral("EditUhrzeit%1").arg(n + 1)));
+}
+QLineEdit* EditDateiname(const THauptFenster& w, int n) {
+    return Control<QLineEdit>(w, qPrintable(QStringLiteral("EditDateiname%1").arg(n + 1)));
+}
+QPushButton* ButtonDurchsuchen(const THauptFenster& w, int n) {
+    return Control<QPushButton>(w, qPrintable(QStringLiteral("ButtonDurchsuchen%1").arg(n + 1)));
 }

@@ -8,7 +8,39 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+class QCheckBox;
+class QLabel;
 class QLineEdit;
+class QPushButton;
+class TMatrixBild;
+class TZeitEdit;
+
+// A control of the window by its object name; fails the test unless exactly one
+// control of that type carries it.
+QObject* FindControl(const THauptFenster& w, const QString& name, const QMetaObject& type);
+template <class T> T* Control(const THauptFenster& w, const char* name) {
+    return static_cast<T*>(FindControl(w, QString::fromLatin1(name), T::staticMetaObject));
+}
+
+// The control tables' entries, by the names of their controls: index 0..7 for
+// ports 21..28, 0..9 for MSNs, 0..3 for the schedule entries.
+QLabel* MSNTabelle(const THauptFenster& w, int m);
+QLabel* BezeichnungTabelleA(const THauptFenster& w, int i);
+QLabel* BezeichnungTabelleB(const THauptFenster& w, int i);
+QLabel* BezeichnungTabelleC(const THauptFenster& w, int i);
+QLabel* BerechtigungTabelle(const THauptFenster& w, int i);
+QLabel* DienstTabelle(const THauptFenster& w, int i);
+QLabel* KostenTabelle(const THauptFenster& w, int i);
+QLabel* DiffTabelle(const THauptFenster& w, int i);
+QLabel* EinheitenTabelle(const THauptFenster& w, int i);
+QLabel* RufumleitungTabelle(const THauptFenster& w, int i);
+QCheckBox* ZuordnungTabelle(const THauptFenster& w, int i);
+TMatrixBild* ImpulsTabelle(const THauptFenster& w, int i);
+TMatrixBild* AmtsholungTabelle(const THauptFenster& w, int i);
+TMatrixBild* MSNMatrixTabelle(const THauptFenster& w, int i, int m);
+TZeitEdit* EditUhrzeit(const THauptFenster& w, int n);
+QLineEdit* EditDateiname(const THauptFenster& w, int n);
+QPushButton* ButtonDurchsuchen(const THauptFenster& w, int n);
 
 // A main window with recording fakes for the port, the read sequence and the
 // warning box, and its own settings file in a scratch home.

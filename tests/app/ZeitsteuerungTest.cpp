@@ -20,8 +20,8 @@ struct ScheduleFixture : WindowFixture {
         w = make();
         LetReadTimeOut(*w);
         // The exchange's own counters, last read: 40 units on port 21.
-        w->Image.SetUnitCounterValue(1, 40);
-        w->Image.BasicBlock()[2] = 8;
+        w->Sitzung().Image().SetUnitCounterValue(1, 40);
+        w->Sitzung().Image().BasicBlock()[2] = 8;
         w->DecodeBasicBlock();
         w->EvaluateCharges();
         // Every write reads the counters afresh: the exchange still holds its 40.
@@ -36,8 +36,8 @@ struct ScheduleFixture : WindowFixture {
         file.SetUnitCounterValue(1, 9999);
         datei = home.file("nacht.vrn");
         config::SaveParameterFile(datei, file);
-        w->NachTransfer = [this] {
-            if (w->Transfer->CurrentState() == 3)
+        w->Sitzung().NachTransfer = [this] {
+            if (w->Sitzung().Transfer().CurrentState() == 3)
                 ++writes;
         };
         calls.clear();
@@ -45,8 +45,8 @@ struct ScheduleFixture : WindowFixture {
     int writes = 0;
     void TearDown() override { device::SetPacingStep(std::chrono::milliseconds(50)); }
     void entry(int n, const QString& zeit, const QString& file) {
-        w->EditUhrzeit[n]->setZeitText(zeit);
-        w->EditDateiname[n]->setText(file);
+        EditUhrzeit(*w, n)->setZeitText(zeit);
+        EditDateiname(*w, n)->setText(file);
     }
     // Runs the clock on second by second, ticking the window each time.
     // Returns how many writes ran meanwhile.
@@ -67,10 +67,10 @@ TEST_F(ScheduleFixture, AnEntryFiresOnceInItsMinuteAndKeepsTheCounters) {
     entry(0, "0930", datei);
     EXPECT_EQ(runSeconds(1), 0);
     EXPECT_EQ(runSeconds(120), 1);
-    EXPECT_EQ(w->MSNTabelle[0]->text(), "8888");
-    EXPECT_EQ(w->Image.UnitCounterValue(1), 40) << "the charge block is the exchange's";
-    EXPECT_EQ(w->EinheitenTabelle[0]->text(), "40");
-    EXPECT_EQ(w->Arrays.UsedPorts(), 2);
+    EXPECT_EQ(MSNTabelle(*w, 0)->text(), "8888");
+    EXPECT_EQ(w->Sitzung().Image().UnitCounterValue(1), 40) << "the charge block is the exchange's";
+    EXPECT_EQ(EinheitenTabelle(*w, 0)->text(), "40");
+    EXPECT_EQ(w->Sitzung().Arrays().UsedPorts(), 2);
     EXPECT_GT(calls.size(), 300) << "the write put the image on the line";
 }
 
@@ -89,7 +89,7 @@ TEST_F(ScheduleFixture, TheHigherEntryWinsEvenWithoutAFile) {
     entry(3, "0931", datei);
     entry(1, "0931", home.file("fehlt.vrn"));
     now = QDateTime(QDate(2026, 12, 8), QTime(9, 30, 50));
-    w->Zeitsteuerung.ZeitsteuerungSperre = 0;
+    w->Sitzung().Zeitsteuerung().ZeitsteuerungSperre = 0;
     EXPECT_EQ(runSeconds(30), 1);
 }
 
@@ -101,7 +101,7 @@ TEST_F(ScheduleFixture, AShortFileReportsAndWritesNothing) {
         w->statusText(0),
         QString::fromUtf8("2:Datei %1 konnte nicht geöffnet werden").arg(home.file("kurz.vrn")));
     EXPECT_TRUE(calls.isEmpty());
-    EXPECT_EQ(w->Zeitsteuerung.ZeitsteuerungSperre, 61 - 8) << "the pause runs anyway";
+    EXPECT_EQ(w->Sitzung().Zeitsteuerung().ZeitsteuerungSperre, 61 - 8) << "the pause runs anyway";
 }
 
 TEST_F(ScheduleFixture, DueDuringAReadItWaitsForTheEnd) {

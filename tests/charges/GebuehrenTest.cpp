@@ -16,12 +16,12 @@ struct GebuehrenFixture : WindowFixture {
         settings("[Allgemein]\nAnschluß=COM1\nKosten=0,12\n" + extra);
         w = make();
         LetReadTimeOut(*w);
-        w->Image.BasicBlock()[2] = 8;
+        w->Sitzung().Image().BasicBlock()[2] = 8;
         w->DecodeBasicBlock();
     }
     void counters(std::array<int, 8> units) {
         for (int p = 1; p <= 8; ++p)
-            w->Image.SetUnitCounterValue(p, std::uint16_t(units[p - 1]));
+            w->Sitzung().Image().SetUnitCounterValue(p, std::uint16_t(units[p - 1]));
     }
 };
 
@@ -30,36 +30,37 @@ struct GebuehrenFixture : WindowFixture {
 TEST_F(GebuehrenFixture, GermanSettingsPriceTheUnits) {
     ASSERT_EQ(QLocale::system().decimalPoint(), ",") << "the test runs in German settings";
     start();
-    w->Image.ChargeBlock()[1] = 0x34;
-    w->Image.ChargeBlock()[2] = 0x12;
-    w->Image.SetUnitCounterValue(2, 15);
+    w->Sitzung().Image().ChargeBlock()[1] = 0x34;
+    w->Sitzung().Image().ChargeBlock()[2] = 0x12;
+    w->Sitzung().Image().SetUnitCounterValue(2, 15);
     w->EvaluateCharges();
-    EXPECT_EQ(w->EinheitenTabelle[0]->text(), "4660");
-    EXPECT_EQ(w->KostenTabelle[1]->text(), "1,80");
-    EXPECT_EQ(w->KostenTabelle[0]->text(), "559,20");
-    EXPECT_EQ(w->EinheitenSumme->text(), "4675");
-    EXPECT_EQ(w->KostenSumme->text(), "561,00");
-    EXPECT_EQ(w->WinVarno->DDEEinheiten(), "4660;15;0;0;0;0;0;0");
-    EXPECT_EQ(w->WinVarno->DDEKosten(), "559,20;1,80;0,00;0,00;0,00;0,00;0,00;0,00");
-    EXPECT_EQ(w->Arrays.UnitCounter[0], 4660);
+    EXPECT_EQ(EinheitenTabelle(*w, 0)->text(), "4660");
+    EXPECT_EQ(KostenTabelle(*w, 1)->text(), "1,80");
+    EXPECT_EQ(KostenTabelle(*w, 0)->text(), "559,20");
+    EXPECT_EQ(Control<QLabel>(*w, "EinheitenSumme")->text(), "4675");
+    EXPECT_EQ(Control<QLabel>(*w, "KostenSumme")->text(), "561,00");
+    EXPECT_EQ(Control<TDdeServer>(*w, "WinVarno")->DDEEinheiten(), "4660;15;0;0;0;0;0;0");
+    EXPECT_EQ(Control<TDdeServer>(*w, "WinVarno")->DDEKosten(),
+              "559,20;1,80;0,00;0,00;0,00;0,00;0,00;0,00");
+    EXPECT_EQ(w->Sitzung().Arrays().UnitCounter[0], 4660);
 }
 
 TEST_F(GebuehrenFixture, FourPortsLeaveTheOtherRowsAlone) {
     start();
-    w->Image.BasicBlock()[2] = 4;
+    w->Sitzung().Image().BasicBlock()[2] = 4;
     w->DecodeBasicBlock();
     for (int i = 4; i < 8; ++i)
-        w->EinheitenTabelle[i]->setText("alt");
+        EinheitenTabelle(*w, i)->setText("alt");
     counters({1, 2, 3, 4, 5, 6, 7, 8});
     w->EvaluateCharges();
-    EXPECT_EQ(w->EinheitenTabelle[3]->text(), "4");
+    EXPECT_EQ(EinheitenTabelle(*w, 3)->text(), "4");
     for (int i = 4; i < 8; ++i) {
-        EXPECT_EQ(w->EinheitenTabelle[i]->text(), "alt");
-        EXPECT_TRUE(w->KostenTabelle[i]->text().isEmpty());
+        EXPECT_EQ(EinheitenTabelle(*w, i)->text(), "alt");
+        EXPECT_TRUE(KostenTabelle(*w, i)->text().isEmpty());
     }
-    EXPECT_EQ(w->WinVarno->DDEEinheiten(), "1;2;3;4;5;6;7;8");
-    EXPECT_EQ(w->WinVarno->DDEKosten().count(u';'), 3);
-    EXPECT_EQ(w->EinheitenSumme->text(), "10");
+    EXPECT_EQ(Control<TDdeServer>(*w, "WinVarno")->DDEEinheiten(), "1;2;3;4;5;6;7;8");
+    EXPECT_EQ(Control<TDdeServer>(*w, "WinVarno")->DDEKosten().count(u';'), 3);
+    EXPECT_EQ(Control<QLabel>(*w, "EinheitenSumme")->text(), "10");
 }
 
 TEST_F(GebuehrenFixture, OldUnitsFromTheSettings) {
@@ -67,41 +68,41 @@ TEST_F(GebuehrenFixture, OldUnitsFromTheSettings) {
     for (const auto& [units, cost] : {std::pair{150, "16,00"}, {100, "12,00"}, {90, "10,80"}}) {
         counters({units, 0, 0, 0, 0, 0, 0, 0});
         w->EvaluateCharges();
-        EXPECT_EQ(w->KostenTabelle[0]->text(), cost) << units;
+        EXPECT_EQ(KostenTabelle(*w, 0)->text(), cost) << units;
     }
 }
 
 TEST_F(GebuehrenFixture, IncreasesSinceTheLastLoggedRowAndTheLogItself) {
     start();
-    testsupport::writeAll(w->ChargeLogPath,
+    testsupport::writeAll(w->Sitzung().ChargeLogPath(),
                           charges::LogHeader() +
                               charges::LogRow(now, {10, 0, 0, 0, 0, 0, 0, 0}, 10));
     counters({12, 0, 0, 0, 0, 0, 0, 0});
     w->EvaluateCharges();
-    EXPECT_EQ(w->DiffTabelle[0]->text(), "(+2)");
-    EXPECT_EQ(w->DiffTabelle[1]->text(), "");
-    EXPECT_EQ(w->DiffSumme->text(), "(+2)");
-    EXPECT_TRUE(testsupport::readAll(w->ChargeLogPath)
+    EXPECT_EQ(DiffTabelle(*w, 0)->text(), "(+2)");
+    EXPECT_EQ(DiffTabelle(*w, 1)->text(), "");
+    EXPECT_EQ(Control<QLabel>(*w, "DiffSumme")->text(), "(+2)");
+    EXPECT_TRUE(testsupport::readAll(w->Sitzung().ChargeLogPath())
                     .endsWith(charges::LogRow(now, {12, 0, 0, 0, 0, 0, 0, 0}, 12)));
-    EXPECT_TRUE(QFile::exists(w->ChargeBackupPath));
+    EXPECT_TRUE(QFile::exists(w->Sitzung().ChargeBackupPath()));
     for (int units : {10, 5}) {
         counters({units, 0, 0, 0, 0, 0, 0, 0});
         w->EvaluateCharges();
-        EXPECT_EQ(w->DiffTabelle[0]->text(), "") << units;
+        EXPECT_EQ(DiffTabelle(*w, 0)->text(), "") << units;
     }
-    EXPECT_EQ(w->ChargeLogPath, home.file("WinVarno.dat"));
+    EXPECT_EQ(w->Sitzung().ChargeLogPath(), home.file("WinVarno.dat"));
 }
 
 TEST_F(GebuehrenFixture, AnEditedLabelTurnsBlackAndThePortPageFollows) {
     start();
-    QPalette red = w->EinheitenTabelle[2]->palette();
+    QPalette red = EinheitenTabelle(*w, 2)->palette();
     red.setColor(QPalette::WindowText, Qt::red);
-    w->EinheitenTabelle[2]->setPalette(red);
-    w->abAuswahl->setCurrentIndex(2);
+    EinheitenTabelle(*w, 2)->setPalette(red);
+    Control<QComboBox>(*w, "abAuswahl")->setCurrentIndex(2);
     counters({0, 0, 33, 0, 0, 0, 0, 0});
     w->EvaluateCharges();
-    EXPECT_EQ(w->EinheitenTabelle[2]->palette().color(QPalette::WindowText), QColor(Qt::black));
-    EXPECT_EQ(w->GebuehrenEinheiten->text(), "33");
+    EXPECT_EQ(EinheitenTabelle(*w, 2)->palette().color(QPalette::WindowText), QColor(Qt::black));
+    EXPECT_EQ(Control<QLineEdit>(*w, "GebuehrenEinheiten")->text(), "33");
 }
 
 TEST_F(GebuehrenFixture, AutoEndeMinimisesThreeSecondsAfterTheCharges) {
@@ -111,7 +112,7 @@ TEST_F(GebuehrenFixture, AutoEndeMinimisesThreeSecondsAfterTheCharges) {
     LetReadTimeOut(*w);
     w->EvaluateCharges();
     EXPECT_EQ(w->statusText(0), "0:");
-    EXPECT_EQ(w->AutoEndeZaehler, 3);
+    EXPECT_EQ(w->Sitzung().AutoEndeZaehler(), 3);
     w->OnSekunde();
     w->OnSekunde();
     EXPECT_FALSE(w->isMinimized());

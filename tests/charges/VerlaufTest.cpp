@@ -49,15 +49,15 @@ struct VerlaufFixture : WindowFixture {
         env.dateiDialog = [this](QFileDialog*) { return chosen; };
         w = std::make_unique<THauptFenster>(env);
         LetReadTimeOut(*w);
-        w->Image.BasicBlock()[2] = 8;
+        w->Sitzung().Image().BasicBlock()[2] = 8;
         w->DecodeBasicBlock();
     }
     void log(const QByteArray& rows) {
-        testsupport::writeAll(w->ChargeLogPath, charges::LogHeader() + rows);
+        testsupport::writeAll(w->Sitzung().ChargeLogPath(), charges::LogHeader() + rows);
     }
     void read(std::array<int, 8> units) {
         for (int p = 1; p <= 8; ++p)
-            w->Image.SetUnitCounterValue(p, std::uint16_t(units[size_t(p - 1)]));
+            w->Sitzung().Image().SetUnitCounterValue(p, std::uint16_t(units[size_t(p - 1)]));
         w->EvaluateCharges();
     }
 };
@@ -68,10 +68,11 @@ TEST_F(VerlaufFixture, TheWindowShowsAndExportsTheCostsPerPeriod) {
     start();
     log(Row(QDate(2026, 10, 30), {}) + Row(QDate(2026, 11, 2), {10, 0, 0, 0, 0, 0, 0, 0}) +
         Row(QDate(2026, 12, 1), {15, 4, 0, 0, 0, 0, 0, 0}) + "kaputt\r\n");
-    ASSERT_NE(w->VerlaufButton, nullptr);
-    EXPECT_EQ(w->VerlaufButton->parentWidget(), w->TabGebuehren);
-    EXPECT_EQ(w->VerlaufButton->text(), "Verlauf...");
-    w->VerlaufButton->click();
+    ASSERT_NE(Control<QPushButton>(*w, "VerlaufButton"), nullptr);
+    EXPECT_EQ(Control<QPushButton>(*w, "VerlaufButton")->parentWidget(),
+              Control<QWidget>(*w, "TabGebuehren"));
+    EXPECT_EQ(Control<QPushButton>(*w, "VerlaufButton")->text(), "Verlauf...");
+    Control<QPushButton>(*w, "VerlaufButton")->click();
     auto* v = w->findChild<TGebuehrenVerlauf*>("GebuehrenVerlauf");
     ASSERT_NE(v, nullptr);
     EXPECT_TRUE(v->isVisible());
@@ -116,8 +117,9 @@ TEST_F(VerlaufFixture, TheWindowShowsAndExportsTheCostsPerPeriod) {
     EXPECT_FALSE(QFile::exists(chosen));
 
     // A new read shows up in the open window.
-    testsupport::writeAll(w->ChargeLogPath, testsupport::readAll(w->ChargeLogPath) +
-                                                Row(QDate(2027, 1, 3), {25, 4, 0, 0, 0, 0, 0, 0}));
+    testsupport::writeAll(w->Sitzung().ChargeLogPath(),
+                          testsupport::readAll(w->Sitzung().ChargeLogPath()) +
+                              Row(QDate(2027, 1, 3), {25, 4, 0, 0, 0, 0, 0, 0}));
     read({25, 4, 0, 0, 0, 0, 0, 0});
     EXPECT_EQ(table->rowCount(), 2);
 }

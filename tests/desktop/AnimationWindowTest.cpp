@@ -7,9 +7,9 @@
 
 TEST_F(WindowFixture, AnimationPlaysWhileProgrammInfoIsInFront) {
     auto w = make();
-    TAnimationControl* a = w->AnimationControl;
+    TAnimationControl* a = Control<TAnimationControl>(*w, "AnimationControl");
     ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a->parentWidget(), w->TabProgrammInfo);
+    EXPECT_EQ(a->parentWidget(), Control<QWidget>(*w, "TabProgrammInfo"));
     EXPECT_EQ(a->geometry(), QRect(344, 48, 100, 116));
     EXPECT_EQ(a->AviFileName(), "100");
     EXPECT_TRUE(a->Center());
@@ -19,7 +19,8 @@ TEST_F(WindowFixture, AnimationPlaysWhileProgrammInfoIsInFront) {
     EXPECT_FALSE(a->IsPlaying());
 
     w->show();
-    w->MainPageControl->setCurrentWidget(w->TabProgrammInfo);
+    Control<QTabWidget>(*w, "MainPageControl")
+        ->setCurrentWidget(Control<QWidget>(*w, "TabProgrammInfo"));
     EXPECT_TRUE(a->Autoplay());
     EXPECT_TRUE(a->IsPlaying());
     ASSERT_TRUE(QTest::qWaitFor([&] { return a->CurrentFrame() >= 12; }, 10000));
@@ -41,12 +42,14 @@ TEST_F(WindowFixture, AnimationPlaysWhileProgrammInfoIsInFront) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return a->CurrentFrame() != frame; }, 10000));
     EXPECT_NE(w->grab().toImage().copy(QRect(corner, a->size())), area);
 
-    for (QWidget* other : {w->TabGebuehren, w->TabKonfiguration}) {
-        w->MainPageControl->setCurrentWidget(other);
+    for (QWidget* other :
+         {Control<QWidget>(*w, "TabGebuehren"), Control<QWidget>(*w, "TabKonfiguration")}) {
+        Control<QTabWidget>(*w, "MainPageControl")->setCurrentWidget(other);
         EXPECT_FALSE(a->IsPlaying());
         EXPECT_EQ(a->CurrentFrame(), 0);
         EXPECT_TRUE(a->IsOpen());
     }
-    w->MainPageControl->setCurrentWidget(w->TabProgrammInfo);
+    Control<QTabWidget>(*w, "MainPageControl")
+        ->setCurrentWidget(Control<QWidget>(*w, "TabProgrammInfo"));
     EXPECT_TRUE(a->IsPlaying());
 }

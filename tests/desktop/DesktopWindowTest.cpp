@@ -36,7 +36,7 @@ struct DesktopFixture : WindowFixture {
         device::SetPacingStep(std::chrono::milliseconds(1));
         settings(kGood);
         w = make();
-        w->TaskleistenIcon->HasNotificationArea = [] { return true; };
+        Control<TTrayIcon>(*w, "TaskleistenIcon")->HasNotificationArea = [] { return true; };
         w->show();
         calls.clear();
     }
@@ -50,7 +50,7 @@ struct DesktopFixture : WindowFixture {
     }
     void maus(unsigned code) {
         TMessage m{TTrayIcon::kCallbackMessage, 0, qintptr(code), 0};
-        w->TaskleistenIcon->WndProc(m);
+        Control<TTrayIcon>(*w, "TaskleistenIcon")->WndProc(m);
     }
 };
 
@@ -58,22 +58,25 @@ struct DesktopFixture : WindowFixture {
 
 TEST_F(DesktopFixture, TrayMenuHasEveryItemInOrder) {
     QStringList captions;
-    for (QAction* a : w->TrayPopupMenu->actions())
+    for (QAction* a : Control<QMenu>(*w, "TrayPopupMenu")->actions())
         captions << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(captions, QStringList({"Grundkonfiguration", "Zuordnung", "Berechtigungen",
                                      QString::fromUtf8("Gebühren"), "Parametrierung", "Info", "-",
                                      "Schliessen"}));
-    EXPECT_EQ(w->TrayPopupMenu->defaultAction(), w->PopupItemKonfiguration);
-    EXPECT_TRUE(w->PopupItemKonfiguration->font().bold());
-    ASSERT_NE(w->PopupItemParametrierung->menu(), nullptr);
+    EXPECT_EQ(Control<QMenu>(*w, "TrayPopupMenu")->defaultAction(),
+              Control<QAction>(*w, "PopupItemKonfiguration"));
+    EXPECT_TRUE(Control<QAction>(*w, "PopupItemKonfiguration")->font().bold());
+    ASSERT_NE(Control<QAction>(*w, "PopupItemParametrierung")->menu(), nullptr);
     QStringList inner;
-    for (QAction* a : w->PopupItemParametrierung->menu()->actions())
+    for (QAction* a : Control<QAction>(*w, "PopupItemParametrierung")->menu()->actions())
         inner << a->text();
     EXPECT_EQ(inner, QStringList({"MSN-Parametrierung",
                                   QString::fromUtf8("Anschluß-Parametrierung"), "Zeitsteuerung"}));
-    EXPECT_EQ(w->TaskleistenIcon->TipText(), "Varno KM20/KM50 - Konfiguration");
-    EXPECT_EQ(w->TaskleistenIcon->PopupMenu(), w->TrayPopupMenu);
-    EXPECT_FALSE(w->TaskleistenIcon->Icon().isNull());
+    EXPECT_EQ(Control<TTrayIcon>(*w, "TaskleistenIcon")->TipText(),
+              "Varno KM20/KM50 - Konfiguration");
+    EXPECT_EQ(Control<TTrayIcon>(*w, "TaskleistenIcon")->PopupMenu(),
+              Control<QMenu>(*w, "TrayPopupMenu"));
+    EXPECT_FALSE(Control<TTrayIcon>(*w, "TaskleistenIcon")->Icon().isNull());
 }
 
 TEST_F(DesktopFixture, MenuItemsBringTheWindowBackOnTheirPage) {
@@ -83,14 +86,19 @@ TEST_F(DesktopFixture, MenuItemsBringTheWindowBackOnTheirPage) {
         QWidget* inner;
     };
     const Fall faelle[] = {
-        {w->PopupItemKonfiguration, w->TabKonfiguration, nullptr},
-        {w->PopupItemZuordnung, w->TabZuordnung, nullptr},
-        {w->PopupItemBerechtigungen, w->TabBerechtigungen, nullptr},
-        {w->PopupItemGebuehren, w->TabGebuehren, nullptr},
-        {w->PopupItemMSNParametrierung, w->TabParametrierung, w->MSNParametrierung},
-        {w->PopupItemZeitsteuerung, w->TabParametrierung, w->ZeitParametrierung},
-        {w->PopupItemAnschlussParametrierung, w->TabParametrierung, w->abParametrierung},
-        {w->PopupItemInfo, w->TabProgrammInfo, nullptr},
+        {Control<QAction>(*w, "PopupItemKonfiguration"), Control<QWidget>(*w, "TabKonfiguration"),
+         nullptr},
+        {Control<QAction>(*w, "PopupItemZuordnung"), Control<QWidget>(*w, "TabZuordnung"), nullptr},
+        {Control<QAction>(*w, "PopupItemBerechtigungen"), Control<QWidget>(*w, "TabBerechtigungen"),
+         nullptr},
+        {Control<QAction>(*w, "PopupItemGebuehren"), Control<QWidget>(*w, "TabGebuehren"), nullptr},
+        {Control<QAction>(*w, "PopupItemMSNParametrierung"),
+         Control<QWidget>(*w, "TabParametrierung"), Control<QWidget>(*w, "MSNParametrierung")},
+        {Control<QAction>(*w, "PopupItemZeitsteuerung"), Control<QWidget>(*w, "TabParametrierung"),
+         Control<QWidget>(*w, "ZeitParametrierung")},
+        {Control<QAction>(*w, "PopupItemAnschlussParametrierung"),
+         Control<QWidget>(*w, "TabParametrierung"), Control<QWidget>(*w, "abParametrierung")},
+        {Control<QAction>(*w, "PopupItemInfo"), Control<QWidget>(*w, "TabProgrammInfo"), nullptr},
     };
     for (const Fall& f : faelle) {
         SCOPED_TRACE(f.item->text().toStdString());
@@ -98,33 +106,39 @@ TEST_F(DesktopFixture, MenuItemsBringTheWindowBackOnTheirPage) {
         f.item->trigger();
         EXPECT_TRUE(w->isVisible());
         EXPECT_FALSE(w->isMinimized());
-        EXPECT_EQ(w->MainPageControl->currentWidget(), f.page);
+        EXPECT_EQ(Control<QTabWidget>(*w, "MainPageControl")->currentWidget(), f.page);
         if (f.inner) {
-            EXPECT_EQ(w->ParametrierungPageControl->currentWidget(), f.inner);
+            EXPECT_EQ(Control<QTabWidget>(*w, "ParametrierungPageControl")->currentWidget(),
+                      f.inner);
         }
     }
-    EXPECT_TRUE(w->AnimationControl->Autoplay()) << "Info starts the animation";
+    EXPECT_TRUE(Control<TAnimationControl>(*w, "AnimationControl")->Autoplay())
+        << "Info starts the animation";
 }
 
 TEST_F(DesktopFixture, CloseBoxHidesAndTheIconBringsTheWindowBack) {
-    w->MainPageControl->setCurrentWidget(w->TabGebuehren);
+    Control<QTabWidget>(*w, "MainPageControl")
+        ->setCurrentWidget(Control<QWidget>(*w, "TabGebuehren"));
     maus(WM_RBUTTONDOWN);
-    EXPECT_FALSE(w->TrayPopupMenu->isVisible()) << "no menu while the window is shown";
+    EXPECT_FALSE(Control<QMenu>(*w, "TrayPopupMenu")->isVisible())
+        << "no menu while the window is shown";
     versteckt();
     EXPECT_FALSE(w->isMinimized());
-    EXPECT_TRUE(w->SekundenTimer->isActive()) << "the program lives on";
+    EXPECT_TRUE(Control<QTimer>(*w, "SekundenTimer")->isActive()) << "the program lives on";
     EXPECT_FALSE(calls.contains("close"));
     maus(WM_RBUTTONDOWN);
-    EXPECT_TRUE(w->TrayPopupMenu->isVisible());
-    w->TrayPopupMenu->close();
+    EXPECT_TRUE(Control<QMenu>(*w, "TrayPopupMenu")->isVisible());
+    Control<QMenu>(*w, "TrayPopupMenu")->close();
     maus(WM_LBUTTONDOWN);
     maus(WM_LBUTTONUP);
     EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(w->MainPageControl->currentWidget(), w->TabGebuehren) << "a click keeps the page";
+    EXPECT_EQ(Control<QTabWidget>(*w, "MainPageControl")->currentWidget(),
+              Control<QWidget>(*w, "TabGebuehren"))
+        << "a click keeps the page";
 }
 
 TEST_F(DesktopFixture, WithoutNotificationAreaCloseMinimisesToTheTaskbar) {
-    w->TaskleistenIcon->HasNotificationArea = [] { return false; };
+    Control<TTrayIcon>(*w, "TaskleistenIcon")->HasNotificationArea = [] { return false; };
     w->close();
     EXPECT_TRUE(w->isVisible());
     EXPECT_TRUE(w->isMinimized());
@@ -132,44 +146,47 @@ TEST_F(DesktopFixture, WithoutNotificationAreaCloseMinimisesToTheTaskbar) {
 }
 
 TEST_F(DesktopFixture, SchliessenEndsTheProgramLikeBeenden) {
-    EXPECT_FALSE(w->PopupItemSchliessen->isEnabled()) << "not while the start-up read runs";
+    EXPECT_FALSE(Control<QAction>(*w, "PopupItemSchliessen")->isEnabled())
+        << "not while the start-up read runs";
     for (const QByteArray& answer : VollstaendigesLesen())
         line->Deliver(answer);
-    ASSERT_TRUE(w->PopupItemSchliessen->isEnabled());
+    ASSERT_TRUE(Control<QAction>(*w, "PopupItemSchliessen")->isEnabled());
     calls.clear();
     versteckt();
     int rc = -1;
     // A guard ends the loop with a different code should the program not end.
-    QTimer::singleShot(0, w.get(), [this] { w->PopupItemSchliessen->trigger(); });
+    QTimer::singleShot(0, w.get(),
+                       [this] { Control<QAction>(*w, "PopupItemSchliessen")->trigger(); });
     QTimer guard;
     guard.setSingleShot(true);
     QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(7); });
     guard.start(30000);
     rc = QCoreApplication::exec();
     EXPECT_EQ(rc, 0);
-    EXPECT_TRUE(w->BeendenAngefordert);
+    EXPECT_TRUE(w->Sitzung().BeendenAngefordert());
     EXPECT_EQ(calls, QStringList({"close"}));
-    EXPECT_FALSE(w->SekundenTimer->isActive());
+    EXPECT_FALSE(Control<QTimer>(*w, "SekundenTimer")->isActive());
     EXPECT_TRUE(w->isHidden());
 }
 
 TEST_F(DesktopFixture, ProgrammInfoOffersTheTrayMenu) {
-    w->MainPageControl->setCurrentWidget(w->TabProgrammInfo);
-    EXPECT_EQ(w->TabProgrammInfo->contextMenuPolicy(), Qt::CustomContextMenu);
-    emit w->TabProgrammInfo->customContextMenuRequested(QPoint(5, 5));
-    EXPECT_TRUE(w->TrayPopupMenu->isVisible());
-    w->TrayPopupMenu->close();
+    Control<QTabWidget>(*w, "MainPageControl")
+        ->setCurrentWidget(Control<QWidget>(*w, "TabProgrammInfo"));
+    EXPECT_EQ(Control<QWidget>(*w, "TabProgrammInfo")->contextMenuPolicy(), Qt::CustomContextMenu);
+    emit Control<QWidget>(*w, "TabProgrammInfo")->customContextMenuRequested(QPoint(5, 5));
+    EXPECT_TRUE(Control<QMenu>(*w, "TrayPopupMenu")->isVisible());
+    Control<QMenu>(*w, "TrayPopupMenu")->close();
 }
 
 TEST_F(DesktopFixture, MovesAreSavedOnlyAfterTheFirstCompleteRead) {
-    EXPECT_FALSE(w->MessageHook->Active());
+    EXPECT_FALSE(Control<TMessageHook>(*w, "MessageHook")->Active());
     w->move(40, 50);
     QTest::qWait(50);
     EXPECT_EQ(testsupport::readAll(settingsPath()), kGood);
 
     for (const QByteArray& block : VollstaendigesLesen())
         line->Deliver(block);
-    ASSERT_TRUE(w->MessageHook->Active());
+    ASSERT_TRUE(Control<TMessageHook>(*w, "MessageHook")->Active());
     w->move(70, 90);
     QTRY_COMPARE(platform::IniFile(settingsPath()).readInt("Fenster", "Y-Position", -1), 90);
     EXPECT_EQ(platform::IniFile(settingsPath()).readInt("Fenster", "X-Position", -1), 70);

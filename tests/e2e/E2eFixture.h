@@ -69,7 +69,8 @@ struct E2eFixture : WindowFixture {
     // The window on any device path, with the real serial component.
     void openWindow(const QString& path, const QStringList& args = {}) {
         ASSERT_NO_FATAL_FAILURE(makeWindow(path, args));
-        ASSERT_TRUE(w->Communication->IsOpen()) << w->statusText(0).toStdString();
+        ASSERT_TRUE(Control<TComm32>(*w, "Communication")->IsOpen())
+            << w->statusText(0).toStdString();
     }
     void makeWindow(const QString& path, const QStringList& args = {},
                     const QByteArray& moreSettings = {}) {
@@ -79,7 +80,7 @@ struct E2eFixture : WindowFixture {
         env.line = nullptr;
         w = std::make_unique<THauptFenster>(env);
         // Seconds are counted by hand, so no test waits for a time-out.
-        w->SekundenTimer->stop();
+        Control<QTimer>(*w, "SekundenTimer")->stop();
     }
 
     QStringList events() {
@@ -89,8 +90,9 @@ struct E2eFixture : WindowFixture {
     QStringList requestsAnswered() { return events().filter("request "); }
 
     bool readDone() const {
-        return w->Transfer->CurrentState() == 2 && w->Transfer->TimeoutLeft() == -1 &&
-               w->LesenButton->isEnabled();
+        return w->Sitzung().Transfer().CurrentState() == 2 &&
+               w->Sitzung().Transfer().TimeoutLeft() == -1 &&
+               Control<QPushButton>(*w, "LesenButton")->isEnabled();
     }
     void ticks(int n) {
         for (int i = 0; i < n; ++i)
@@ -103,7 +105,7 @@ struct E2eFixture : WindowFixture {
                           qsizetype(varnosim::DataBytes(region)) - 1);
     }
     QByteArray Data(config::Region region) const {
-        const auto block = w->Image.Block(region);
+        const auto block = w->Sitzung().Image().Block(region);
         const auto n = qsizetype(block.size() - (block.size() + 3) / 4);
         return QByteArray(reinterpret_cast<const char*>(block.data()) + 1, n - 1);
     }

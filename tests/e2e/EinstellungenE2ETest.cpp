@@ -5,6 +5,7 @@
 #include "app/EinstellungenDialog.h"
 #include "app/StatusZeile.h"
 
+#include "serial/Comm32.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -19,10 +20,10 @@ TEST_F(E2eFixture, DialogFromTheStartMessageWritesTheSettingsAndReadsTheChosenDe
     TUmgebung env = umgebung();
     env.line = nullptr;
     w = std::make_unique<THauptFenster>(env);
-    w->SekundenTimer->stop();
+    Control<QTimer>(*w, "SekundenTimer")->stop();
     ASSERT_EQ(w->statusText(0), QString::fromUtf8("2:Portadresse 'COMx' ist ungültig"));
 
-    QTest::mouseClick(w->StatusZeile, Qt::LeftButton, {}, QPoint(20, 10));
+    QTest::mouseClick(Control<TStatusZeile>(*w, "StatusZeile"), Qt::LeftButton, {}, QPoint(20, 10));
     TEinstellungenDialog* d = w->EinstellungenDialog();
     ASSERT_TRUE(d);
     EXPECT_TRUE(d->isVisible());
@@ -46,11 +47,11 @@ TEST_F(E2eFixture, DialogFromTheStartMessageWritesTheSettingsAndReadsTheChosenDe
     ASSERT_TRUE(testsupport::WaitUntil([&] { return readDone(); }, kWaitMs))
         << w->statusText(0).toStdString();
     EXPECT_EQ(w->EinstellungenDialog(), nullptr);
-    EXPECT_TRUE(w->Communication->IsOpen());
-    EXPECT_EQ(w->CommPort, "COM2");
+    EXPECT_TRUE(Control<TComm32>(*w, "Communication")->IsOpen());
+    EXPECT_EQ(w->Sitzung().CommPort(), "COM2");
     EXPECT_EQ(requestsAnswered().size(), 3);
-    EXPECT_EQ(w->BezeichnungTabelleC[0]->text(), QString::fromUtf8("Büro"));
-    EXPECT_DOUBLE_EQ(w->KostenProEinheit, 0.15);
-    EXPECT_EQ(w->ZyklusSekunden, 300);
-    EXPECT_EQ(w->ZyklischNeuLesen->text(), "Alle 5 Minuten neu lesen");
+    EXPECT_EQ(BezeichnungTabelleC(*w, 0)->text(), QString::fromUtf8("Büro"));
+    EXPECT_DOUBLE_EQ(w->Sitzung().KostenProEinheit(), 0.15);
+    EXPECT_EQ(w->Sitzung().ZyklusSekunden(), 300);
+    EXPECT_EQ(Control<QCheckBox>(*w, "ZyklischNeuLesen")->text(), "Alle 5 Minuten neu lesen");
 }

@@ -4,6 +4,7 @@
 #include "E2eFixture.h"
 #include "serial/SerialTestSupport.h"
 
+#include "serial/Comm32.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -41,7 +42,8 @@ struct FaultE2e : E2eFixture {
     void settle() {
         auto snapshot = [&] {
             return std::tuple(sim ? sim->BytesSent() : 0L, events().size(), w->statusText(0),
-                              w->Transfer->CurrentState(), w->Transfer->TimeoutLeft());
+                              w->Sitzung().Transfer().CurrentState(),
+                              w->Sitzung().Transfer().TimeoutLeft());
         };
         QElapsedTimer total, quiet;
         total.start();
@@ -59,16 +61,16 @@ struct FaultE2e : E2eFixture {
     }
 
     void expectUsableAndTruthful() {
-        EXPECT_LE(w->Transfer->TimeoutLeft(), 0) << "nothing is awaited any more";
-        EXPECT_FALSE(w->Transfer->Writing());
-        EXPECT_TRUE(w->HilfeButton->isEnabled());
-        EXPECT_TRUE(w->BeendenButton->isEnabled());
+        EXPECT_LE(w->Sitzung().Transfer().TimeoutLeft(), 0) << "nothing is awaited any more";
+        EXPECT_FALSE(w->Sitzung().Transfer().Writing());
+        EXPECT_TRUE(Control<QPushButton>(*w, "HilfeButton")->isEnabled());
+        EXPECT_TRUE(Control<QPushButton>(*w, "BeendenButton")->isEnabled());
         const QString status = w->statusText(0);
         if (status == FirmwareMeldung()) {
-            EXPECT_NE(w->Firmware->text(), "1.93");
+            EXPECT_NE(Control<QLabel>(*w, "Firmware")->text(), "1.93");
             return;
         }
-        EXPECT_TRUE(w->LesenButton->isEnabled()) << status.toStdString();
+        EXPECT_TRUE(Control<QPushButton>(*w, "LesenButton")->isEnabled()) << status.toStdString();
         if (status != "0:") {
             EXPECT_TRUE(status.startsWith("2:")) << status.toStdString();
             return;
@@ -107,17 +109,18 @@ TEST_P(SilentRequest, TimesOutToAnErrorAndLesenAsksAgain) {
     ASSERT_NO_FATAL_FAILURE(start());
     const QString unanswered = QString("request %1 left unanswered").arg(r.code);
     ASSERT_TRUE(waitForEvent(unanswered)) << events().join('\n').toStdString();
-    ASSERT_EQ(w->Transfer->CurrentState(), r.state);
+    ASSERT_EQ(w->Sitzung().Transfer().CurrentState(), r.state);
 
     ticks(r.timeout - 1);
     EXPECT_NE(w->statusText(0), kKommunikationsfehler);
-    EXPECT_FALSE(w->LesenButton->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>(*w, "LesenButton")->isEnabled());
     ticks(1);
     EXPECT_EQ(w->statusText(0), kKommunikationsfehler);
     expectUsableAndTruthful();
 
-    w->LesenButton->click();
-    EXPECT_FALSE(w->LesenButton->isEnabled()) << "locked again while reading";
+    Control<QPushButton>(*w, "LesenButton")->click();
+    EXPECT_FALSE(Control<QPushButton>(*w, "LesenButton")->isEnabled())
+        << "locked again while reading";
     ASSERT_TRUE(waitForEvent(unanswered, 2)) << events().join('\n').toStdString();
     settle();
     EXPECT_EQ(w->statusText(0), kKommunikationsfehler);
@@ -135,7 +138,8 @@ TEST_P(LateAnswer, AfterTheTimeOutStillCompletesTheRead) {
     exchange.Faults().lateMs = 2000;
     ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_TRUE(waitForEvent(QString("request %1 answered").arg(r.code)));
-    ASSERT_TRUE(w->Transfer->CurrentState() == r.state && w->Transfer->TimeoutLeft() > 0)
+    ASSERT_TRUE(w->Sitzung().Transfer().CurrentState() == r.state &&
+                w->Sitzung().Transfer().TimeoutLeft() > 0)
         << "the answer came before the time-out was counted";
 
     ticks(r.timeout);
@@ -166,7 +170,7 @@ TEST_F(FaultE2e, AnswerSplitByAPauseIsNotTakenForTwoBlocks) {
     settle();
     EXPECT_EQ(w->statusText(0), kKommunikationsfehler);
     expectUsableAndTruthful();
-    EXPECT_EQ(w->Image.FirmwareMajor(), 0) << "no piece was decoded";
+    EXPECT_EQ(w->Sitzung().Image().FirmwareMajor(), 0) << "no piece was decoded";
 }
 
 struct Garbage : FaultE2e, testing::WithParamInterface<int> {};
@@ -192,8 +196,9 @@ TEST_P(HangUp, InTheMiddleOfAnAnswer) {
     expectUsableAndTruthful();
 
     // The line is gone: a new read tries to open it anew and says why it cannot.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->Communication->IsOpen(); }, kWaitMs));
-    w->LesenButton->click();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !Control<TComm32>(*w, "Communication")->IsOpen(); }, kWaitMs));
+    Control<QPushButton>(*w, "LesenButton")->click();
     settle();
     EXPECT_EQ(w->statusText(0), kNichtGeoeffnet);
     expectUsableAndTruthful();
@@ -205,16 +210,16 @@ INSTANTIATE_TEST_SUITE_P(Bytes, HangUp, testing::Values(75L, 152L + 130, 152L + 
 TEST_F(FaultE2e, DeviceGoneWhenLesenIsPressed) {
     ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_TRUE(QTest::qWaitFor([&] { return readDone(); }, kWaitMs));
-    const QString msn = w->MSNTabelle[0]->text();
+    const QString msn = MSNTabelle(*w, 0)->text();
     sim->Stop(); // the device end of the line disappears with it
     QTest::qWait(100);
 
-    w->LesenButton->click();
+    Control<QPushButton>(*w, "LesenButton")->click();
     settle();
     EXPECT_EQ(w->statusText(0), kNichtGeoeffnet) << "the dead line is let go and opened anew";
-    EXPECT_FALSE(w->Communication->IsOpen());
+    EXPECT_FALSE(Control<TComm32>(*w, "Communication")->IsOpen());
     expectUsableAndTruthful();
-    EXPECT_EQ(w->MSNTabelle[0]->text(), msn) << "the last read's values stay";
+    EXPECT_EQ(MSNTabelle(*w, 0)->text(), msn) << "the last read's values stay";
 }
 
 struct PortCount : FaultE2e, testing::WithParamInterface<int> {};
@@ -227,13 +232,13 @@ TEST_P(PortCount, ReadsAndWritesTheRecordsThatExist) {
         << w->statusText(0).toStdString();
     EXPECT_EQ(w->statusText(0), "0:");
     expectUsableAndTruthful();
-    EXPECT_EQ(w->abSchnittstellen->text(), QString::number(count));
-    EXPECT_EQ(w->abAuswahl->count(), used);
+    EXPECT_EQ(Control<QLabel>(*w, "abSchnittstellen")->text(), QString::number(count));
+    EXPECT_EQ(Control<QComboBox>(*w, "abAuswahl")->count(), used);
     for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(w->ZuordnungTabelle[i]->isEnabled(), i < used) << i;
+        EXPECT_EQ(ZuordnungTabelle(*w, i)->isEnabled(), i < used) << i;
 
     const varnosim::TImage before = sim->ImageSnapshot();
-    w->SchreibenButton->click();
+    Control<QPushButton>(*w, "SchreibenButton")->click();
     EXPECT_EQ(w->statusText(0), "0:");
     EXPECT_EQ(enabledControls().size(), 11);
     // Basic block, one record a port, the end of the records, the charge block.
@@ -257,20 +262,23 @@ TEST_P(PortIndex, PermissionAndServiceWithoutANameSurviveEditingAndWriting) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return readDone(); }, kWaitMs));
     EXPECT_EQ(w->statusText(0), "0:");
     expectUsableAndTruthful();
-    const bool serviceNamed = index < int(w->DienstNamen.size());
+    const bool serviceNamed = index < Control<QComboBox>(*w, "DienstAuswahl")->count();
     for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(w->BerechtigungTabelle[i]->text(), "") << i;
-        EXPECT_EQ(w->DienstTabelle[i]->text(), serviceNamed ? w->DienstNamen[index] : "") << i;
+        EXPECT_EQ(BerechtigungTabelle(*w, i)->text(), "") << i;
+        EXPECT_EQ(DienstTabelle(*w, i)->text(),
+                  serviceNamed ? Control<QComboBox>(*w, "DienstAuswahl")->itemText(index) : "")
+            << i;
     }
-    EXPECT_EQ(w->BerechtigungsAuswahl->currentIndex(), -1);
-    EXPECT_EQ(w->DienstAuswahl->currentIndex(), serviceNamed ? index : -1);
+    EXPECT_EQ(Control<QComboBox>(*w, "BerechtigungsAuswahl")->currentIndex(), -1);
+    EXPECT_EQ(Control<QComboBox>(*w, "DienstAuswahl")->currentIndex(), serviceNamed ? index : -1);
 
     // Through the port page's commit points, then back to the exchange.
     const varnosim::TImage before = sim->ImageSnapshot();
-    w->ZeigeSeite(w->TabParametrierung, w->abParametrierung);
+    w->ZeigeSeite(Control<QWidget>(*w, "TabParametrierung"),
+                  Control<QWidget>(*w, "abParametrierung"));
     for (int i : {1, 2, 0})
-        w->abAuswahl->setCurrentIndex(i);
-    w->SchreibenButton->click();
+        Control<QComboBox>(*w, "abAuswahl")->setCurrentIndex(i);
+    Control<QPushButton>(*w, "SchreibenButton")->click();
     EXPECT_EQ(w->statusText(0), "0:");
     ASSERT_TRUE(sim->WaitForWrites(11, kWaitMs)) << events().join('\n').toStdString();
     EXPECT_TRUE(sim->ImageSnapshot() == before);
@@ -332,7 +340,7 @@ TEST_F(RawLine, HangUpInTheMiddleOfAWrite) {
         taken = pty.read(200, kWaitMs);
         pty.closeMaster();
     });
-    w->SchreibenButton->click();
+    Control<QPushButton>(*w, "SchreibenButton")->click();
     exchangeSide.join();
     ASSERT_EQ(taken.size(), 200);
 
@@ -340,7 +348,7 @@ TEST_F(RawLine, HangUpInTheMiddleOfAWrite) {
               QString::fromUtf8("2:Schnittstelle COM1 kann nicht beschrieben werden"));
     EXPECT_EQ(enabledControls().size(), 11);
     expectUsableAndTruthful();
-    w->LesenButton->click();
+    Control<QPushButton>(*w, "LesenButton")->click();
     settle();
     EXPECT_EQ(w->statusText(0), kNichtGeoeffnet);
     expectUsableAndTruthful();

@@ -137,7 +137,7 @@ TEST_F(GoldenTranscript, EveryTranscriptPlaysAsWritten) {
                         step.bytes.size())
                         fault = where + "cannot answer";
                 } else if (step.kind == Step::Action) {
-                    if (w->Transfer->Busy()) // pressed once the transfer before it ended
+                    if (w->Sitzung().Transfer().Busy()) // pressed once the transfer before it ended
                         return;
                     if (step.action == "Lesen")
                         QTimer::singleShot(0, w.get(), [this] { w->LesenButtonClick(); });
@@ -160,7 +160,7 @@ TEST_F(GoldenTranscript, EveryTranscriptPlaysAsWritten) {
             << heard.mid(checked).toHex(' ').toStdString();
         ASSERT_TRUE(fault.isEmpty()) << fault.toStdString();
         if (quiet != t.steps.end()) {
-            ASSERT_TRUE(QTest::qWaitFor([&] { return !w->Transfer->Busy(); }, kWaitMs));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !w->Sitzung().Transfer().Busy(); }, kWaitMs));
             QTest::qWait(300); // longer than the reader's pause that ends a block
             listen();
             EXPECT_EQ(heard.mid(checked).toHex(' '), QByteArray()) << "nothing more";

@@ -68,32 +68,36 @@ TEST_F(E2eFixture, FullReadFillsEveryPage) {
     EXPECT_EQ(Data(config::Region::Basic), Data(image, varnosim::BasicRegion));
     EXPECT_EQ(Data(config::Region::Terminal), Data(image, varnosim::TerminalRegion));
     EXPECT_EQ(Data(config::Region::Charge), Data(image, varnosim::ChargeRegion));
-    EXPECT_EQ(w->Image.UnitCounterValue(7), 1999);
+    EXPECT_EQ(w->Sitzung().Image().UnitCounterValue(7), 1999);
 
     // Configuration page.
-    EXPECT_EQ(w->Firmware->text(), "1.93");
-    EXPECT_EQ(w->MSNTabelle[0]->text(), "4711");
-    EXPECT_EQ(w->MSNTabelle[4]->text(), "0301234567");
-    EXPECT_EQ(w->MSNTabelle[7]->text(), "");
-    EXPECT_FALSE(w->Protokoll->text().isEmpty());
-    EXPECT_EQ(w->abAuswahl->count(), 8);
+    EXPECT_EQ(Control<QLabel>(*w, "Firmware")->text(), "1.93");
+    EXPECT_EQ(MSNTabelle(*w, 0)->text(), "4711");
+    EXPECT_EQ(MSNTabelle(*w, 4)->text(), "0301234567");
+    EXPECT_EQ(MSNTabelle(*w, 7)->text(), "");
+    EXPECT_FALSE(Control<QLabel>(*w, "Protokoll")->text().isEmpty());
+    EXPECT_EQ(Control<QComboBox>(*w, "abAuswahl")->count(), 8);
     // Permissions page: each port decoded from its own record.
     for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(w->BerechtigungTabelle[i]->text(), w->BerechtigungsNamen[i % 5]) << i;
-        EXPECT_EQ(w->DienstTabelle[i]->text(), w->DienstNamen[(i + 2) % 6]) << i;
+        EXPECT_EQ(BerechtigungTabelle(*w, i)->text(),
+                  Control<QComboBox>(*w, "BerechtigungsAuswahl")->itemText(i % 5))
+            << i;
+        EXPECT_EQ(DienstTabelle(*w, i)->text(),
+                  Control<QComboBox>(*w, "DienstAuswahl")->itemText((i + 2) % 6))
+            << i;
     }
-    EXPECT_TRUE(w->RufumleitungTabelle[4]->text().contains("01715551234"));
+    EXPECT_TRUE(RufumleitungTabelle(*w, 4)->text().contains("01715551234"));
     // Assignment page: MSN 0 rings on 21 only.
-    EXPECT_NE(w->MSNMatrixTabelle[0][0]->picture(), w->MSNMatrixTabelle[1][0]->picture());
-    EXPECT_EQ(w->MSNMatrixTabelle[1][0]->picture(), w->MSNMatrixTabelle[2][0]->picture());
+    EXPECT_NE(MSNMatrixTabelle(*w, 0, 0)->picture(), MSNMatrixTabelle(*w, 1, 0)->picture());
+    EXPECT_EQ(MSNMatrixTabelle(*w, 1, 0)->picture(), MSNMatrixTabelle(*w, 2, 0)->picture());
     // Charges page.
-    EXPECT_EQ(w->EinheitenTabelle[3]->text(), "512");
-    EXPECT_EQ(w->EinheitenTabelle[6]->text(), "1999");
+    EXPECT_EQ(EinheitenTabelle(*w, 3)->text(), "512");
+    EXPECT_EQ(EinheitenTabelle(*w, 6)->text(), "1999");
 
     EXPECT_EQ(w->statusText(0), "0:");
-    EXPECT_TRUE(w->MessageHook->Active());
+    EXPECT_TRUE(Control<TMessageHook>(*w, "MessageHook")->Active());
     EXPECT_EQ(enabledControls().size(), 11);
-    EXPECT_TRUE(w->ZuordnungTabelle[7]->isEnabled());
+    EXPECT_TRUE(ZuordnungTabelle(*w, 7)->isEnabled());
     const QStringList requests = requestsAnswered();
     ASSERT_EQ(requests.size(), 3) << requests.join(", ").toStdString();
     EXPECT_TRUE(requests[0].startsWith("request 10 "));
@@ -104,27 +108,33 @@ TEST_F(E2eFixture, FullReadFillsEveryPage) {
 TEST_F(E2eFixture, OtherFirmwareStopsAfterTheBasicBlock) {
     exchange.SetFirmware(1, 92);
     ASSERT_NO_FATAL_FAILURE(start());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w->Firmware->text() == "1.92"; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Control<QLabel>(*w, "Firmware")->text() == "1.92"; },
+                                kWaitMs));
     EXPECT_EQ(w->statusText(0),
               QString::fromUtf8("2:WinVarno ist nur für Firmware-Version 1.93 geeignet"));
     EXPECT_GT(pixelsOf(*w, Qt::red), 10);
-    EXPECT_EQ(enabledControls(), QList<QWidget*>({w->HilfeButton, w->BeendenButton}));
-    EXPECT_EQ(w->Transfer->TimeoutLeft(), -1);
-    EXPECT_EQ(w->MSNTabelle[0]->text(), "4711") << "the basic block is still shown";
+    EXPECT_EQ(enabledControls(), QList<QWidget*>({Control<QPushButton>(*w, "HilfeButton"),
+                                                  Control<QPushButton>(*w, "BeendenButton")}));
+    EXPECT_EQ(w->Sitzung().Transfer().TimeoutLeft(), -1);
+    EXPECT_EQ(MSNTabelle(*w, 0)->text(), "4711") << "the basic block is still shown";
 
     // Had the terminal block been asked for, its answer would be here long since.
     QTest::qWait(500);
     EXPECT_EQ(requestsAnswered().size(), 1);
     EXPECT_EQ(sim->BytesSent(),
               long(varnosim::AnswerLineBytes(exchange.Image(), varnosim::BasicRegion).size()));
-    EXPECT_EQ(enabledControls(), QList<QWidget*>({w->HilfeButton, w->BeendenButton}));
+    EXPECT_EQ(enabledControls(), QList<QWidget*>({Control<QPushButton>(*w, "HilfeButton"),
+                                                  Control<QPushButton>(*w, "BeendenButton")}));
 }
 
 TEST_F(E2eFixture, SilentChargeRequestTimesOutWithTheViewsKept) {
     exchange.Faults().silentOn = 6;
     ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return w->Transfer->CurrentState() == 2 && w->Transfer->TimeoutLeft() == 5; },
+        [&] {
+            return w->Sitzung().Transfer().CurrentState() == 2 &&
+                   w->Sitzung().Transfer().TimeoutLeft() == 5;
+        },
         kWaitMs));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return events().filter("left unanswered").size() == 1; }, kWaitMs));
@@ -136,13 +146,14 @@ TEST_F(E2eFixture, SilentChargeRequestTimesOutWithTheViewsKept) {
     EXPECT_EQ(w->statusText(0), "2:Kommunikationsfehler");
     EXPECT_GT(pixelsOf(*w, Qt::red), 10);
     EXPECT_EQ(enabledControls().size(), 11);
-    EXPECT_FALSE(w->MessageHook->Active());
+    EXPECT_FALSE(Control<TMessageHook>(*w, "MessageHook")->Active());
 
-    EXPECT_EQ(w->Firmware->text(), "1.93");
-    EXPECT_EQ(w->MSNTabelle[1]->text(), "4712");
-    EXPECT_EQ(w->BerechtigungTabelle[3]->text(), w->BerechtigungsNamen[3]);
-    EXPECT_TRUE(w->RufumleitungTabelle[4]->text().contains("01715551234"));
-    EXPECT_EQ(w->Image.UnitCounterValue(1), 0) << "no charge block was stored";
+    EXPECT_EQ(Control<QLabel>(*w, "Firmware")->text(), "1.93");
+    EXPECT_EQ(MSNTabelle(*w, 1)->text(), "4712");
+    EXPECT_EQ(BerechtigungTabelle(*w, 3)->text(),
+              Control<QComboBox>(*w, "BerechtigungsAuswahl")->itemText(3));
+    EXPECT_TRUE(RufumleitungTabelle(*w, 4)->text().contains("01715551234"));
+    EXPECT_EQ(w->Sitzung().Image().UnitCounterValue(1), 0) << "no charge block was stored";
 }
 
 TEST_F(E2eFixture, LateAnswerStillContinuesTheSequence) {
@@ -151,18 +162,20 @@ TEST_F(E2eFixture, LateAnswerStillContinuesTheSequence) {
     exchange.Faults().lateMs = 1500;
     ASSERT_NO_FATAL_FAILURE(start());
     ticks(10);
-    ASSERT_EQ(w->Image.FirmwareMajor(), 0) << "the answer came before the time-out was counted";
+    ASSERT_EQ(w->Sitzung().Image().FirmwareMajor(), 0)
+        << "the answer came before the time-out was counted";
     EXPECT_EQ(w->statusText(0), "2:Kommunikationsfehler");
     EXPECT_EQ(enabledControls().size(), 11);
     ticks(2);
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return readDone(); }, kWaitMs));
-    EXPECT_EQ(w->Firmware->text(), "1.93");
-    EXPECT_EQ(w->MSNTabelle[0]->text(), "4711");
-    EXPECT_EQ(w->BerechtigungTabelle[4]->text(), w->BerechtigungsNamen[4]);
-    EXPECT_EQ(w->Image.UnitCounterValue(4), 512);
+    EXPECT_EQ(Control<QLabel>(*w, "Firmware")->text(), "1.93");
+    EXPECT_EQ(MSNTabelle(*w, 0)->text(), "4711");
+    EXPECT_EQ(BerechtigungTabelle(*w, 4)->text(),
+              Control<QComboBox>(*w, "BerechtigungsAuswahl")->itemText(4));
+    EXPECT_EQ(w->Sitzung().Image().UnitCounterValue(4), 512);
     EXPECT_EQ(w->statusText(0), "0:");
-    EXPECT_TRUE(w->MessageHook->Active());
+    EXPECT_TRUE(Control<TMessageHook>(*w, "MessageHook")->Active());
     EXPECT_EQ(requestsAnswered().size(), 3);
 }
 
@@ -176,17 +189,18 @@ TEST_F(E2eFixture, WriteWithTwoPortsPutsTheFramedImageOnTheLine) {
     const varnosim::TImage before = sim->ImageSnapshot();
 
     // Something to write that the exchange does not hold yet.
-    w->Image.SetMsnText(1, u"98765");
-    w->Image.SetAssignmentMask(2, 0x03);
-    w->Image.Port(1).SetPermission(3);
-    w->Image.Port(2).SetForwardingNumberText(u"0897654321");
+    w->Sitzung().Image().SetMsnText(1, u"98765");
+    w->Sitzung().Image().SetAssignmentMask(2, 0x03);
+    w->Sitzung().Image().Port(1).SetPermission(3);
+    w->Sitzung().Image().Port(2).SetForwardingNumberText(u"0897654321");
     // A counter set on the port page goes out as set; the others as read afresh.
-    w->ZeigeSeite(w->TabParametrierung, w->abParametrierung);
-    w->abAuswahl->setCurrentIndex(1);
+    w->ZeigeSeite(Control<QWidget>(*w, "TabParametrierung"),
+                  Control<QWidget>(*w, "abParametrierung"));
+    Control<QComboBox>(*w, "abAuswahl")->setCurrentIndex(1);
     w->OnabAuswahlChange();
-    Tippe(w->GebuehrenEinheiten, "4321");
+    Tippe(Control<QLineEdit>(*w, "GebuehrenEinheiten"), "4321");
     w->CommitPortPage();
-    const config::ConfigImage image = w->Image;
+    const config::ConfigImage image = w->Sitzung().Image();
     QByteArray basic = Bytes(image.BasicBlock(), 107);
     basic[0] = 9;
     QByteArray charges = Bytes(image.ChargeBlock(), 129);
@@ -254,19 +268,24 @@ TEST_F(E2eFixture, AnswerArrivingDuringAWriteChangesNothing) {
     exchange.Faults().lateMs = 600;
     ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return w->Transfer->CurrentState() == 2 && w->Transfer->TimeoutLeft() == 5; },
+        [&] {
+            return w->Sitzung().Transfer().CurrentState() == 2 &&
+                   w->Sitzung().Transfer().TimeoutLeft() == 5;
+        },
         kWaitMs));
     ticks(5);
     ASSERT_EQ(w->statusText(0), "2:Kommunikationsfehler");
 
     QList<bool> deliveredDuringWrite;
-    auto deliver = w->Communication->OnReceiveData;
-    w->Communication->OnReceiveData = [&](const char* buffer, uint16_t length) {
-        deliveredDuringWrite << w->Transfer->Writing();
+    auto deliver = Control<TComm32>(*w, "Communication")->OnReceiveData;
+    Control<TComm32>(*w, "Communication")->OnReceiveData = [&](const char* buffer,
+                                                               uint16_t length) {
+        deliveredDuringWrite << w->Sitzung().Transfer().Writing();
         deliver(buffer, length);
     };
-    const config::ConfigImage before = w->Image;
-    const QString firmware = w->Firmware->text(), berechtigung = w->BerechtigungTabelle[1]->text();
+    const config::ConfigImage before = w->Sitzung().Image();
+    const QString firmware = Control<QLabel>(*w, "Firmware")->text(),
+                  berechtigung = BerechtigungTabelle(*w, 1)->text();
     device::SetPacingStep(5ms); // long enough for the late answer to come in the middle
     w->OnSchreibenClick();
 
@@ -276,14 +295,14 @@ TEST_F(E2eFixture, AnswerArrivingDuringAWriteChangesNothing) {
     // Basic and terminal block as they were; the counters are the fresh ones.
     config::ConfigImage expected = before;
     expected.BasicBlock()[0] = 9; // the write marks its own messages in the image
-    const auto charges = w->Image.ChargeBlock();
+    const auto charges = w->Sitzung().Image().ChargeBlock();
     std::copy(charges.begin(), charges.end(), expected.ChargeBlock().begin());
-    EXPECT_TRUE(w->Image == expected);
+    EXPECT_TRUE(w->Sitzung().Image() == expected);
     EXPECT_EQ(Data(config::Region::Charge), Data(sim->ImageSnapshot(), varnosim::ChargeRegion));
-    EXPECT_EQ(w->Firmware->text(), firmware);
-    EXPECT_EQ(w->BerechtigungTabelle[1]->text(), berechtigung);
-    EXPECT_FALSE(w->MessageHook->Active());
-    EXPECT_EQ(w->Transfer->CurrentState(), 3);
+    EXPECT_EQ(Control<QLabel>(*w, "Firmware")->text(), firmware);
+    EXPECT_EQ(BerechtigungTabelle(*w, 1)->text(), berechtigung);
+    EXPECT_FALSE(Control<TMessageHook>(*w, "MessageHook")->Active());
+    EXPECT_EQ(w->Sitzung().Transfer().CurrentState(), 3);
     EXPECT_EQ(w->statusText(0), "0:");
     EXPECT_EQ(enabledControls().size(), 11);
     EXPECT_TRUE(sim->WaitForWrites(5, kWaitMs));
@@ -295,19 +314,19 @@ TEST_F(E2eFixture, CyclicReadDoesNotCutIntoAWrite) {
     exchange.SetPortCount(2);
     ASSERT_NO_FATAL_FAILURE(start({"ZYKLISCH"}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return readDone(); }, kWaitMs));
-    ASSERT_TRUE(w->ZyklischNeuLesen->isChecked());
-    ASSERT_EQ(w->ZyklusSekunden, 60);
+    ASSERT_TRUE(Control<QCheckBox>(*w, "ZyklischNeuLesen")->isChecked());
+    ASSERT_EQ(w->Sitzung().ZyklusSekunden(), 60);
 
     // Seconds pass quickly while the write runs, so the re-read falls due inside it.
-    w->ZyklusZaehler = 2;
+    w->Sitzung().SetZyklusZaehler(2);
     int ticksDuringWrite = 0, dueDuringWrite = 0;
     QTimer clock;
     QObject::connect(&clock, &QTimer::timeout, [&] {
-        if (!w->Transfer->Writing())
+        if (!w->Sitzung().Transfer().Writing())
             return;
         ++ticksDuringWrite;
         w->OnSekunde();
-        dueDuringWrite += w->ZyklusZaehler == w->ZyklusSekunden;
+        dueDuringWrite += w->Sitzung().ZyklusZaehler() == w->Sitzung().ZyklusSekunden();
     });
     clock.start(50); // five seconds in 250 ms: room for the write's fresh read
     device::SetPacingStep(2ms);
@@ -321,11 +340,11 @@ TEST_F(E2eFixture, CyclicReadDoesNotCutIntoAWrite) {
     EXPECT_EQ(requestsAnswered().size(), 4) << "no request but the write's own went out";
     EXPECT_TRUE(events().filter(QRegularExpression("unknown|dropped")).isEmpty())
         << events().join("\n").toStdString();
-    EXPECT_EQ(w->Transfer->CurrentState(), 3);
+    EXPECT_EQ(w->Sitzung().Transfer().CurrentState(), 3);
     EXPECT_EQ(enabledControls().size(), 11);
 
     // The next period reads as usual.
-    w->ZyklusZaehler = 1;
+    w->Sitzung().SetZyklusZaehler(1);
     ticks(1);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return readDone() && requestsAnswered().size() == 7; }, kWaitMs));
@@ -337,7 +356,7 @@ TEST_F(E2eFixture, ScheduledEntryWritesTheFileWithTheExchangesOwnCounters) {
     const QByteArray counters = Data(config::Region::Charge);
 
     // A prepared configuration: other MSN 0, other permissions, and stale counters.
-    config::ConfigImage prepared = w->Image;
+    config::ConfigImage prepared = w->Sitzung().Image();
     prepared.SetMsnText(0, u"5550199");
     prepared.Port(4).SetPermission(4);
     for (int p = 1; p <= 8; ++p)
@@ -346,15 +365,15 @@ TEST_F(E2eFixture, ScheduledEntryWritesTheFileWithTheExchangesOwnCounters) {
     ASSERT_TRUE(config::SaveParameterFile(file, prepared));
 
     now = QDateTime(QDate(2026, 12, 7), QTime(22, 14, 59));
-    w->EditUhrzeit[2]->setZeitText("2215");
-    w->EditDateiname[2]->setText(file);
+    EditUhrzeit(*w, 2)->setZeitText("2215");
+    EditDateiname(*w, 2)->setText(file);
     ticks(1);
     EXPECT_TRUE(events().filter("write").isEmpty()) << "not yet its minute";
     now = now.addSecs(1);
     const int before = int(events().size());
     ticks(1); // the write starts once the tick's handler has returned
-    EXPECT_TRUE(w->Transfer->Busy()) << "the line is held for it";
-    EXPECT_FALSE(w->Transfer->Writing());
+    EXPECT_TRUE(w->Sitzung().Transfer().Busy()) << "the line is held for it";
+    EXPECT_FALSE(w->Sitzung().Transfer().Writing());
     ASSERT_TRUE(QTest::qWaitFor([&] { return int(events().size()) > before; }, kWaitMs));
     ASSERT_TRUE(sim->WaitForWrites(11, kWaitMs)) << events().join('\n').toStdString();
 
@@ -364,7 +383,7 @@ TEST_F(E2eFixture, ScheduledEntryWritesTheFileWithTheExchangesOwnCounters) {
     EXPECT_EQ(held.MsnText(0), "5550199");
     EXPECT_EQ(held.Port(4).Permission(), 4);
     EXPECT_EQ(Data(image, varnosim::ChargeRegion), counters) << "its own counters came back";
-    EXPECT_EQ(w->MSNTabelle[0]->text(), "5550199");
+    EXPECT_EQ(MSNTabelle(*w, 0)->text(), "5550199");
     EXPECT_EQ(w->statusText(0), "0:");
 }
 
@@ -374,24 +393,25 @@ TEST_F(E2eFixture, AnAdapterThatComesLateOrReturnsIsReadWithoutARestart) {
     const QString link = home.file("varno");
     options.linkPath = link.toStdString();
     ASSERT_NO_FATAL_FAILURE(makeWindow(link, {}, "Kosten=0,10\n[Bezeichnungen]\n21=Empfang\n"));
-    EXPECT_FALSE(w->Communication->IsOpen());
+    EXPECT_FALSE(Control<TComm32>(*w, "Communication")->IsOpen());
     EXPECT_EQ(w->statusText(0),
               QString::fromUtf8("2:Schnittstelle COM1 kann nicht geöffnet werden"));
-    EXPECT_EQ(w->BezeichnungTabelleC[0]->text(), "Empfang") << "start-up went on without it";
+    EXPECT_EQ(BezeichnungTabelleC(*w, 0)->text(), "Empfang") << "start-up went on without it";
     EXPECT_TRUE(requestsAnswered().isEmpty());
 
     ASSERT_NO_FATAL_FAILURE(startExchange()); // plugged in
-    w->LesenButton->click();
+    Control<QPushButton>(*w, "LesenButton")->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return readDone(); }, kWaitMs));
-    EXPECT_EQ(w->MSNTabelle[0]->text(), "4711");
-    EXPECT_EQ(w->KostenTabelle[3]->text(),
+    EXPECT_EQ(MSNTabelle(*w, 0)->text(), "4711");
+    EXPECT_EQ(KostenTabelle(*w, 3)->text(),
               charges::FormatCost(512 * 0.10, 4, QLocale::system().decimalPoint().front()));
 
     sim->Stop(); // pulled: the line hangs up and the dead descriptor is let go
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->Communication->IsOpen(); }, kWaitMs));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !Control<TComm32>(*w, "Communication")->IsOpen(); }, kWaitMs));
     ASSERT_NO_FATAL_FAILURE(startExchange()); // back, at the same link
     const auto before = requestsAnswered().size();
-    w->LesenButton->click();
+    Control<QPushButton>(*w, "LesenButton")->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return readDone(); }, kWaitMs));
     EXPECT_EQ(requestsAnswered().size() - before, 3);
     EXPECT_EQ(w->statusText(0), "0:");

@@ -20,8 +20,9 @@ struct DruckenFixture : WindowFixture {
         TUmgebung env = umgebung();
         env.drucker = [this]() {
             ++druckerGefragt;
-            gesperrtBeimDrucken = !w->DruckenButton->isEnabled() && !w->LesenButton->isEnabled() &&
-                                  !w->BeendenButton->isEnabled();
+            gesperrtBeimDrucken = !Control<QPushButton>(*w, "DruckenButton")->isEnabled() &&
+                                  !Control<QPushButton>(*w, "LesenButton")->isEnabled() &&
+                                  !Control<QPushButton>(*w, "BeendenButton")->isEnabled();
             return geraet;
         };
         w = std::make_unique<THauptFenster>(env);
@@ -29,8 +30,10 @@ struct DruckenFixture : WindowFixture {
     }
 
     bool controlsEnabled() const {
-        return w->DruckenButton->isEnabled() && w->LesenButton->isEnabled() &&
-               w->OeffnenButton->isEnabled() && w->SchreibenButton->isEnabled();
+        return Control<QPushButton>(*w, "DruckenButton")->isEnabled() &&
+               Control<QPushButton>(*w, "LesenButton")->isEnabled() &&
+               Control<QPushButton>(*w, "OeffnenButton")->isEnabled() &&
+               Control<QPushButton>(*w, "SchreibenButton")->isEnabled();
     }
 };
 
@@ -48,30 +51,31 @@ QImage Page() {
 // ports the exchange has.
 TEST_F(DruckenFixture, PrintsWhatTheLabelsShow) {
     start();
-    w->Arrays.PortCount = 3;
-    w->Protokoll->setText("DSS1");
-    w->Anschlussart->setText("Mehrgeräte");
-    w->S0Extern->setText("1");
-    w->S0Intern->setText("2");
-    w->abSchnittstellen->setText("3");
-    w->Firmware->setText("1.93");
-    w->MusicOnHold->setText("Ja");
-    w->EinheitenSumme->setText("777");
-    w->KostenSumme->setText("93,24");
+    w->Sitzung().Arrays().PortCount = 3;
+    Control<QLabel>(*w, "Protokoll")->setText("DSS1");
+    Control<QLabel>(*w, "Anschlussart")->setText("Mehrgeräte");
+    Control<QLabel>(*w, "S0Extern")->setText("1");
+    Control<QLabel>(*w, "S0Intern")->setText("2");
+    Control<QLabel>(*w, "abSchnittstellen")->setText("3");
+    Control<QLabel>(*w, "Firmware")->setText("1.93");
+    Control<QLabel>(*w, "MusicOnHold")->setText("Ja");
+    Control<QLabel>(*w, "EinheitenSumme")->setText("777");
+    Control<QLabel>(*w, "KostenSumme")->setText("93,24");
     for (int n = 0; n < 10; ++n)
-        w->MSNTabelle[n]->setText(QString(n + 1, QChar(u'0' + n)));
+        MSNTabelle(*w, n)->setText(QString(n + 1, QChar(u'0' + n)));
     for (int i = 0; i < 8; ++i) {
-        w->BezeichnungTabelleA[i]->setText(QString("Platz %1").arg(i));
-        w->RufumleitungTabelle[i]->setText(QString("-> %1").arg(22 + i));
-        w->BerechtigungTabelle[i]->setText(QString(i + 3, u'B'));
-        w->DienstTabelle[i]->setText(QString(i + 2, u'D'));
-        w->EinheitenTabelle[i]->setText(QString::number(11 * (i + 1)));
-        w->KostenTabelle[i]->setText(QString("%1,00").arg(i + 1));
+        BezeichnungTabelleA(*w, i)->setText(QString("Platz %1").arg(i));
+        RufumleitungTabelle(*w, i)->setText(QString("-> %1").arg(22 + i));
+        BerechtigungTabelle(*w, i)->setText(QString(i + 3, u'B'));
+        DienstTabelle(*w, i)->setText(QString(i + 2, u'D'));
+        EinheitenTabelle(*w, i)->setText(QString::number(11 * (i + 1)));
+        KostenTabelle(*w, i)->setText(QString("%1,00").arg(i + 1));
     }
-    w->Arrays.AssignmentMatrix[0][1] = w->Arrays.AssignmentMatrix[0][9] = true;
-    w->Arrays.AssignmentMatrix[2][4] = true;
-    w->Arrays.PulseFlag[1] = true;
-    w->Arrays.OutsideLineFlag[2] = true;
+    w->Sitzung().Arrays().AssignmentMatrix[0][1] = w->Sitzung().Arrays().AssignmentMatrix[0][9] =
+        true;
+    w->Sitzung().Arrays().AssignmentMatrix[2][4] = true;
+    w->Sitzung().Arrays().PulseFlag[1] = true;
+    w->Sitzung().Arrays().OutsideLineFlag[2] = true;
 
     QImage printed = Page();
     geraet = &printed;
@@ -115,7 +119,7 @@ TEST_F(DruckenFixture, PrintsWhatTheLabelsShow) {
     EXPECT_EQ(printed, reference);
 
     // A caption changed after the first printout shows in the next.
-    w->KostenTabelle[0]->setText("9,99");
+    KostenTabelle(*w, 0)->setText("9,99");
     printed = Page();
     w->DruckenButtonClick();
     EXPECT_NE(printed, reference);

@@ -79,13 +79,14 @@ int main(int argc, char** argv) {
         return 2;
     varnosim::TPtySimulator& sim = setup.sim();
     THauptFenster& w = setup.OpenWindow();
-    if (!w.Communication->IsOpen()) {
+    if (!w.findChild<TComm32*>(QStringLiteral("Communication"))->IsOpen()) {
         std::fprintf(stderr, "port not open: %s\n", qPrintable(w.statusText(0)));
         return 2;
     }
     auto readDone = [&] {
-        return w.Transfer->CurrentState() == 2 && w.Transfer->TimeoutLeft() == -1 &&
-               w.LesenButton->isEnabled();
+        return w.Sitzung().Transfer().CurrentState() == 2 &&
+               w.Sitzung().Transfer().TimeoutLeft() == -1 &&
+               w.findChild<QPushButton*>(QStringLiteral("LesenButton"))->isEnabled();
     };
     if (!Spin(readDone, 20000)) {
         std::fprintf(stderr, "start-up read did not finish: %s\n", qPrintable(w.statusText(0)));
@@ -122,7 +123,7 @@ int main(int argc, char** argv) {
                 readMedian / boundMs, readWorst / boundMs, kReadGoal, Verdict(readMet));
 
     // (b) Full write with 8 ports, the one-second timer running throughout.
-    const int ports = w.Arrays.UsedPorts();
+    const int ports = w.Sitzung().Arrays().UsedPorts();
     const double lineBytes = 36 * 4 + ports * 8 * 4 + 4 + 43 * 4;
     // The fresh read of the counters before the charge message: request and answer
     // at the line rate, then the reader's interval time-out.
@@ -131,7 +132,8 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
     std::vector<qint64> ticks;
-    QObject::connect(w.SekundenTimer, &QTimer::timeout, [&] { ticks.push_back(clock.elapsed()); });
+    QObject::connect(w.findChild<QTimer*>(QStringLiteral("SekundenTimer")), &QTimer::timeout,
+                     [&] { ticks.push_back(clock.elapsed()); });
     Spin([&] { return ticks.size() >= 2; }, 5000); // the write starts between two ticks
     const qint64 writeStart = clock.elapsed();
     w.OnSchreibenClick();
@@ -155,19 +157,20 @@ int main(int argc, char** argv) {
     // (c) Two scheduled writes, entries for the next two minutes, set beforehand as a
     // user would: the second falls due after the first write has ended.
     const QString file = setup.home() + QStringLiteral("/bench.vrn");
-    config::SaveParameterFile(file, w.Image);
+    config::SaveParameterFile(file, w.Sitzung().Image());
     Spin([] { return QTime::currentTime().second() < 55; }, 10000);
     const QDateTime armed = QDateTime::currentDateTime();
     for (int n = 0; n < 2; ++n) {
-        w.EditUhrzeit[n]->setZeitText(armed.addSecs(60 * (n + 1)).toString(QStringLiteral("HHmm")));
-        w.EditDateiname[n]->setText(file);
+        w.findChild<TZeitEdit*>(QStringLiteral("EditUhrzeit%1").arg(n + 1))
+            ->setZeitText(armed.addSecs(60 * (n + 1)).toString(QStringLiteral("HHmm")));
+        w.findChild<QLineEdit*>(QStringLiteral("EditDateiname%1").arg(n + 1))->setText(file);
     }
     std::vector<std::pair<qint64, qint64>> writes; // start and end of each scheduled write
     QDateTime firstStart, secondStart;
     QTimer watch;
     watch.setInterval(5);
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        const bool writing = w.Transfer->Writing();
+        const bool writing = w.Sitzung().Transfer().Writing();
         if (writing && (writes.empty() || writes.back().second >= 0)) {
             writes.emplace_back(clock.elapsed(), -1);
             (writes.size() == 1 ? firstStart : secondStart) = QDateTime::currentDateTime();

@@ -60,9 +60,9 @@ int main(int argc, char** argv) {
     env.drucker = [&printer]() -> QPaintDevice* { return &printer; };
     THauptFenster w(env);
     const varnosim::TImage image = varnosim::DefaultImage();
-    std::copy(image.begin(), image.end(), w.Image.Bytes().begin());
+    std::copy(image.begin(), image.end(), w.Sitzung().Image().Bytes().begin());
     if (args.size() > 2)
-        w.Image.BasicBlock()[config::basic::PortCount] = std::uint8_t(args[2].toInt());
+        w.Sitzung().Image().BasicBlock()[config::basic::PortCount] = std::uint8_t(args[2].toInt());
     w.DecodeBasicBlock();
     w.DecodeTerminalBlock();
     w.EvaluateCharges();

@@ -73,14 +73,18 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents();
         w.grab().save(out + u'/' + name + QStringLiteral(".png"));
     };
-    for (int i = 0; i < w.MainPageControl->count(); ++i) {
-        w.MainPageControl->setCurrentIndex(i);
-        grab(w.MainPageControl->widget(i)->objectName());
+    for (int i = 0; i < w.findChild<QTabWidget*>(QStringLiteral("MainPageControl"))->count(); ++i) {
+        w.findChild<QTabWidget*>(QStringLiteral("MainPageControl"))->setCurrentIndex(i);
+        grab(w.findChild<QTabWidget*>(QStringLiteral("MainPageControl"))->widget(i)->objectName());
     }
-    w.MainPageControl->setCurrentWidget(w.TabParametrierung);
-    for (int i = 0; i < w.ParametrierungPageControl->count(); ++i) {
-        w.ParametrierungPageControl->setCurrentIndex(i);
-        grab(w.ParametrierungPageControl->widget(i)->objectName());
+    w.findChild<QTabWidget*>(QStringLiteral("MainPageControl"))
+        ->setCurrentWidget(w.findChild<QWidget*>(QStringLiteral("TabParametrierung")));
+    for (int i = 0;
+         i < w.findChild<QTabWidget*>(QStringLiteral("ParametrierungPageControl"))->count(); ++i) {
+        w.findChild<QTabWidget*>(QStringLiteral("ParametrierungPageControl"))->setCurrentIndex(i);
+        grab(w.findChild<QTabWidget*>(QStringLiteral("ParametrierungPageControl"))
+                 ->widget(i)
+                 ->objectName());
     }
     w.EinstellungenClick();
     if (TEinstellungenDialog* dialog = w.EinstellungenDialog()) {
@@ -88,8 +92,9 @@ int main(int argc, char** argv) {
         dialog->grab().save(out + QStringLiteral("/Einstellungen.png"));
         dialog->close();
     }
-    w.MainPageControl->setCurrentWidget(w.TabGebuehren);
-    w.VerlaufButton->click();
+    w.findChild<QTabWidget*>(QStringLiteral("MainPageControl"))
+        ->setCurrentWidget(w.findChild<QWidget*>(QStringLiteral("TabGebuehren")));
+    w.findChild<QPushButton*>(QStringLiteral("VerlaufButton"))->click();
     if (auto* verlauf = w.findChild<TGebuehrenVerlauf*>()) {
         QCoreApplication::processEvents();
         verlauf->grab().save(out + QStringLiteral("/GebuehrenVerlauf.png"));

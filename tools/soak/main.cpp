@@ -106,10 +106,12 @@ int main(int argc, char** argv) {
     THauptFenster& w = setup.OpenWindow();
     w.show();
     auto readDone = [&] {
-        return w.Transfer->CurrentState() == 2 && w.Transfer->TimeoutLeft() == -1 &&
-               w.LesenButton->isEnabled();
+        return w.Sitzung().Transfer().CurrentState() == 2 &&
+               w.Sitzung().Transfer().TimeoutLeft() == -1 &&
+               w.findChild<QPushButton*>(QStringLiteral("LesenButton"))->isEnabled();
     };
-    if (!w.Communication->IsOpen() || !Spin(readDone, 20000)) {
+    if (!w.findChild<TComm32*>(QStringLiteral("Communication"))->IsOpen() ||
+        !Spin(readDone, 20000)) {
         std::fprintf(stderr, "start-up read failed: %s\n", qPrintable(w.statusText(0)));
         return 2;
     }
@@ -133,13 +135,15 @@ int main(int argc, char** argv) {
     device::SetPacingStep(std::chrono::milliseconds(50));
     // Unpaced, the last write may still be on its way; the exchange takes it whole
     // before its first unplugging.
-    sim.WaitForWrites(writes * (w.Arrays.UsedPorts() + 3), 10000);
+    sim.WaitForWrites(writes * (w.Sitzung().Arrays().UsedPorts() + 3), 10000);
     // The adapter pulled and put back: the window lets the dead line go and the next
     // read opens the link anew.
     int lostReplugs = 0;
     for (int i = 0; i < replugs; ++i) {
         sim.Stop();
-        const bool letGo = Spin([&] { return !w.Communication->IsOpen(); }, 10000);
+        const bool letGo =
+            Spin([&] { return !w.findChild<TComm32*>(QStringLiteral("Communication"))->IsOpen(); },
+                 10000);
         if (!sim.Start()) {
             std::fprintf(stderr, "simulator did not come back\n");
             return 2;
@@ -165,7 +169,7 @@ int main(int argc, char** argv) {
 
     if (idle > 0) {
         // Idle: the timer ticks, the reader waits in poll.
-        w.SekundenTimer->start();
+        w.findChild<QTimer*>(QStringLiteral("SekundenTimer"))->start();
         const double cpu0 = CpuSeconds();
         QElapsedTimer t;
         t.start();

@@ -1,0 +1,463 @@
+#include "session/Sitzung.h"
+
+#include "app/Catalogue.h"
+#include "charges/ChargeLog.h"
+#include "charges/ChargeReport.h"
+#include "config/ParameterFile.h"
+#include "platform/IniFile.h"
+#include "platform/ProgramFiles.h"
+#include "serial/Comm32.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QStringList>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+
+namespace session {
+
+namespace meldung = catalogue::meldung;
+namespace stufe = catalogue::stufe;
+
+void TBeobachter::Meldung(int, int, const QString&) {
+}
+void TBeobachter::MeldungsGrund(const QString&) {
+}
+void TBeobachter::GrundblockDecodiert(const config::BasicBlockView&) {
+}
+void TBeobachter::EndgeraeteblockDecodiert(const config::TerminalBlockView&) {
+}
+void TBeobachter::GebuehrenBerechnet(const charges::ChargeTexts&, int) {
+}
+void TBeobachter::ZuwaechseBerechnet(const std::array<QString, kPorts>&, const QString&, int) {
+}
+void TBeobachter::ZaehlerBehalten(int, std::uint16_t) {
+}
+void TBeobachter::SteuerungFreigeben(bool) {
+}
+void TBeobachter::LesenVollstaendig() {
+}
+void TBeobachter::FirmwareAbgelehnt() {
+}
+void TBeobachter::TransferBeendet() {
+}
+void TBeobachter::BudgetWarnung(const QString&) {
+}
+void TBeobachter::EndeAngefordert() {
+}
+void TBeobachter::Uhrzeit(const QDateTime&) {
+}
+
+// The sequences' view of the session and the line's listener in one.
+class TSitzung::TLeitung final : public device::TTransferView, public device::TLineListener {
+public:
+    explicit TLeitung(TSitzung& s) : m_s(s) {}
+
+    void ShowMessage(int number, int severity, const QString& argument) override {
+        m_s.Melde(number, severity, argument);
+    }
+    void SetControlsEnabled(bool enabled) override { m_s.m_beobachter.SteuerungFreigeben(enabled); }
+    bool LineReady() override { return m_s.LeitungBereit(); }
+    void BlockStored(config::Region region) override {
+        switch (region) {
+        case config::Region::Basic:
+            m_s.DecodeBasicBlock();
+            break;
+        case config::Region::Terminal:
+            m_s.DecodeTerminalBlock();
+            break;
+        case config::Region::Charge:
+            m_s.EvaluateCharges();
+            break;
+        }
+    }
+    void ReadComplete() override { m_s.m_beobachter.LesenVollstaendig(); }
+    void CounterEditKept(int port, std::uint16_t value) override {
+        m_s.CounterEditKept(port, value);
+    }
+    void FirmwareRefused() override { m_s.m_beobachter.FirmwareAbgelehnt(); }
+    void TransferEnded() override { m_s.TransferEnde(); }
+
+    void LineData(QByteArrayView block) override { m_s.Receive(block); }
+    // A line-error report is no answer: taken as one it would be decoded as a block.
+    // It stays in the comms log, and the answer that follows is handled.
+    void LineError(const QString&) override {}
+    // The descriptor of a vanished device is let go at once; the next transfer opens
+    // the port anew by its configured path.
+    void LineLost() override { m_s.m_line.Close(); }
+
+private:
+    TSitzung& m_s;
+};
+
+TSitzung::TSitzung(TSitzungsUmgebung umgebung, device::TLine& line, TBeobachter& beobachter,
+                   QObject* parent)
+    : QObject(parent), m_env(std::move(umgebung)), m_line(line), m_beobachter(beobachter),
+      m_leitung(std::make_unique<TLeitung>(*this)) {
+    if (!m_env.now)
+        m_env.now = [] { return QDateTime::currentDateTime(); };
+    m_line.SetListener(m_leitung.get());
+    m_transfer = std::make_unique<device::TTransferSequence>(m_line, m_image, *m_leitung);
+}
+
+TSitzung::~TSitzung() {
+    m_line.SetListener(nullptr);
+}
+
+QDateTime TSitzung::Jetzt() const {
+    return m_env.now();
+}
+
+void TSitzung::Melde(int nummer, int stufe, const QString& argument) {
+    m_beobachter.Meldung(nummer, stufe, argument);
+}
+
+// --- start-up ---
+
+void TSitzung::Vorbereiten() {
+    m_zeitsteuerung.ZeitsteuerungSperre = 0;
+    m_backupPending = true;
+    m_beendenAngefordert = false;
+    m_autoEndeZaehler = -1;
+    m_chargeLogPath = platform::programfiles::DataFile(m_env.programPath, QStringLiteral(".dat"));
+    m_chargeBackupPath =
+        platform::programfiles::DataFile(m_env.programPath, QStringLiteral(".bak"));
+    QDir().mkpath(QFileInfo(m_chargeLogPath).absolutePath());
+}
+
+void TSitzung::SetzeSchalter(const startup::Switches& schalter) {
+    m_autoEnde = schalter.autoEnde;
+    m_zyklisch = schalter.zyklisch;
+}
+
+bool TSitzung::OeffneSchnittstelle(const QString& portName) {
+    m_commPort = portName;
+    if (!startup::IstGueltigerPortName(m_commPort)) {
+        Melde(meldung::UngueltigerPort, stufe::Fehler, m_commPort);
+        return false;
+    }
+    return SchnittstelleOeffnen();
+}
+
+void TSitzung::EinstellungenAnwenden(const startup::Einstellungen& e) {
+    m_alteEinheiten = e.alteEinheiten;
+    m_alteKosten = e.alteKosten;
+    m_kostenProEinheit = e.kostenProEinheit;
+    // A running countdown takes a changed period at once.
+    if (m_zyklusZaehler > 0 && m_zyklusSekunden != e.zyklusSekunden)
+        m_zyklusZaehler = e.zyklusSekunden;
+    m_zyklusSekunden = e.zyklusSekunden;
+}
+
+void TSitzung::ArmeZyklus() {
+    m_zyklusZaehler = m_zyklisch ? m_zyklusSekunden : -1;
+}
+
+// --- the one-second timer ---
+
+void TSitzung::Sekunde() {
+    if (m_zyklusZaehler > 0 && --m_zyklusZaehler == 0) {
+        m_zyklusZaehler = m_zyklusSekunden;
+        // Falling due during a transfer skips this turn; the next period comes anyway.
+        if (m_zyklischNeuLesen)
+            m_transfer->StartRead();
+    }
+    if (m_autoEndeZaehler > 0 && --m_autoEndeZaehler == 0)
+        m_beobachter.EndeAngefordert();
+    m_transfer->Tick();
+    m_beobachter.Uhrzeit(Jetzt());
+    // The schedule check comes last: it may return early.
+    ZeitsteuerungPruefen();
+}
+
+// --- the exchange ---
+
+bool TSitzung::StartRead() {
+    // Start-up, the cyclic read and "Lesen" come here; none of them may cut into a
+    // running transfer, which the sequence refuses.
+    return m_transfer->StartRead();
+}
+
+device::TWriteResult TSitzung::Schreiben() {
+    device::TCounterEdits edits;
+    for (int i = 0; i < m_arrays.UsedPorts(); ++i)
+        if (m_arrays.UnitCounterEdited[i])
+            edits[std::size_t(i)] = std::uint16_t(m_arrays.UnitCounter[i]);
+    return m_transfer->Write(m_arrays.UsedPorts(), edits);
+}
+
+void TSitzung::Receive(QByteArrayView answer) {
+    m_transfer->Receive(answer);
+}
+
+void TSitzung::CounterEditKept(int port, std::uint16_t value) {
+    const auto i = std::size_t(port - 1);
+    m_arrays.UnitCounter[i] = value;
+    m_arrays.UnitCounterEdited[i] = true;
+    m_beobachter.ZaehlerBehalten(port, value);
+}
+
+void TSitzung::TransferEnde() {
+    m_beobachter.TransferBeendet();
+    if (TransferAktiv() || m_beendenAngefordert)
+        return;
+    // A scheduled load that fell due meanwhile comes next, before any other.
+    const QString deferred = m_zeitsteuerung.TakeDeferred();
+    if (!deferred.isEmpty())
+        ZeitgesteuertStarten(deferred);
+    if (m_portNeuOeffnen)
+        QTimer::singleShot(0, this, [this] {
+            if (m_portNeuOeffnen)
+                PortNeuOeffnen();
+        });
+    if (NachTransfer)
+        NachTransfer();
+}
+
+void TSitzung::PortNeuOeffnen() {
+    if (TransferAktiv()) {
+        m_portNeuOeffnen = true; // TransferEnde comes back here
+        return;
+    }
+    m_portNeuOeffnen = false;
+    m_line.Close();
+    if (OeffneSchnittstelle(startup::LiesPortName(platform::IniFile(m_env.settingsPath))))
+        StartRead();
+}
+
+bool TSitzung::LeitungBereit() {
+    if (m_line.IsOpen())
+        return true;
+    return OeffneSchnittstelle(startup::LiesPortName(platform::IniFile(m_env.settingsPath)));
+}
+
+bool TSitzung::SchnittstelleOeffnen() {
+    Melde(meldung::WirdGeoeffnet, stufe::Fortschritt, m_commPort);
+    m_transfer->SetPortName(m_commPort);
+    if (m_env.vorDemOeffnen)
+        m_env.vorDemOeffnen(platform::IniFile(m_env.settingsPath));
+    QString grund;
+    try {
+        m_line.Open(m_commPort);
+        return true;
+    } catch (const ECommsError& e) {
+        grund = catalogue::OeffnungsGrund(e.Failure(), e.Device(), e.Errno());
+    } catch (const std::exception& e) {
+        grund = QString::fromLocal8Bit(e.what()).simplified();
+    }
+    Melde(meldung::NichtGeoeffnet, stufe::Fehler, m_commPort);
+    m_beobachter.MeldungsGrund(grund);
+    // One line, so that it lands whole in the journal of a program started from the menu.
+    const QString text =
+        catalogue::PanelText(meldung::NichtGeoeffnet, stufe::Fehler, m_commPort).mid(2);
+    std::fprintf(stderr, "WinVarno: %s: %s\n", text.toLocal8Bit().constData(),
+                 grund.toLocal8Bit().constData());
+    return false;
+}
+
+void TSitzung::Beenden() {
+    m_beendenAngefordert = true;
+    m_transfer->Abort();
+    m_line.Close();
+}
+
+// --- the image ---
+
+void TSitzung::DecodeBasicBlock() {
+    const config::BasicBlockView v = config::DecodeBasicBlock(m_image, m_arrays);
+    m_beobachter.GrundblockDecodiert(v);
+}
+
+void TSitzung::DecodeTerminalBlock() {
+    const config::TerminalBlockView v = config::DecodeTerminalBlock(m_image, m_arrays);
+    m_beobachter.EndgeraeteblockDecodiert(v);
+}
+
+bool TSitzung::LadeParameterDatei(const QString& path) {
+    if (!config::LoadParameterFile(path, m_image)) {
+        Melde(meldung::DateiNichtGeoeffnet, stufe::Fehler, path);
+        return false;
+    }
+    DecodeBasicBlock();
+    DecodeTerminalBlock();
+    return true;
+}
+
+bool TSitzung::SpeichereParameterDatei(const QString& path) {
+    if (config::SaveParameterFile(path, m_image))
+        return true;
+    Melde(meldung::DateiNichtGespeichert, stufe::Fehler, path);
+    return false;
+}
+
+// --- charges ---
+
+namespace {
+
+QChar DecimalPoint() {
+    const QString point = QLocale::system().decimalPoint();
+    return point.isEmpty() ? QChar(u'.') : point.front();
+}
+
+// "21 (Büro)", or "21" for a port without a name.
+QString PortMitName(int index, const QString& name) {
+    const QString port = QString::number(startup::kFirstPort + index);
+    return name.isEmpty() ? port : QStringLiteral("%1 (%2)").arg(port, name);
+}
+
+} // namespace
+
+void TSitzung::SetzeProtokollPfade(const QString& log, const QString& backup) {
+    m_chargeLogPath = log;
+    m_chargeBackupPath = backup;
+    m_logVerlauf.reset();
+}
+
+void TSitzung::EvaluateCharges() {
+    Melde(meldung::Keine, stufe::Normal);
+    const int ports = m_arrays.UsedPorts();
+    charges::ChargeInput in;
+    for (int i = 0; i < kPorts; ++i) {
+        m_arrays.UnitCounter[i] = m_image.UnitCounterValue(i + 1);
+        in.counters[i] = m_arrays.UnitCounter[i];
+    }
+    in.ports = ports;
+    in.price = m_kostenProEinheit;
+    in.alteEinheiten = m_alteEinheiten;
+    in.alteKosten = m_alteKosten;
+    in.decimalPoint = DecimalPoint();
+    const charges::ChargeTexts t = charges::Evaluate(in);
+    for (int i = 0; i < ports; ++i)
+        m_arrays.UnitCounterEdited[i] = false;
+    m_beobachter.GebuehrenBerechnet(t, ports);
+
+    charges::LogState state{m_backupPending, m_loggedUnits, m_loggedSum};
+    // The backup of a large log is made in pieces, with the program kept alive between.
+    const charges::LogResult logged =
+        charges::LogCharges(m_chargeLogPath, m_chargeBackupPath, Jetzt(), in.counters, ports, state,
+                            [] { QCoreApplication::processEvents(); });
+    m_backupPending = state.backupPending;
+    m_loggedUnits = state.loggedUnits;
+    m_loggedSum = state.loggedSum;
+
+    std::array<QString, kPorts> zuwaechse;
+    for (int i = 0; i < ports; ++i)
+        zuwaechse[std::size_t(i)] = charges::DiffText(in.counters[i], m_loggedUnits[i]);
+    m_beobachter.ZuwaechseBerechnet(zuwaechse, charges::DiffText(t.unitsSum, m_loggedSum), ports);
+    if (m_autoEnde)
+        m_autoEndeZaehler = 3;
+    BudgetsPruefen();
+    // A history that silently stops is worse than a red line: said once for each run
+    // of failed evaluations.
+    const bool failed =
+        logged == charges::LogResult::Unreadable || logged == charges::LogResult::WriteFailed;
+    if (failed && !m_protokollFehlerGemeldet)
+        Melde(meldung::ProtokollNichtGeschrieben, stufe::Fehler, m_chargeLogPath);
+    m_protokollFehlerGemeldet = failed;
+}
+
+std::optional<charges::THistory> TSitzung::Verlauf() {
+    if (!m_logVerlauf)
+        m_logVerlauf.emplace(m_chargeLogPath);
+    if (!m_logVerlauf->Update())
+        return std::nullopt;
+    return m_logVerlauf->Snapshot();
+}
+
+void TSitzung::BudgetsPruefen() {
+    const platform::IniFile ini(m_env.settingsPath);
+    const charges::Budgets budgets = charges::ReadBudgets(ini);
+    if (!budgets.any())
+        return; // nothing to watch: the log is not even read
+    if (!m_logVerlauf)
+        m_logVerlauf.emplace(m_chargeLogPath);
+    m_logVerlauf->Update();
+    const charges::THistory history = m_logVerlauf->Snapshot();
+    const QDate heute = Jetzt().date();
+    const charges::TTarife tarife = charges::ReadTarife(ini);
+    std::array<double, kPorts> kosten = charges::MonthCosts(history, tarife, heute);
+    // Units the log could not take (it may be unwritable) still count.
+    if (history.lastCounters()) {
+        charges::Counters jetzt{};
+        std::copy(m_arrays.UnitCounter.begin(), m_arrays.UnitCounter.end(), jetzt.begin());
+        const charges::Units extra = charges::Usage(*history.lastCounters(), jetzt);
+        for (int i = 0; i < kPorts; ++i)
+            kosten[size_t(i)] += double(extra[size_t(i)]) * tarife.PriceOn(heute);
+    }
+
+    if (!m_budgetWaechter)
+        m_budgetWaechter.emplace(
+            platform::programfiles::DataFile(m_env.programPath, QStringLiteral(".budget")));
+    const std::vector<charges::Overrun> neu = m_budgetWaechter->Check(heute, kosten, budgets);
+    if (neu.empty())
+        return;
+
+    const auto namen = charges::ReadPortNames(ini);
+    const QChar punkt = charges::DecimalPoint();
+    const QString monat = heute.toString(QStringLiteral("MM/yyyy"));
+    QStringList welche;
+    for (const charges::Overrun& o : neu) {
+        const bool summe = o.index == charges::kBudgetSum;
+        const QString wer =
+            summe ? QStringLiteral("Summe") : PortMitName(o.index, namen[size_t(o.index)]);
+        welche << (summe ? wer : QString::number(startup::kFirstPort + o.index));
+        m_beobachter.BudgetWarnung(QStringLiteral("%1: Kosten %2 im Monat %3, Budget %4")
+                                       .arg(summe ? QStringLiteral("Summe aller Anschlüsse")
+                                                  : QStringLiteral("Anschluß ") + wer,
+                                            charges::Money(o.costs, punkt), monat,
+                                            charges::Money(o.budget, punkt)));
+    }
+    const charges::Overrun& o = neu.front();
+    const QString betrag =
+        QStringLiteral("%1 von %2")
+            .arg(charges::Money(o.costs, punkt), charges::Money(o.budget, punkt));
+    if (neu.size() > 1)
+        Melde(meldung::BudgetMehrere, stufe::Fehler, welche.join(QStringLiteral(", ")));
+    else if (o.index == charges::kBudgetSum)
+        Melde(meldung::BudgetSumme, stufe::Fehler, betrag);
+    else
+        Melde(meldung::BudgetAnschluss, stufe::Fehler,
+              PortMitName(o.index, namen[size_t(o.index)]) + QStringLiteral(": ") + betrag);
+}
+
+// --- schedule ---
+
+void TSitzung::SetZeitpunkt(int n, const schedule::Entry& entry) {
+    if (n >= 0 && n < schedule::kEntries)
+        m_zeitpunkte[std::size_t(n)] = entry;
+}
+
+void TSitzung::ZeitsteuerungPruefen() {
+    const QString hhmm = Jetzt().toString(QStringLiteral("HHmm"));
+    const QString path = m_zeitsteuerung.Tick(m_zeitpunkte, hhmm, TransferAktiv());
+    if (!path.isEmpty())
+        ZeitgesteuertStarten(path);
+}
+
+void TSitzung::ZeitgesteuertStarten(const QString& path) {
+    if (!m_transfer->Reserve()) {
+        m_zeitsteuerung.Defer(path);
+        return;
+    }
+    // The write takes about 40 s: run inside the timer's handler, it would keep the
+    // timer from ticking (no clock, no countdowns) until it ended.
+    QTimer::singleShot(0, this, [this, path] {
+        m_transfer->Release();
+        if (!m_beendenAngefordert)
+            ZeitgesteuertLaden(path);
+    });
+}
+
+void TSitzung::ZeitgesteuertLaden(const QString& path) {
+    // Loading keeps the charge block: the exchange gets its own counters back. The
+    // write's first status message shows the loaded views before it goes on.
+    if (!LadeParameterDatei(path))
+        return;
+    Schreiben();
+}
+
+} // namespace session
