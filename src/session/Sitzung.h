@@ -73,8 +73,7 @@ public:
     // The clock duty of the one-second timer.
     virtual void Uhrzeit(const QDateTime& jetzt);
 
-protected:
-    ~TBeobachter() = default;
+    virtual ~TBeobachter() = default;
 };
 
 struct TSitzungsUmgebung {

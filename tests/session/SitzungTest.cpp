@@ -1,0 +1,204 @@
+#include "session/Sitzung.h"
+
+#include "charges/ChargeLog.h"
+#include "config/ParameterFile.h"
+#include "device/PacedSend.h"
+#include "platform/IniFile.h"
+#include "support/FakeLine.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using testsupport::TFakeLine;
+
+QByteArray Grundblock(int ports, const QByteArray& msn0 = QByteArray::fromHex("21f3ffffff")) {
+    QByteArray data(113, '\0');
+    data[2] = char(ports);
+    data[3] = 1;
+    data[4] = 1;
+    data[5] = 93;
+    for (int m = 0; m < 10; ++m)
+        data.replace(7 + 5 * m, 5, QByteArray::fromHex("ffffffffff"));
+    data.replace(7, 5, msn0);
+    return TFakeLine::Frame(data);
+}
+
+QByteArray Endgeraeteblock() {
+    return TFakeLine::Frame(QByteArray(195, '\0'));
+}
+
+QByteArray Gebuehrenblock(int units21) {
+    QByteArray data(132, '\0');
+    data[1] = char(units21);
+    return TFakeLine::Frame(data);
+}
+
+// Everything the session reports, one line each.
+struct TProtokoll : session::TBeobachter {
+    QStringList seen;
+    void Meldung(int nummer, int stufe, const QString& argument) override {
+        seen << QStringLiteral("meldung %1 %2 %3").arg(nummer).arg(stufe).arg(argument);
+    }
+    void GrundblockDecodiert(const config::BasicBlockView& v) override {
+        seen << "grundblock " + v.Firmware + " " + v.MSN[0];
+    }
+    void EndgeraeteblockDecodiert(const config::TerminalBlockView& v) override {
+        seen << QStringLiteral("endgeraete %1").arg(v.DecodedPorts);
+    }
+    void GebuehrenBerechnet(const charges::ChargeTexts& t, int ports) override {
+        seen << QStringLiteral("gebuehren %1 %2 %3")
+                    .arg(ports)
+                    .arg(t.einheitenSumme, t.kostenSumme.trimmed());
+    }
+    void ZuwaechseBerechnet(const std::array<QString, session::kPorts>& z, const QString& summe,
+                            int) override {
+        seen << "zuwaechse " + z[0] + " " + summe;
+    }
+    void ZaehlerBehalten(int port, std::uint16_t wert) override {
+        seen << QStringLiteral("behalten %1 %2").arg(port).arg(wert);
+    }
+    void SteuerungFreigeben(bool frei) override { seen << (frei ? "frei" : "gesperrt"); }
+    void LesenVollstaendig() override { seen << "vollstaendig"; }
+    void BudgetWarnung(const QString& text) override { seen << "budget " + text; }
+};
+
+struct SitzungFixture : ::testing::Test {
+    testsupport::ScratchHome home;
+    TFakeLine line;
+    TProtokoll protokoll;
+    QDateTime now{QDate(2026, 12, 7), QTime(9, 5, 3)};
+    std::unique_ptr<session::TSitzung> sitzung;
+
+    void SetUp() override {
+        device::SetPacingStep(std::chrono::milliseconds(1));
+        line.answers[QByteArray::fromHex("830a0000")] = Grundblock(2);
+        line.answers[QByteArray::fromHex("83080000")] = Endgeraeteblock();
+        line.answers[QByteArray::fromHex("83060000")] = Gebuehrenblock(12);
+    }
+    void TearDown() override { device::SetPacingStep(std::chrono::milliseconds(50)); }
+
+    // Start-up as the program runs it, without a window.
+    void start(const QByteArray& settings, const startup::Switches& schalter = {}) {
+        testsupport::writeAll(home.file("WinVarno.INI"), settings);
+        session::TSitzungsUmgebung env;
+        env.settingsPath = home.file("WinVarno.INI");
+        env.programPath = home.file("WinVarno");
+        env.now = [this] { return now; };
+        sitzung = std::make_unique<session::TSitzung>(env, line, protokoll);
+        sitzung->Vorbereiten();
+        sitzung->SetzeSchalter(schalter);
+        const platform::IniFile ini(env.settingsPath);
+        ASSERT_TRUE(sitzung->OeffneSchnittstelle(startup::LiesPortName(ini)));
+        sitzung->EinstellungenAnwenden(startup::LiesEinstellungen(ini));
+        sitzung->ArmeZyklus();
+        line.calls.clear();
+        protokoll.seen.clear();
+    }
+    bool readDone() const {
+        return !sitzung->TransferAktiv() && protokoll.seen.contains("vollstaendig");
+    }
+};
+
+QByteArray Row(const QDateTime& when, int units21) {
+    return charges::LogRow(when, {units21, 0, 0, 0, 0, 0, 0, 0}, units21);
+}
+
+} // namespace
+
+TEST_F(SitzungFixture, AFullReadDecodesLogsItsRowAndChecksTheBudgets) {
+    start("[Allgemein]\nAnschluß=COM2\nKosten=0,10\n[Budget]\n21=1,00\n");
+    const QByteArray before = charges::LogHeader() + Row(QDateTime(QDate(2026, 11, 30), {}), 0);
+    testsupport::writeAll(sitzung->ChargeLogPath(), before);
+
+    ASSERT_TRUE(sitzung->StartRead());
+    EXPECT_TRUE(sitzung->TransferAktiv());
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return readDone(); }));
+
+    EXPECT_EQ(line.calls,
+              QStringList({"send 83 0a 00 00", "send 83 08 00 00", "send 83 06 00 00"}));
+    const QString budget =
+        QString::fromUtf8("Anschluß 21: Kosten 1,20 im Monat 12/2026, Budget 1,00");
+    EXPECT_EQ(
+        protokoll.seen,
+        QStringList({"meldung 2 1 ", "gesperrt", "grundblock 1.93 123", "meldung 3 1 ",
+                     "endgeraete 2", "meldung 1 1 ", "meldung 0 0 ", "gebuehren 2 12 1,20",
+                     "zuwaechse (+12) (+12)", "budget " + budget,
+                     QString::fromUtf8("meldung 50 2 21: 1,20 von 1,00"), "vollstaendig", "frei"}));
+    EXPECT_EQ(testsupport::readAll(sitzung->ChargeLogPath()), before + Row(now, 12));
+    EXPECT_EQ(sitzung->LoggedSum(), 0) << "the row that was last before";
+    EXPECT_FALSE(sitzung->BackupPending());
+    EXPECT_EQ(sitzung->Arrays().UnitCounter[0], 12);
+}
+
+TEST_F(SitzungFixture, AWriteSendsTheImageAndKeepsTheUsersCounter) {
+    start("[Allgemein]\nAnschluß=COM2\n");
+    ASSERT_TRUE(sitzung->StartRead());
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return readDone(); }));
+    sitzung->Arrays().UnitCounter[1] = 99;
+    sitzung->Arrays().UnitCounterEdited[1] = true;
+    line.calls.clear();
+    protokoll.seen.clear();
+
+    EXPECT_EQ(sitzung->Schreiben(), device::TWriteResult::Written);
+    EXPECT_FALSE(sitzung->TransferAktiv());
+    EXPECT_EQ(protokoll.seen.first(), "gesperrt");
+    EXPECT_EQ(protokoll.seen.last(), "frei");
+    for (const QString& m : {QString::fromUtf8("meldung 26 1 "), QStringLiteral("meldung 27 1 21"),
+                             QStringLiteral("meldung 27 1 22"), QStringLiteral("behalten 2 99"),
+                             QStringLiteral("meldung 35 1 "), QStringLiteral("meldung 0 0 ")})
+        EXPECT_TRUE(protokoll.seen.contains(m)) << m.toStdString();
+    EXPECT_FALSE(protokoll.seen.contains("vollstaendig")) << "a write evaluates nothing";
+    EXPECT_TRUE(line.calls.contains("send 83 06 00 00")) << "the counters read afresh";
+    EXPECT_EQ(sitzung->Image().UnitCounterValue(2), 99);
+}
+
+TEST_F(SitzungFixture, TheCyclicReadFallsDueOncePerPeriodWhileTheBoxIsTicked) {
+    start("[Allgemein]\nAnschluß=COM2\nWartezeit=2\n", {false, true});
+    sitzung->SetZyklischNeuLesen(true);
+    ASSERT_EQ(sitzung->ZyklusZaehler(), 120);
+    for (int i = 0; i < 119; ++i)
+        sitzung->Sekunde();
+    EXPECT_TRUE(line.calls.isEmpty());
+    sitzung->Sekunde();
+    EXPECT_EQ(line.calls, QStringList({"send 83 0a 00 00"}));
+    EXPECT_EQ(sitzung->ZyklusZaehler(), 120) << "re-armed";
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return readDone(); }));
+
+    // Unticked, the period runs on and reads nothing.
+    sitzung->SetZyklischNeuLesen(false);
+    line.calls.clear();
+    for (int i = 0; i < 120; ++i)
+        sitzung->Sekunde();
+    EXPECT_TRUE(line.calls.isEmpty());
+    EXPECT_EQ(sitzung->ZyklusZaehler(), 120);
+}
+
+TEST_F(SitzungFixture, AScheduledLoadWritesTheFileWithTheExchangesCounters) {
+    start("[Allgemein]\nAnschluß=COM2\n");
+    ASSERT_TRUE(sitzung->StartRead());
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return readDone(); }));
+    config::ConfigImage file = sitzung->Image();
+    file.SetMsnText(0, u"4711");
+    file.SetUnitCounterValue(1, 500);
+    const QString path = home.file("nacht.vrn");
+    ASSERT_TRUE(config::SaveParameterFile(path, file));
+    sitzung->SetZeitpunkt(2, {"0906", path});
+    line.calls.clear();
+    protokoll.seen.clear();
+
+    sitzung->Sekunde();
+    EXPECT_TRUE(line.calls.isEmpty()) << "09:05 is not yet its time";
+    now = now.addSecs(60);
+    sitzung->Sekunde();
+    EXPECT_EQ(sitzung->Zeitsteuerung().ZeitsteuerungSperre, schedule::kLockTicks);
+    EXPECT_TRUE(sitzung->TransferAktiv()) << "the line is held for the load";
+    EXPECT_TRUE(line.calls.isEmpty()) << "the load runs once the timer's handler has returned";
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return !sitzung->TransferAktiv() && protokoll.seen.contains("frei"); }));
+    EXPECT_EQ(protokoll.seen.first(), "grundblock 1.93 4711");
+    EXPECT_TRUE(protokoll.seen.contains("meldung 26 1 "));
+    EXPECT_EQ(sitzung->Image().MsnText(0), "4711");
+    EXPECT_EQ(sitzung->Image().UnitCounterValue(1), 12) << "the exchange keeps its own counters";
+}
