@@ -31,7 +31,7 @@ void THauptFenster::VerbindeSitzung() {
     };
     device::TLine& line = m_env.line ? *m_env.line : static_cast<device::TLine&>(*Communication);
     session::TBeobachter& beobachter = *this;
-    m_sitzung = std::make_unique<session::TSitzung>(std::move(umgebung), line, beobachter, this);
+    m_sitzung = std::make_unique<session::TSitzung>(std::move(umgebung), line, beobachter);
 
     connect(ZyklischNeuLesen, &QCheckBox::toggled, this,
             [this](bool an) { m_sitzung->SetZyklischNeuLesen(an); });
