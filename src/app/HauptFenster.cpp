@@ -65,7 +65,6 @@ void THauptFenster::OnCreate() {
     // Only the instance that runs on appears in the notification area.
     BaueTaskleistenIcon();
     platform::RaiseProcessPriority();
-    Zeitsteuerung.ZeitsteuerungSperre = 0;
     BackupPending = true;
     BeendenAngefordert = false;
     HelpFile = platform::programfiles::BesideProgram(m_env.programPath, QStringLiteral(".hlp"));

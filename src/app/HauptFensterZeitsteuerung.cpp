@@ -38,8 +38,7 @@ void THauptFenster::ZeitsteuerungPruefen() {
     std::array<schedule::Entry, schedule::kEntries> entries;
     for (int n = 0; n < schedule::kEntries; ++n)
         entries[n] = {EditUhrzeit[n]->zeitText(), EditDateiname[n]->text()};
-    const QString hhmm = m_env.now().toString(QStringLiteral("HHmm"));
-    const QString path = Zeitsteuerung.Tick(entries, hhmm, TransferAktiv());
+    const QString path = Zeitsteuerung.Tick(entries, TransferAktiv());
     if (!path.isEmpty())
         ZeitgesteuertStarten(path);
 }

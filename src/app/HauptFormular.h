@@ -132,7 +132,8 @@ public:
     void OnUhrzeitClick(int entry); // entry 0..3
     void ButtonDurchsuchenClick(int entry);
     void ZeitsteuerungPruefen();
-    schedule::TZeitsteuerung Zeitsteuerung;
+    schedule::TZeitsteuerung Zeitsteuerung{
+        [this] { return m_env.now ? m_env.now() : QDateTime::currentDateTime(); }};
     config::ConfigImage Image;
     config::DecodedArrays Arrays;
     QImage MatrixVorlage; // the empty box every matrix image starts from
