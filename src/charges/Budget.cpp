@@ -2,11 +2,10 @@
 
 #include "app/Startup.h"
 #include "platform/IniFile.h"
+#include "platform/UserFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cmath>
 #include <numeric>
 
@@ -50,10 +49,12 @@ Budgets ReadBudgets(const platform::IniFile& ini) {
 
 void TBudgetWaechter::Load() {
     m_loaded = true;
-    QFile f(m_path);
-    if (!f.open(QIODevice::ReadOnly))
+    int error = 0;
+    // A FIFO in its place is refused, never waited for.
+    const std::optional<QByteArray> state = platform::ReadRegular(m_path, kStateLimit, &error);
+    if (!state)
         return;
-    const QList<QByteArray> lines = f.read(kStateLimit).split('\n');
+    const QList<QByteArray> lines = state->split('\n');
     m_month = QString::fromUtf8(lines.value(0).trimmed());
     for (qsizetype n = 1; n < lines.size(); ++n)
         for (int i = 0; i <= kBudgetSum; ++i)
@@ -67,10 +68,9 @@ void TBudgetWaechter::Save() const {
         if (m_reported[size_t(i)])
             text += Key(i).toUtf8() + '\n';
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    // Losing this file only means one warning more; a failure is not reported.
-    QSaveFile f(m_path);
-    if (f.open(QIODevice::WriteOnly) && f.write(text) == text.size())
-        f.commit();
+    // Losing this file only means one warning more; a failure is not reported. It is
+    // replaced whole or not at all, so a full disk never empties it.
+    (void)platform::ReplaceFile(m_path, text);
 }
 
 std::vector<Overrun> TBudgetWaechter::Check(QDate today,
