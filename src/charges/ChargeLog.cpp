@@ -89,11 +89,13 @@ bool IsBlank(QByteArrayView line) {
     return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
-// The start of a row that a crash or a full disk cut short: shorter than a row
-// and beginning like one. Once such a piece has got its line end it looks like
-// any other line, so its length tells it apart.
-bool IsCutRow(QByteArrayView line) {
-    return line.size() < kRowLength && line.startsWith('|') && (line.size() == 1 || line[1] == ' ');
+// A piece of a row whose write stopped short (a crash, a full disk): shorter than
+// a row, and either the file's last line without its line end or, once it has got
+// its line end, beginning like a row.
+bool IsCutRow(QByteArrayView line, bool lastWithoutEnd) {
+    if (line.size() >= kRowLength)
+        return false;
+    return lastWithoutEnd || (line.startsWith('|') && (line.size() == 1 || line[1] == ' '));
 }
 
 // Creates the file with the user's umask, whole or not at all: written beside and
@@ -187,7 +189,7 @@ std::optional<QByteArray> LastLineOfTail(QByteArrayView tail, bool wholeFile, bo
         if (!IsBlank(line)) {
             // The file's last line without its line end, or a piece of a row: the
             // write of a row stopped there. The row before it is the last whole one.
-            const bool partial = (first && !ended) || IsCutRow(line);
+            const bool partial = IsCutRow(line, first && !ended);
             if (!partial)
                 return line.first(std::min<qsizetype>(line.size(), 100)).toByteArray();
             if (cut && first)

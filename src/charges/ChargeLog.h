@@ -29,8 +29,8 @@ LoggedRow ParseRow(const QByteArray& line);
 
 // The line of the last whole row: the last line of the file that is not blank (CR
 // and LF both end a line; blanks and tabs alone make a blank line) and not a piece
-// of a row whose write stopped short (the file's last line without its line end,
-// or a line shorter than a row that starts like one). At most its first 100
+// of a row whose write stopped short (a line shorter than a row that is the file's
+// last without its line end, or that starts like a row). At most its first 100
 // characters, found in a bounded tail of the file: a log of any size and shape
 // costs about the same. Empty when there is none in the tail (an empty file, a
 // last line longer than the tail); nullopt when the file cannot be read or is no

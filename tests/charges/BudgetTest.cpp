@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace charges;
@@ -53,4 +54,28 @@ TEST(Budget, EachBudgetOncePerMonthAlsoAcrossARestart) {
     // A state file of the wrong shape warns again rather than failing.
     testsupport::writeAll(state, QByteArray(10000, '\n') + "garbage");
     EXPECT_EQ(TBudgetWaechter(state).Check(dec, costs, b).size(), 2u);
+}
+
+TEST(Budget, TheStateFileIsKeptWholeOnAFullDiskAndAFifoIsNotWaitedFor) {
+    testsupport::ScratchHome home;
+    const QString state = home.file("WinVarno.budget");
+    Budgets b;
+    b.limit[0] = 1.0;
+    b.limit[1] = 1.0;
+    std::array<double, kHistoryPorts> costs{};
+    costs[0] = 2.0;
+    const QDate dec(2026, 12, 7);
+    ASSERT_EQ(TBudgetWaechter(state).Check(dec, costs, b).size(), 1u);
+    const QByteArray before = testsupport::readAll(state);
+    costs[1] = 2.0;
+    {
+        testsupport::FileSizeLimit full(0);
+        EXPECT_EQ(TBudgetWaechter(state).Check(dec, costs, b).size(), 1u);
+    }
+    EXPECT_EQ(testsupport::readAll(state), before) << "never emptied";
+
+    QFile::remove(state);
+    ASSERT_TRUE(testsupport::makeFifo(state));
+    EXPECT_EQ(TBudgetWaechter(state).Check(dec, costs, b).size(), 2u);
+    EXPECT_TRUE(QFileInfo(state).isFile() == false) << "the FIFO is neither read nor replaced";
 }
