@@ -91,7 +91,9 @@ void THauptFenster::OnCreate() {
     const platform::IniFile ini(m_env.settingsPath);
     CommPort = startup::LiesPortName(ini);
     bool offen = false;
-    if (!startup::IstGueltigerPortName(CommPort))
+    if (ini.unreadable())
+        ZeigeDateiFehler(meldung::EinstellungenUnlesbar, ini.path(), ini.error());
+    else if (!startup::IstGueltigerPortName(CommPort))
         ZeigeMeldung(meldung::UngueltigerPort, stufe::Fehler, CommPort);
     else
         offen = SchnittstelleOeffnen();
@@ -185,5 +187,7 @@ void THauptFenster::OnMessage(TMessage& message) {
     platform::IniFile ini(m_env.settingsPath);
     ini.writeString(QStringLiteral("Fenster"), QStringLiteral("X-Position"), QString::number(x()));
     ini.writeString(QStringLiteral("Fenster"), QStringLiteral("Y-Position"), QString::number(y()));
-    ini.save();
+    // Nobody asked for this save, so a failure must be said: the file stays as it was.
+    if (!ini.save())
+        ZeigeDateiFehler(meldung::EinstellungenNichtGespeichert, ini.path(), ini.error());
 }

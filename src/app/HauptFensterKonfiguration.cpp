@@ -132,8 +132,9 @@ void THauptFenster::RefreshPortPage() {
 }
 
 bool THauptFenster::LadeParameterDatei(const QString& path) {
-    if (!config::LoadParameterFile(path, Image)) {
-        ZeigeMeldung(meldung::DateiNichtGeoeffnet, stufe::Fehler, path);
+    int fehler = 0;
+    if (!config::LoadParameterFile(path, Image, &fehler)) {
+        ZeigeDateiFehler(meldung::DateiNichtGeoeffnet, path, fehler);
         return false;
     }
     DecodeBasicBlock();
@@ -161,6 +162,7 @@ void THauptFenster::SpeichernClick() {
     const QString path = m_env.dateiDialog ? m_env.dateiDialog(SaveDialog) : QString();
     if (path.isEmpty())
         return;
-    if (!config::SaveParameterFile(path, Image))
-        ZeigeMeldung(meldung::DateiNichtGespeichert, stufe::Fehler, path);
+    int fehler = 0;
+    if (!config::SaveParameterFile(path, Image, &fehler))
+        ZeigeDateiFehler(meldung::DateiNichtGespeichert, path, fehler);
 }

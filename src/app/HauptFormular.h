@@ -87,6 +87,9 @@ public:
 
     // --- status line and catalogue ---
     void ZeigeMeldung(int nummer, int stufe, const QString& argument = QString());
+    // A file's failure in red: the message for the path, then why (errno value or
+    // platform::kNotRegularFile; nothing added for 0).
+    void ZeigeDateiFehler(int nummer, const QString& pfad, int fehler);
     void AktualisiereUhrzeit();
     QString statusText(int panel) const;
 
@@ -242,8 +245,8 @@ public:
     std::array<int, kPorts> LoggedUnits{};
     int LoggedSum = 0;
     QString ChargeLogPath, ChargeBackupPath;
-    bool m_protokollFehlerGemeldet = false; // the last evaluation could not log its row
-    TDdeServer* WinVarno = nullptr;         // the exported items DDEEinheiten and DDEKosten
+    bool m_abgeschnittenGemeldet = false; // the cut row at the log's end was told
+    TDdeServer* WinVarno = nullptr;       // the exported items DDEEinheiten and DDEKosten
 
     // --- charge history and budgets (HauptFensterVerlauf.cpp) ---
     void VerlaufButtonClick();

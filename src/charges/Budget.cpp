@@ -2,11 +2,10 @@
 
 #include "app/Startup.h"
 #include "platform/IniFile.h"
+#include "platform/UserFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cmath>
 #include <numeric>
 
@@ -58,13 +57,15 @@ Budgets ReadBudgets(const platform::IniFile& ini) {
 
 void TBudgetWaechter::Load() {
     m_loaded = true;
-    QFile f(m_path);
-    if (!f.open(QIODevice::ReadOnly))
+    int error = 0;
+    // A FIFO in its place is refused, never waited for.
+    const std::optional<QByteArray> state = platform::ReadRegular(m_path, kStateLimit, &error);
+    if (!state)
         return;
     // Each month line is followed by what was reported in it; a file of one month
     // alone is the same thing.
     Reported* month = nullptr;
-    for (const QByteArray& raw : f.read(kStateLimit).split('\n')) {
+    for (const QByteArray& raw : state->split('\n')) {
         const QString line = QString::fromUtf8(raw.trimmed());
         if (IsMonth(line)) {
             month = &m_months[line];
@@ -86,10 +87,9 @@ void TBudgetWaechter::Save() const {
                 text += Key(i).toUtf8() + '\n';
     }
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    // Losing this file only means one warning more; a failure is not reported.
-    QSaveFile f(m_path);
-    if (f.open(QIODevice::WriteOnly) && f.write(text) == text.size())
-        f.commit();
+    // Losing this file only means one warning more; a failure is not reported. It is
+    // replaced whole or not at all, so a full disk never empties it.
+    (void)platform::ReplaceFile(m_path, text);
 }
 
 std::vector<Overrun> TBudgetWaechter::Check(QDate today,
