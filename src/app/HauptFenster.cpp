@@ -86,7 +86,11 @@ void THauptFenster::OnCreate() {
     const platform::IniFile ini(m_env.settingsPath);
     // Without a port the window is made complete all the same; only the reads wait
     // for the device, which the next cyclic or scheduled read, or "Lesen", opens.
-    const bool offen = m_sitzung->OeffneSchnittstelle(startup::LiesPortName(ini));
+    bool offen = false;
+    if (ini.unreadable())
+        ZeigeDateiFehler(meldung::EinstellungenUnlesbar, ini.path(), ini.error());
+    else
+        offen = m_sitzung->OeffneSchnittstelle(startup::LiesPortName(ini));
 
     ZeigeSeite(m_sitzung->AutoEnde() ? TabGebuehren : TabKonfiguration, MSNParametrierung);
     MSNAuswahl->setCurrentIndex(0);
@@ -171,5 +175,7 @@ void THauptFenster::OnMessage(TMessage& message) {
     platform::IniFile ini(m_env.settingsPath);
     ini.writeString(QStringLiteral("Fenster"), QStringLiteral("X-Position"), QString::number(x()));
     ini.writeString(QStringLiteral("Fenster"), QStringLiteral("Y-Position"), QString::number(y()));
-    ini.save();
+    // Nobody asked for this save, so a failure must be said: the file stays as it was.
+    if (!ini.save())
+        ZeigeDateiFehler(meldung::EinstellungenNichtGespeichert, ini.path(), ini.error());
 }

@@ -16,7 +16,8 @@ void THauptFenster::OnUhrzeitClick(int entry) {
     ini.writeString(section, QStringLiteral("Zeit"), EditUhrzeit[entry]->zeitText().left(6));
     ini.writeString(section, QStringLiteral("Datei"),
                     EditDateiname[entry]->text().left(schedule::kPathLength));
-    ini.save();
+    if (!ini.save())
+        ZeigeDateiFehler(meldung::EinstellungenNichtGespeichert, ini.path(), ini.error());
 }
 
 void THauptFenster::ButtonDurchsuchenClick(int entry) {
@@ -30,7 +31,8 @@ void THauptFenster::ButtonDurchsuchenClick(int entry) {
     platform::IniFile ini(m_env.settingsPath);
     ini.writeString(QStringLiteral("Zeitpunkt%1").arg(entry + 1), QStringLiteral("Datei"),
                     EditDateiname[entry]->text());
-    ini.save();
+    if (!ini.save())
+        ZeigeDateiFehler(meldung::EinstellungenNichtGespeichert, ini.path(), ini.error());
 }
 
 void THauptFenster::ZeitsteuerungPruefen() {

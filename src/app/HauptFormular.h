@@ -94,6 +94,9 @@ public:
 
     // --- status line and catalogue ---
     void ZeigeMeldung(int nummer, int stufe, const QString& argument = QString());
+    // A file's failure in red: the message for the path, then why (errno value or
+    // platform::kNotRegularFile; nothing added for 0).
+    void ZeigeDateiFehler(int nummer, const QString& pfad, int fehler);
     void AktualisiereUhrzeit();
     QString statusText(int panel) const;
 
@@ -176,6 +179,7 @@ private:
     // What the session reports, applied to the controls and control tables.
     void Meldung(int nummer, int stufe, const QString& argument) override;
     void MeldungsGrund(const QString& grund) override;
+    void DateiFehler(int nummer, const QString& pfad, int fehler) override;
     void GrundblockDecodiert(const config::BasicBlockView& view) override;
     void EndgeraeteblockDecodiert(const config::TerminalBlockView& view) override;
     void GebuehrenBerechnet(const charges::ChargeTexts& texte, int ports) override;

@@ -27,6 +27,8 @@ void TBeobachter::Meldung(int, int, const QString&) {
 }
 void TBeobachter::MeldungsGrund(const QString&) {
 }
+void TBeobachter::DateiFehler(int, const QString&, int) {
+}
 void TBeobachter::GrundblockDecodiert(const config::BasicBlockView&) {
 }
 void TBeobachter::EndgeraeteblockDecodiert(const config::TerminalBlockView&) {
@@ -119,7 +121,6 @@ void TSitzung::Melde(int nummer, int stufe, const QString& argument) {
 // --- start-up ---
 
 void TSitzung::Vorbereiten() {
-    m_zeitsteuerung.ZeitsteuerungSperre = 0;
     m_backupPending = true;
     m_beendenAngefordert = false;
     m_autoEndeZaehler = -1;
@@ -278,8 +279,9 @@ void TSitzung::DecodeTerminalBlock() {
 }
 
 bool TSitzung::LadeParameterDatei(const QString& path) {
-    if (!config::LoadParameterFile(path, m_image)) {
-        Melde(meldung::DateiNichtGeoeffnet, stufe::Fehler, path);
+    int fehler = 0;
+    if (!config::LoadParameterFile(path, m_image, &fehler)) {
+        m_beobachter.DateiFehler(meldung::DateiNichtGeoeffnet, path, fehler);
         return false;
     }
     DecodeBasicBlock();
@@ -288,9 +290,10 @@ bool TSitzung::LadeParameterDatei(const QString& path) {
 }
 
 bool TSitzung::SpeichereParameterDatei(const QString& path) {
-    if (config::SaveParameterFile(path, m_image))
+    int fehler = 0;
+    if (config::SaveParameterFile(path, m_image, &fehler))
         return true;
-    Melde(meldung::DateiNichtGespeichert, stufe::Fehler, path);
+    m_beobachter.DateiFehler(meldung::DateiNichtGespeichert, path, fehler);
     return false;
 }
 
@@ -351,13 +354,22 @@ void TSitzung::EvaluateCharges() {
     if (m_autoEnde)
         m_autoEndeZaehler = 3;
     BudgetsPruefen();
-    // A history that silently stops is worse than a red line: said once for each run
-    // of failed evaluations.
+    // A history that silently stops is worse than a red line: said after every
+    // evaluation that could not write its row, so the next read does not hide it.
     const bool failed =
         logged == charges::LogResult::Unreadable || logged == charges::LogResult::WriteFailed;
-    if (failed && !m_protokollFehlerGemeldet)
-        Melde(meldung::ProtokollNichtGeschrieben, stufe::Fehler, m_chargeLogPath);
-    m_protokollFehlerGemeldet = failed;
+    const bool written =
+        logged == charges::LogResult::Appended || logged == charges::LogResult::Created;
+    bool toldCut = m_abgeschnittenGemeldet;
+    if (failed) {
+        m_beobachter.DateiFehler(meldung::ProtokollNichtGeschrieben, m_chargeLogPath, state.error);
+    } else if (state.cutRow && !toldCut) {
+        Melde(meldung::ProtokollAbgeschnitten, stufe::Fehler, m_chargeLogPath);
+        toldCut = true;
+    }
+    // Once for each cut row: while it stays the log's end (no row written after it),
+    // later visits say nothing new.
+    m_abgeschnittenGemeldet = toldCut && state.cutRow && !written;
 }
 
 std::optional<charges::THistory> TSitzung::Verlauf() {
@@ -432,8 +444,7 @@ void TSitzung::SetZeitpunkt(int n, const schedule::Entry& entry) {
 }
 
 void TSitzung::ZeitsteuerungPruefen() {
-    const QString hhmm = Jetzt().toString(QStringLiteral("HHmm"));
-    const QString path = m_zeitsteuerung.Tick(m_zeitpunkte, hhmm, TransferAktiv());
+    const QString path = m_zeitsteuerung.Tick(m_zeitpunkte, TransferAktiv());
     if (!path.isEmpty())
         ZeitgesteuertStarten(path);
 }

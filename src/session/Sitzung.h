@@ -46,6 +46,9 @@ public:
     virtual void Meldung(int nummer, int stufe, const QString& argument);
     // The reason behind the message just reported (why the port did not open).
     virtual void MeldungsGrund(const QString& grund);
+    // A file's failure, red: the message for the path, then why (an errno value or
+    // platform::kNotRegularFile; nothing added for 0).
+    virtual void DateiFehler(int nummer, const QString& pfad, int fehler);
     // The basic block (or a loaded file) was decoded into the arrays.
     virtual void GrundblockDecodiert(const config::BasicBlockView& view);
     virtual void EndgeraeteblockDecodiert(const config::TerminalBlockView& view);
@@ -216,13 +219,13 @@ private:
     std::array<int, kPorts> m_loggedUnits{};
     int m_loggedSum = 0;
     bool m_backupPending = true;
-    bool m_protokollFehlerGemeldet = false; // the last evaluation could not log its row
+    bool m_abgeschnittenGemeldet = false; // the cut row at the log's end was told
     QString m_chargeLogPath, m_chargeBackupPath;
     // Read once, then only what each read appends.
     std::optional<charges::TLogFollower> m_logVerlauf;
     std::optional<charges::TBudgetWaechter> m_budgetWaechter;
 
-    schedule::TZeitsteuerung m_zeitsteuerung;
+    schedule::TZeitsteuerung m_zeitsteuerung{[this] { return Jetzt(); }};
     std::array<schedule::Entry, schedule::kEntries> m_zeitpunkte;
 };
 

@@ -303,8 +303,7 @@ TEST_F(WindowFixture, SecondInstanceWarnsAndEndsAtOnce) {
     EXPECT_TRUE(w->terminated());
     EXPECT_EQ(warnings, QStringList({"Warnung|WinVarno ist schon aktiv"}));
     EXPECT_TRUE(calls.isEmpty()) << "neither port nor settings touched";
-    EXPECT_EQ(w->findChild<TTrayIcon*>(), nullptr)
-        << "no tray icon beside the warning";
+    EXPECT_EQ(w->findChild<TTrayIcon*>(), nullptr) << "no tray icon beside the warning";
 }
 
 TEST_F(WindowFixture, SecondInstanceBesideARunningProgram) {

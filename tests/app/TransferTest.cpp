@@ -269,7 +269,7 @@ TEST_F(TransferFixture, DueReadsAndEntriesInsideEveryStepNeverInterleave) {
             return;
         busyRuns += w->Sitzung().Transfer().Busy();
         w->Sitzung().SetZyklusZaehler(1);
-        w->Sitzung().Zeitsteuerung().ZeitsteuerungSperre = 0;
+        now = now.addDays(1); // the entry falls due again
         // Posted first, so the event processing inside this tick runs it again.
         QTimer::singleShot(0, &context, force);
         w->OnSekunde();

@@ -192,7 +192,6 @@ TEST_F(SitzungFixture, AScheduledLoadWritesTheFileWithTheExchangesCounters) {
     EXPECT_TRUE(line.calls.isEmpty()) << "09:05 is not yet its time";
     now = now.addSecs(60);
     sitzung->Sekunde();
-    EXPECT_EQ(sitzung->Zeitsteuerung().ZeitsteuerungSperre, schedule::kLockTicks);
     EXPECT_TRUE(sitzung->TransferAktiv()) << "the line is held for the load";
     EXPECT_TRUE(line.calls.isEmpty()) << "the load runs once the timer's handler has returned";
     ASSERT_TRUE(testsupport::WaitUntil(
@@ -201,4 +200,8 @@ TEST_F(SitzungFixture, AScheduledLoadWritesTheFileWithTheExchangesCounters) {
     EXPECT_TRUE(protokoll.seen.contains("meldung 26 1 "));
     EXPECT_EQ(sitzung->Image().MsnText(0), "4711");
     EXPECT_EQ(sitzung->Image().UnitCounterValue(1), 12) << "the exchange keeps its own counters";
+    line.calls.clear();
+    sitzung->Sekunde();
+    EXPECT_FALSE(sitzung->TransferAktiv()) << "once in its minute";
+    EXPECT_TRUE(line.calls.isEmpty());
 }

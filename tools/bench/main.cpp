@@ -192,7 +192,7 @@ int main(int argc, char** argv) {
                     kTickGapGoalMs);
     }
     // A minute starts at second 0; the tick that finds an entry due may come up to a
-    // second later, and the check pauses 61 ticks after the first entry fired.
+    // second later.
     auto lateInMinute = [](const QDateTime& t) {
         return double(QTime(0, 0).msecsTo(t.time()) % 60000) / 1000;
     };
