@@ -66,6 +66,9 @@ constexpr std::array kEntries{
     Entry{52, "Monatsbudgets überschritten: %s"},
     Entry{53, "Gebührenprotokoll %s kann nicht gelesen werden"},
     Entry{54, "Übersprungene Zeilen im Gebührenprotokoll: %s"},
+    // Not in the original set: a write after a failed read used to wipe the exchange.
+    Entry{55, "Nicht geschrieben: erst vollständig lesen oder eine Datei öffnen"},
+    Entry{56, "Nicht geschrieben: %s a/b-Schnittstellen sind ungültig"},
 };
 
 } // namespace

@@ -48,6 +48,7 @@ struct TRecordingView final : device::TTransferView {
 
 QByteArray Answer(int dataBytes, std::uint8_t marker, int firmwareMinor = 93) {
     QByteArray data(dataBytes, char(marker));
+    data[2] = 8; // ports
     data[4] = 1;
     data[5] = char(firmwareMinor);
     return testsupport::TFakeLine::Frame(data);
@@ -67,6 +68,11 @@ struct SequenceFixture : ::testing::Test, device::TLineListener {
     void SetUp() override {
         device::SetPacingStep(std::chrono::milliseconds(0));
         line.SetListener(this);
+    }
+    // As a loaded parameter file leaves it: fit to write, with eight ports.
+    void loadImage() {
+        image.BasicBlock()[2] = 8;
+        sequence.ImageLoaded();
     }
     void TearDown() override { device::SetPacingStep(std::chrono::milliseconds(50)); }
     QStringList requests() const { return line.calls.filter(QRegularExpression("^send 83 ")); }
@@ -162,6 +168,7 @@ QByteArray ChargeMessage(const QByteArray& wire) {
 }
 
 TEST_F(SequenceFixture, AWriteSendsTheCountersReadAfreshWithTheUsersEditsOver) {
+    loadImage();
     image.SetUnitCounterValue(1, 100); // as last read
     image.SetUnitCounterValue(2, 200);
     QByteArray fresh(132, '\0');
@@ -191,6 +198,7 @@ TEST_F(SequenceFixture, AWriteSendsTheCountersReadAfreshWithTheUsersEditsOver) {
 }
 
 TEST_F(SequenceFixture, WithoutAFreshReadTheCountersAreNotWritten) {
+    loadImage();
     image.SetUnitCounterValue(1, 100);
     QByteArray wire;
     line.onSend = [&](QByteArrayView bytes) {
@@ -210,6 +218,7 @@ TEST_F(SequenceFixture, WithoutAFreshReadTheCountersAreNotWritten) {
 }
 
 TEST_F(SequenceFixture, AbortStopsAWriteBetweenTwoLineBytes) {
+    loadImage();
     int sent = 0;
     line.onSend = [&](QByteArrayView) {
         if (++sent == 30)
