@@ -2,8 +2,8 @@
 
 #include "app/Catalogue.h"
 #include "device/Commands.h"
-#include "device/FrameCodec.h"
 #include "device/Exchange.h"
+#include "device/FrameCodec.h"
 #include "device/PacedSend.h"
 
 #include <QElapsedTimer>
@@ -93,8 +93,8 @@ QByteArray TTransferSequence::FramedAnswer(QByteArrayView block, State state, in
         return {};
     }
     if (found.offset > 0)
-        m_line.Log(QStringLiteral("Skipped %1 bytes of noise in front of the answer")
-                       .arg(found.offset));
+        m_line.Log(
+            QStringLiteral("Skipped %1 bytes of noise in front of the answer").arg(found.offset));
     if (const qsizetype behind = block.size() - found.offset - found.length; behind > 0)
         m_line.Log(QStringLiteral("Ignored %1 bytes behind the answer").arg(behind));
     return block.sliced(found.offset, found.length).toByteArray();

@@ -32,8 +32,7 @@ public:
             TakeOver(e);
         if (e->type() == DataMessage) {
             auto* data = static_cast<TDataEvent*>(e);
-            m_owner->Deliver(data->Buffer(), data->Count(), data->LineError(),
-                             data->Generation());
+            m_owner->Deliver(data->Buffer(), data->Count(), data->LineError(), data->Generation());
             return true;
         }
         if (e->type() == HangupMessage) {

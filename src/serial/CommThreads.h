@@ -6,10 +6,10 @@
 #include <QObject>
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
