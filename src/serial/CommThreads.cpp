@@ -206,7 +206,9 @@ void TReadThread::Execute() {
             }
             size_t before = count;
             while (count < ReadBufferSize) {
-                const ssize_t n = ::read(port, buffer + count, ReadBufferSize - count);
+                const ssize_t n = m_line
+                                      ? m_line->Read(port, buffer + count, ReadBufferSize - count)
+                                      : ::read(port, buffer + count, ReadBufferSize - count);
                 if (n > 0) {
                     count += size_t(n);
                     lastByte = Clock::now();

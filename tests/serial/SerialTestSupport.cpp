@@ -83,6 +83,13 @@ void FakeLine::SetModemLines(int, bool r, bool d) {
     dtr = d;
 }
 
+ssize_t FakeLine::Read(int fd, char* buffer, size_t size) {
+    const ssize_t n = serial::TLineAccess::Read(fd, buffer, size);
+    if (n > 0)
+        taken += n;
+    return n;
+}
+
 void FakeLine::add(uint32_t frame, uint32_t overrun, uint32_t parity, uint32_t bufOverrun) {
     std::lock_guard guard(m_lock);
     m_counters.frame += frame;
