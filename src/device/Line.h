@@ -21,8 +21,9 @@ protected:
     ~TLineListener() = default;
 };
 
-// Shortest gap between two paced line bytes where they leave; the program hands
-// them over 50 ms apart.
+// Shortest gap between two paced line bytes where they leave, for the pacing step
+// of 50 ms at which the program hands them over (scaled with a shorter step).
+inline constexpr int kPacingStepMs = 50;
 inline constexpr int kMinPacedGapMs = 45;
 
 class TLine {

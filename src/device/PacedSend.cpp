@@ -1,6 +1,7 @@
 #include "device/PacedSend.h"
 
 #include "device/FrameCodec.h"
+#include "device/Line.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -12,7 +13,7 @@
 namespace device {
 namespace {
 
-constexpr int StepMs = 50;
+constexpr int StepMs = kPacingStepMs;
 constexpr int LineByteGapMs = 50;
 std::chrono::milliseconds g_step{StepMs};
 

@@ -1,5 +1,6 @@
 #include "serial/Comm32.h"
 
+#include "device/PacedSend.h"
 #include "serial/CommLog.h"
 #include "serial/CommThreads.h"
 #include "serial/LineSettings.h"
@@ -7,6 +8,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -165,8 +167,7 @@ bool TComm32::OpenPort() {
 
     bool writerReady = false;
     try {
-        m_writeThread = std::make_unique<TWriteThread>(
-            handles, std::chrono::milliseconds(device::kMinPacedGapMs), m_pacedWriteHook);
+        m_writeThread = std::make_unique<TWriteThread>(handles, m_pacedWriteHook);
         m_writeThread->Start();
         CommLog("Write thread created");
         writerReady = m_writeThread->WaitReady(WriterReadyTimeoutMs);
@@ -270,7 +271,11 @@ void TComm32::SetListener(device::TLineListener* listener) {
 }
 
 bool TComm32::SendPaced(char byte) {
-    return Queue(&byte, 1, true);
+    // Nine tenths of the pacing step: 45 ms in the program; tests that shorten the
+    // step shorten the gap with it.
+    const auto gap = std::chrono::duration_cast<std::chrono::microseconds>(device::PacingStep()) *
+                     device::kMinPacedGapMs / device::kPacingStepMs;
+    return Queue(&byte, 1, std::max(gap, std::chrono::microseconds(1)));
 }
 
 void TComm32::FlushInput() {
@@ -286,10 +291,10 @@ void TComm32::Log(const QString& text) {
 }
 
 bool TComm32::SendData(const char* data, int length) {
-    return Queue(data, length, false);
+    return Queue(data, length, std::chrono::microseconds::zero());
 }
 
-bool TComm32::Queue(const char* data, int length, bool paced) {
+bool TComm32::Queue(const char* data, int length, std::chrono::microseconds gap) {
     if (!m_writeThread || m_lineDead) {
         CommLog("Write thread not created");
         return false;
@@ -301,7 +306,7 @@ bool TComm32::Queue(const char* data, int length, bool paced) {
     std::unique_ptr<char[]> buffer(new char[size_t(length) + 1]());
     if (length > 0)
         std::memcpy(buffer.get(), data, size_t(length));
-    if (!m_writeThread->Post(std::move(buffer), uint16_t(length), paced)) {
+    if (!m_writeThread->Post(std::move(buffer), uint16_t(length), gap)) {
         CommLog("Failed to Post to Write thread");
         return false;
     }

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -94,8 +95,8 @@ public:
     void Open(const QString& portName) override;
     void Close() override { ClosePort(); }
     bool Send(QByteArrayView bytes) override;
-    // Queued like any request; the writer keeps it device::kMinPacedGapMs after the
-    // paced byte before.
+    // Queued like any request; the writer keeps it device::kMinPacedGapMs (of a
+    // pacing step of device::kPacingStepMs) after the paced byte before.
     bool SendPaced(char byte) override;
     // Empties the driver's input buffer and drops whatever the reader holds or has
     // posted and not yet delivered (logged as dropped).
@@ -147,7 +148,7 @@ public:
 private:
     friend class serial::TCommMessageWindow;
     void Deliver(const char* buffer, uint16_t count, bool lineError, uint64_t generation);
-    bool Queue(const char* data, int length, bool paced);
+    bool Queue(const char* data, int length, std::chrono::microseconds gap);
     void Hangup();
     void ReleasePort();
     [[noreturn]] void Refuse(const char* text, serial::TPortFailure failure, int error,

@@ -258,11 +258,9 @@ void TReadThread::Execute() {
 
 // ---------------------------------------------------------------------------
 
-TWriteThread::TWriteThread(TThreadHandles handles, std::chrono::milliseconds minPacedGap,
-                           TPacedWriteHook hook)
+TWriteThread::TWriteThread(TThreadHandles handles, TPacedWriteHook hook)
     : TCommThread(handles), m_queueEvent(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      m_queueError(m_queueEvent < 0 ? errno : 0), m_minPacedGap(minPacedGap),
-      m_hook(std::move(hook)) {
+      m_queueError(m_queueEvent < 0 ? errno : 0), m_hook(std::move(hook)) {
 }
 
 TWriteThread::~TWriteThread() {
@@ -271,11 +269,12 @@ TWriteThread::~TWriteThread() {
         ::close(m_queueEvent);
 }
 
-bool TWriteThread::Post(std::unique_ptr<char[]> data, uint16_t length, bool paced) {
+bool TWriteThread::Post(std::unique_ptr<char[]> data, uint16_t length,
+                        std::chrono::microseconds gap) {
     std::lock_guard guard(m_queueLock);
     if (m_ended || m_queueEvent < 0)
         return false;
-    m_queue.push_back({std::move(data), length, paced});
+    m_queue.push_back({std::move(data), length, gap});
     const uint64_t one = 1;
     return ::write(m_queueEvent, &one, sizeof one) == sizeof one || errno == EAGAIN;
 }
@@ -341,28 +340,28 @@ void TWriteThread::Execute() {
         }
         if (CloseEventSet())
             break;
-        if (request.paced && !KeepPace())
+        const bool paced = request.gap > std::chrono::microseconds::zero();
+        if (paced && !KeepPace(request.gap))
             break;
         CommLog("Writing to comm port");
         if (!WriteBlock(request.data.get(), request.length))
             break;
         // Counted from when the byte is out, so a write held up inside delays the next.
-        if (request.paced)
+        if (paced)
             m_lastPaced = Clock::now();
     }
     Shutdown();
 }
 
-bool TWriteThread::KeepPace() {
+bool TWriteThread::KeepPace(std::chrono::microseconds gap) {
     for (;;) {
         const Clock::time_point now = Clock::now();
-        if (!m_lastPaced || now >= *m_lastPaced + m_minPacedGap) {
+        if (!m_lastPaced || now >= *m_lastPaced + gap) {
             if (m_hook)
                 m_hook();
             return true;
         }
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(*m_lastPaced + m_minPacedGap - now);
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*m_lastPaced + gap - now);
         pollfd fd{m_handles.closeEvent, POLLIN, 0};
         if (::poll(&fd, 1, int(left.count())) > 0)
             return false;

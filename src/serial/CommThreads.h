@@ -154,18 +154,18 @@ private:
 };
 
 // Writes queued requests strictly in order, one only after the previous is out.
-// A paced request (one line byte of a write) leaves at least `minPacedGap` after the
-// paced one before it: when the thread was held up and finds several queued, a late
-// byte delays the next one instead of the bytes going out bunched.
+// A paced request (one line byte of a write) leaves at least its gap after the paced
+// one before it: when the thread was held up and finds several queued, a late byte
+// delays the next one instead of the bytes going out bunched.
 class TWriteThread : public TCommThread {
 public:
-    explicit TWriteThread(TThreadHandles handles,
-                          std::chrono::milliseconds minPacedGap = std::chrono::milliseconds(45),
-                          TPacedWriteHook hook = {});
+    explicit TWriteThread(TThreadHandles handles, TPacedWriteHook hook = {});
     ~TWriteThread() override;
 
-    // Hands a block to the writer; false once the writer has ended.
-    bool Post(std::unique_ptr<char[]> data, uint16_t length, bool paced = false);
+    // Hands a block to the writer; false once the writer has ended. A paced one
+    // (gap > 0) leaves at least `gap` after the paced one before.
+    bool Post(std::unique_ptr<char[]> data, uint16_t length,
+              std::chrono::microseconds gap = std::chrono::microseconds::zero());
     // Waits until the writer first idles on an empty queue; false on time-out or
     // when the writer ended before that.
     bool WaitReady(int ms);
@@ -178,11 +178,11 @@ private:
     struct TRequest {
         std::unique_ptr<char[]> data;
         uint16_t length = 0;
-        bool paced = false;
+        std::chrono::microseconds gap{0};
     };
     bool WriteBlock(const char* data, size_t length);
     // Waits out the gap after the last paced byte; false when the close event came.
-    bool KeepPace();
+    bool KeepPace(std::chrono::microseconds gap);
     void Shutdown();
 
     int m_queueEvent = -1;
@@ -192,7 +192,6 @@ private:
     std::deque<TRequest> m_queue;
     bool m_ready = false;
     bool m_ended = false;
-    std::chrono::milliseconds m_minPacedGap;
     TPacedWriteHook m_hook;
     std::optional<std::chrono::steady_clock::time_point> m_lastPaced;
 };
