@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <algorithm>
 
@@ -137,6 +138,7 @@ bool THauptFenster::LadeParameterDatei(const QString& path) {
         ZeigeDateiFehler(meldung::DateiNichtGeoeffnet, path, fehler);
         return false;
     }
+    Transfer->ImageLoaded();
     DecodeBasicBlock();
     DecodeTerminalBlock();
     return true;
@@ -152,6 +154,8 @@ void THauptFenster::OeffnenClick() {
         // Not inside a transfer: the ports the file has may be edited.
         for (int i = 0; i < Arrays.UsedPorts(); ++i)
             ZuordnungTabelle[i]->setEnabled(true);
+        SchreibenButton->setEnabled(true);
+        SchreibenPruefen();
     }
 }
 

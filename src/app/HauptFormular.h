@@ -104,6 +104,9 @@ public:
     void OnSchreibenClick();
     void OnReceiveData(const char* buffer, quint16 length);
     void SetControlsEnabled(bool enabled);
+    // "Schreiben" stays disabled, its tool tip saying why, while the image holds
+    // nothing fit to write.
+    void SchreibenPruefen();
     // A read or a write runs: no second transfer may start.
     bool TransferAktiv() const { return Transfer->Busy(); }
     // Runs once when a transfer ends (after a deferred scheduled load has started).
@@ -286,6 +289,7 @@ private:
     void StatusZeileClick(int panel);
     QPointer<TEinstellungenDialog> m_einstellungen;
     bool m_portNeuOeffnen = false;           // asked for during a transfer
+    QString m_geraet;                        // the device the port was last opened on
     QWidget* m_hauptSeite = nullptr;         // the main page shown before a change
     QWidget* m_parametrierSeite = nullptr;   // likewise the inner page
     bool m_programmWechsel = false;          // a page switch of the program's own
