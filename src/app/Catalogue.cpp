@@ -69,6 +69,9 @@ constexpr std::array kEntries{
     Entry{52, "Monatsbudgets überschritten: %s"},
     Entry{53, "Gebührenprotokoll %s kann nicht gelesen werden"},
     Entry{54, "Übersprungene Zeilen im Gebührenprotokoll: %s"},
+    // Not in the original set: a write after a failed read used to wipe the exchange.
+    Entry{55, "Nicht geschrieben: erst vollständig lesen oder eine Datei öffnen"},
+    Entry{56, "Nicht geschrieben: %s a/b-Schnittstellen sind ungültig"},
     // Not in the original set: a save the user did not ask for failed without a word,
     // and a charge log cut in a row showed wrong increases.
     Entry{60, "Einstellungsdatei %s kann nicht gespeichert werden"},

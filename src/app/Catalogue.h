@@ -46,6 +46,9 @@ inline constexpr int BudgetSumme = 51;       // the sum's monthly budget exceede
 inline constexpr int BudgetMehrere = 52;     // several at once
 inline constexpr int ProtokollUnlesbar = 53; // the charge log cannot be read
 inline constexpr int ZeilenUebersprungen = 54;
+// "Schreiben" refused: nothing read to write, or a port count outside 1..8 (%s).
+inline constexpr int NichtGelesen = 55;
+inline constexpr int AnschlussZahlUngueltig = 56;
 inline constexpr int EinstellungenNichtGespeichert = 60; // a save nobody asked for failed
 inline constexpr int ProtokollAbgeschnitten = 61;        // the log ended in a cut row
 inline constexpr int EinstellungenUnlesbar = 62;

@@ -5,6 +5,7 @@
 #include "app/StatusZeile.h"
 #include "platform/IniFile.h"
 #include "serial/PortDiscovery.h"
+#include "serial/PortName.h"
 
 #include <QCheckBox>
 #include <QLabel>

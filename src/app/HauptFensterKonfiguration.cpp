@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <algorithm>
 
@@ -153,6 +154,8 @@ void THauptFenster::OeffnenClick() {
         // Not inside a transfer: the ports the file has may be edited.
         for (int i = 0; i < m_sitzung->Arrays().UsedPorts(); ++i)
             ZuordnungTabelle[i]->setEnabled(true);
+        SchreibenButton->setEnabled(true);
+        SchreibenPruefen();
     }
 }
 

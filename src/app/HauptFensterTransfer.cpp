@@ -62,10 +62,35 @@ void THauptFenster::SetControlsEnabled(bool enabled) {
          std::initializer_list<QWidget*>{abAuswahl, GebuehrenImpuls, SpontaneAmtsholung,
                                          BerechtigungsAuswahl, DienstAuswahl, GebuehrenEinheiten})
         w->setEnabled(enabled);
+    SchreibenPruefen();
+}
+
+void THauptFenster::SchreibenPruefen() {
+    // Only what was read, or loaded from a file, goes back to the exchange.
+    QString grund;
+    switch (m_sitzung->Transfer().WriteBlocker()) {
+    case device::TWriteBlocker::None:
+        break;
+    case device::TWriteBlocker::NotRead:
+        grund = catalogue::Text(meldung::NichtGelesen);
+        break;
+    case device::TWriteBlocker::PortCount:
+        grund = catalogue::Fill(meldung::AnschlussZahlUngueltig,
+                                QString::number(m_sitzung->Image().PortCountByte()));
+        break;
+    }
+    if (!grund.isEmpty())
+        SchreibenButton->setEnabled(false);
+    SchreibenButton->setToolTip(grund);
+    SchreibenButton->setAccessibleDescription(grund);
 }
 
 void THauptFenster::SteuerungFreigeben(bool frei) {
     SetControlsEnabled(frei);
+}
+
+void THauptFenster::BildVergessen() {
+    SchreibenPruefen();
 }
 
 void THauptFenster::LesenVollstaendig() {
@@ -73,6 +98,8 @@ void THauptFenster::LesenVollstaendig() {
 }
 
 void THauptFenster::FirmwareAbgelehnt() {
+    // Reading stays possible: a corrected cable or another exchange needs no restart.
+    LesenButton->setEnabled(true);
     HilfeButton->setEnabled(true);
     BeendenButton->setEnabled(true);
     PopupItemSchliessen->setEnabled(true);

@@ -111,6 +111,9 @@ public:
     void OnSchreibenClick();
     void OnReceiveData(const char* buffer, quint16 length);
     void SetControlsEnabled(bool enabled);
+    // "Schreiben" stays disabled, its tool tip saying why, while the image holds
+    // nothing fit to write.
+    void SchreibenPruefen();
     // A read or a write runs: no second transfer may start.
     bool TransferAktiv() const { return m_sitzung->TransferAktiv(); }
     void OeffnenClick();
@@ -189,6 +192,7 @@ private:
     void SteuerungFreigeben(bool frei) override;
     void LesenVollstaendig() override;
     void FirmwareAbgelehnt() override;
+    void BildVergessen() override;
     void BudgetWarnung(const QString& text) override;
     void EndeAngefordert() override;
     void Uhrzeit(const QDateTime& jetzt) override;

@@ -7,6 +7,7 @@
 #include "platform/IniFile.h"
 #include "platform/ProgramFiles.h"
 #include "serial/Comm32.h"
+#include "serial/PortName.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -44,6 +45,8 @@ void TBeobachter::SteuerungFreigeben(bool) {
 void TBeobachter::LesenVollstaendig() {
 }
 void TBeobachter::FirmwareAbgelehnt() {
+}
+void TBeobachter::BildVergessen() {
 }
 void TBeobachter::TransferBeendet() {
 }
@@ -239,8 +242,20 @@ bool TSitzung::LeitungBereit() {
 bool TSitzung::SchnittstelleOeffnen() {
     Melde(meldung::WirdGeoeffnet, stufe::Fortschritt, m_commPort);
     m_transfer->SetPortName(m_commPort);
+    const platform::IniFile ini(m_env.settingsPath);
     if (m_env.vorDemOeffnen)
-        m_env.vorDemOeffnen(platform::IniFile(m_env.settingsPath));
+        m_env.vorDemOeffnen(ini);
+    // What was read from one device is not written to another.
+    const QString geraet = serial::ResolveCommPort(m_commPort, [&ini](const QString& key) {
+        return ini.value(QStringLiteral("Schnittstellen"), key);
+    });
+    if (geraet != m_geraet) {
+        if (!m_geraet.isEmpty()) {
+            m_transfer->ForgetImage();
+            m_beobachter.BildVergessen();
+        }
+        m_geraet = geraet;
+    }
     QString grund;
     try {
         m_line.Open(m_commPort);
@@ -284,6 +299,7 @@ bool TSitzung::LadeParameterDatei(const QString& path) {
         m_beobachter.DateiFehler(meldung::DateiNichtGeoeffnet, path, fehler);
         return false;
     }
+    m_transfer->ImageLoaded();
     DecodeBasicBlock();
     DecodeTerminalBlock();
     return true;

@@ -65,8 +65,11 @@ public:
     virtual void SteuerungFreigeben(bool frei);
     // The last block of a complete read was taken.
     virtual void LesenVollstaendig();
-    // The exchange has another firmware: only help and end may stay usable.
+    // The exchange has another firmware: only reading, help and end may stay usable.
     virtual void FirmwareAbgelehnt();
+    // The port leads to another device: what was read from the last one may no
+    // longer be written (Transfer().WriteBlocker() says so now).
+    virtual void BildVergessen();
     // The transfer is over and another may start.
     virtual void TransferBeendet();
     // A monthly budget was exceeded; one desktop notification each.
@@ -126,8 +129,9 @@ public:
     // --- the image ---
     void DecodeBasicBlock();
     void DecodeTerminalBlock();
-    // Loads a parameter file into the image (keeping the charge block) and decodes
-    // it; message 32 and no change when the file cannot be read.
+    // Loads a parameter file into the image (keeping the charge block), which then
+    // may be written, and decodes it; message 32 and no change when the file cannot
+    // be read.
     bool LadeParameterDatei(const QString& path);
     // Message 33 when the file cannot be written.
     bool SpeichereParameterDatei(const QString& path);
@@ -203,6 +207,7 @@ private:
     config::DecodedArrays m_arrays;
     std::unique_ptr<device::TTransferSequence> m_transfer;
     QString m_commPort;            // the configured port name ("COM1" ... "COM4")
+    QString m_geraet;              // the device the port was last opened on
     bool m_portNeuOeffnen = false; // asked for during a transfer
 
     bool m_autoEnde = false;

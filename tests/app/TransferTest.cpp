@@ -95,10 +95,50 @@ TEST_F(TransferFixture, OtherFirmwareStopsAfterTheBasicBlock) {
     EXPECT_EQ(w->statusText(0),
               QString::fromUtf8("2:WinVarno ist nur für Firmware-Version 1.93 geeignet"));
     EXPECT_GT(pixelsOf(*w, Qt::red), 10);
-    EXPECT_EQ(enabledControls(), QList<QWidget*>({Control<QPushButton>(*w, "HilfeButton"),
+    EXPECT_EQ(enabledControls(), QList<QWidget*>({Control<QPushButton>(*w, "LesenButton"),
+                                                  Control<QPushButton>(*w, "HilfeButton"),
                                                   Control<QPushButton>(*w, "BeendenButton")}));
     EXPECT_TRUE(calls.isEmpty());
     EXPECT_EQ(w->Sitzung().Transfer().TimeoutLeft(), -1);
+
+    // "Lesen" reads the exchange anew without a restart, a 1.93 one to its end.
+    Control<QPushButton>(*w, "LesenButton")->click();
+    antworte(Grundblock(1, 93, 8));
+    antworte(Endgeraeteblock());
+    antworte(Gebuehrenblock());
+    EXPECT_EQ(w->statusText(0), "0:");
+    EXPECT_EQ(enabledControls().size(), 11);
+}
+
+TEST_F(TransferFixture, SchreibenWaitsForACompleteRead) {
+    LetReadTimeOut(*w); // the exchange never answered
+    EXPECT_FALSE(Control<QPushButton>(*w, "SchreibenButton")->isEnabled());
+    EXPECT_EQ(
+        Control<QPushButton>(*w, "SchreibenButton")->toolTip(),
+        QString::fromUtf8("Nicht geschrieben: erst vollständig lesen oder eine Datei öffnen"));
+    EXPECT_EQ(enabledControls().size(), 10);
+
+    // Every other way to start a write (the schedule calls the handler) is refused.
+    calls.clear();
+    w->OnSchreibenClick();
+    EXPECT_TRUE(calls.isEmpty()) << "nothing reached the line";
+    EXPECT_EQ(w->statusText(0), QString::fromUtf8("2:Nicht geschrieben: erst vollständig "
+                                                  "lesen oder eine Datei öffnen"));
+
+    w->LesenButtonClick();
+    antworte(Grundblock(1, 93, 0)); // no port
+    antworte(Endgeraeteblock());
+    antworte(Gebuehrenblock());
+    EXPECT_FALSE(Control<QPushButton>(*w, "SchreibenButton")->isEnabled());
+    EXPECT_EQ(Control<QPushButton>(*w, "SchreibenButton")->toolTip(),
+              QString::fromUtf8("Nicht geschrieben: 0 a/b-Schnittstellen sind ungültig"));
+
+    w->LesenButtonClick();
+    antworte(Grundblock(1, 93, 2));
+    antworte(Endgeraeteblock());
+    LetReadTimeOut(*w); // the counters need not come
+    EXPECT_TRUE(Control<QPushButton>(*w, "SchreibenButton")->isEnabled());
+    EXPECT_TRUE(Control<QPushButton>(*w, "SchreibenButton")->toolTip().isEmpty());
 }
 
 TEST_F(TransferFixture, SilenceTimesOutAndALateAnswerStillContinues) {

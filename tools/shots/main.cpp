@@ -73,18 +73,16 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents();
         w.grab().save(out + u'/' + name + QStringLiteral(".png"));
     };
-    for (int i = 0; i < w.findChild<QTabWidget*>(QStringLiteral("MainPageControl"))->count(); ++i) {
-        w.findChild<QTabWidget*>(QStringLiteral("MainPageControl"))->setCurrentIndex(i);
-        grab(w.findChild<QTabWidget*>(QStringLiteral("MainPageControl"))->widget(i)->objectName());
+    auto* seiten = w.findChild<QTabWidget*>(QStringLiteral("MainPageControl"));
+    auto* parametrierung = w.findChild<QTabWidget*>(QStringLiteral("ParametrierungPageControl"));
+    for (int i = 0; i < seiten->count(); ++i) {
+        seiten->setCurrentIndex(i);
+        grab(seiten->widget(i)->objectName());
     }
-    w.findChild<QTabWidget*>(QStringLiteral("MainPageControl"))
-        ->setCurrentWidget(w.findChild<QWidget*>(QStringLiteral("TabParametrierung")));
-    for (int i = 0;
-         i < w.findChild<QTabWidget*>(QStringLiteral("ParametrierungPageControl"))->count(); ++i) {
-        w.findChild<QTabWidget*>(QStringLiteral("ParametrierungPageControl"))->setCurrentIndex(i);
-        grab(w.findChild<QTabWidget*>(QStringLiteral("ParametrierungPageControl"))
-                 ->widget(i)
-                 ->objectName());
+    seiten->setCurrentWidget(w.findChild<QWidget*>(QStringLiteral("TabParametrierung")));
+    for (int i = 0; i < parametrierung->count(); ++i) {
+        parametrierung->setCurrentIndex(i);
+        grab(parametrierung->widget(i)->objectName());
     }
     w.EinstellungenClick();
     if (TEinstellungenDialog* dialog = w.EinstellungenDialog()) {
@@ -92,8 +90,7 @@ int main(int argc, char** argv) {
         dialog->grab().save(out + QStringLiteral("/Einstellungen.png"));
         dialog->close();
     }
-    w.findChild<QTabWidget*>(QStringLiteral("MainPageControl"))
-        ->setCurrentWidget(w.findChild<QWidget*>(QStringLiteral("TabGebuehren")));
+    seiten->setCurrentWidget(w.findChild<QWidget*>(QStringLiteral("TabGebuehren")));
     w.findChild<QPushButton*>(QStringLiteral("VerlaufButton"))->click();
     if (auto* verlauf = w.findChild<TGebuehrenVerlauf*>()) {
         QCoreApplication::processEvents();
