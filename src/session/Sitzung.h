@@ -91,6 +91,8 @@ struct TSitzungsUmgebung {
     std::function<void(const platform::IniFile&)> vorDemOeffnen;
 };
 
+// A QObject only as the context of its deferred calls (the scheduled load), which
+// end with it.
 class TSitzung : public QObject {
 public:
     TSitzung(TSitzungsUmgebung umgebung, device::TLine& line, TBeobachter& beobachter,
