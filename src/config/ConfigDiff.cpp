@@ -69,6 +69,12 @@ public:
         : m_a(before), m_b(after), m_names(names) {}
 
     std::vector<ConfigChange> Run() {
+        // Most comparisons are of equal configurations (each read against the last).
+        bool equal = true;
+        for (int o = 1; equal && o < FirstRecordAt + port::RecordSize * PortSlots; ++o)
+            equal = !ComparedByte(m_a, m_b, o) || A(o) == B(o);
+        if (equal)
+            return {};
         DecodedArrays arraysA, arraysB;
         const BasicBlockView a = DecodeBasicBlock(m_a, arraysA);
         const BasicBlockView b = DecodeBasicBlock(m_b, arraysB);

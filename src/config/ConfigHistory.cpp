@@ -11,6 +11,7 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <array>
+#include <sys/stat.h>
 
 namespace config {
 namespace {
@@ -160,7 +161,16 @@ void ConfigHistory::Open() {
     ReadIndex();
 }
 
+std::array<qint64, 4> ConfigHistory::IndexStamp() const {
+    struct stat st {};
+    if (::stat(QFile::encodeName(IndexPath()).constData(), &st) != 0)
+        return {};
+    return {qint64(st.st_ino), qint64(st.st_size), qint64(st.st_ctim.tv_sec),
+            qint64(st.st_ctim.tv_nsec)};
+}
+
 void ConfigHistory::ReadIndex() {
+    m_indexStamp = IndexStamp();
     m_versions.clear();
     m_byKey.clear();
     m_unusable.clear();
@@ -295,8 +305,10 @@ RecordResult ConfigHistory::Record(const ConfigImage& image, Origin origin, cons
     QLockFile lock(m_directory + u'/' + LockName);
     if (!lock.tryLock(LockWaitMs))
         return {false, 0, QStringLiteral("Konfigurationsverlauf %1 ist gesperrt").arg(m_directory)};
-    // Another process may have added to the index since it was read.
-    ReadIndex();
+    // Another process may have added to the index since it was read. The index is
+    // replaced by a rename each time, so its inode alone would tell.
+    if (IndexStamp() != m_indexStamp || m_indexStamp == std::array<qint64, 4>{})
+        ReadIndex();
     if (auto r = known())
         return *r;
 
@@ -326,6 +338,7 @@ RecordResult ConfigHistory::Record(const ConfigImage& image, Origin origin, cons
                     .arg(IndexPath())};
     }
     m_highestId = v.id;
+    m_indexStamp = IndexStamp();
     return {true, v.id, {}};
 }
 

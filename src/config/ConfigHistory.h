@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -86,6 +87,7 @@ public:
 
 private:
     void ReadIndex();
+    std::array<qint64, 4> IndexStamp() const;
     bool WriteIndex() const;
     void Repair(const HistoryVersion& version, const ConfigImage& kept) const;
 
@@ -95,6 +97,9 @@ private:
     QHash<QByteArray, int> m_byKey;         // key -> index into m_versions
     QList<QByteArray> m_unusable;           // skipped lines, written back as they were
     int m_highestId = 0;                    // over every line, usable or not
+    // The index as last read or written (inode, size, change time): unchanged, it
+    // need not be read again before an addition.
+    std::array<qint64, 4> m_indexStamp{};
     QStringList m_problems;
 };
 

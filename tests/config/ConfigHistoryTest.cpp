@@ -76,6 +76,20 @@ TEST_F(History, KeepsEachConfigurationOnceWithTimeAndOrigin) {
     EXPECT_EQ(*loaded, config::ConfigurationOnly(a));
 }
 
+// The program and the service both record: neither loses the other's versions.
+TEST_F(History, TwoWritersShareOneIndex) {
+    ConfigHistory first = Make(), second = Make();
+    EXPECT_EQ(first.Record(Configuration(1), Origin::Read).id, 1);
+    EXPECT_EQ(second.Record(Configuration(2), Origin::Written).id, 2);
+    EXPECT_EQ(first.Record(Configuration(3), Origin::Read).id, 3);
+    const config::RecordResult seen = first.Record(Configuration(2), Origin::Read);
+    EXPECT_FALSE(seen.isNew);
+    EXPECT_EQ(seen.id, 2);
+    ConfigHistory reopened = Make();
+    reopened.Open();
+    EXPECT_EQ(reopened.Versions().size(), 3u);
+}
+
 TEST(HistoryOrigin, HasItsGermanText) {
     const std::pair<Origin, const char16_t*> rows[] = {
         {Origin::Read, u"gelesen"},
