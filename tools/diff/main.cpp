@@ -10,6 +10,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdio>
 #include <optional>
 
@@ -101,6 +104,11 @@ int ListHistory() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("winvarno-diff"));
+    // Qt's own texts (a wrong option) in German, like everything else here.
+    QTranslator qtTexte;
+    if (qtTexte.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexte);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Was sich von Konfiguration A zu Konfiguration B geändert hat, in den "
