@@ -358,12 +358,13 @@ std::optional<ConfigImage> ConfigHistory::Load(int id, QString* reason) const {
                         .arg(FilePath(*v)));
     const QByteArray bytes = file.read(ConfigImage::Size + 1);
     if (bytes.size() != ConfigImage::Size)
-        return fail(QStringLiteral("Version %1: Datei %2 hat %3 statt %4 Bytes")
-                        .arg(id)
-                        .arg(FilePath(*v))
-                        .arg(bytes.size() > ConfigImage::Size ? QStringLiteral("mehr")
-                                                              : QString::number(bytes.size()))
-                        .arg(ConfigImage::Size));
+        return fail(
+            QStringLiteral("Version %1: Datei %2 hat %3 Bytes")
+                .arg(id)
+                .arg(FilePath(*v),
+                     bytes.size() > ConfigImage::Size
+                         ? QStringLiteral("mehr als %1").arg(ConfigImage::Size)
+                         : QStringLiteral("%1 statt %2").arg(bytes.size()).arg(ConfigImage::Size)));
     ConfigImage image;
     std::copy(bytes.begin(), bytes.end(), image.Bytes().begin());
     if (Key(image) != v->key)

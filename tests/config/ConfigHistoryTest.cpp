@@ -166,7 +166,7 @@ TEST_F(History, DamagedEntryIsReportedAndMendedWhenSeenAgain) {
     changed[30] = char(changed[30] ^ 1);
     const std::pair<QByteArray, const char16_t*> damages[] = {
         {stored.left(100), u"Version 1: Datei %1 hat 100 statt 588 Bytes"},
-        {stored + "x", u"Version 1: Datei %1 hat mehr statt 588 Bytes"},
+        {stored + "x", u"Version 1: Datei %1 hat mehr als 588 Bytes"},
         {changed, u"Version 1: Datei %1 ist beschädigt"},
     };
     for (const auto& [bytes, why] : damages) {
