@@ -1,13 +1,13 @@
 #pragma once
 
-#include "app/Catalogue.h"
-#include "app/Startup.h"
+#include "catalogue/Catalogue.h"
 #include "charges/Budget.h"
 #include "config/ConfigImage.h"
 #include "desktop/UWMMsg.h"
-#include "device/Line.h"
 #include "device/TransferSequence.h"
+#include "protocol/Line.h"
 #include "schedule/Schedule.h"
+#include "settings/Startup.h"
 
 #include <QDateTime>
 #include <QImage>

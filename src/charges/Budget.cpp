@@ -1,7 +1,7 @@
 #include "charges/Budget.h"
 
-#include "app/Startup.h"
 #include "platform/IniFile.h"
+#include "settings/Startup.h"
 
 #include <QDir>
 #include <QFile>

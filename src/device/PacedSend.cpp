@@ -1,6 +1,6 @@
 #include "device/PacedSend.h"
 
-#include "device/FrameCodec.h"
+#include "protocol/FrameCodec.h"
 
 #include <QCoreApplication>
 #include <QThread>

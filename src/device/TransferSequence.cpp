@@ -1,9 +1,9 @@
 #include "device/TransferSequence.h"
 
-#include "app/Catalogue.h"
-#include "device/Commands.h"
-#include "device/Exchange.h"
+#include "catalogue/Catalogue.h"
 #include "device/PacedSend.h"
+#include "protocol/Commands.h"
+#include "protocol/Exchange.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
