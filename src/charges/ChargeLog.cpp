@@ -157,7 +157,7 @@ std::optional<QByteArray> ReadLastLine(const QString& path) {
         const QByteArray tail = f.read(size - from);
         if (tail.size() != size - from)
             return std::nullopt;
-        if (const auto line = LastLineOfTail(tail, from == 0))
+        if (auto line = LastLineOfTail(tail, from == 0))
             return line;
         if (window >= kTailLimit)
             return QByteArray();
