@@ -15,6 +15,14 @@ void THauptFenster::ZeigeMeldung(int nummer, int stufe, const QString& argument)
     QCoreApplication::processEvents();
 }
 
+void THauptFenster::ZeigeDateiFehler(int nummer, const QString& pfad, int fehler) {
+    const QString text =
+        QString(QChar(u'0' + stufe::Fehler)) + u':' + catalogue::MitGrund(nummer, pfad, fehler);
+    StatusZeile->setPanelText(0, text, text.mid(2));
+    SetzeStatusGrund(QString());
+    QCoreApplication::processEvents();
+}
+
 QString THauptFenster::statusText(int panel) const {
     return StatusZeile->panelText(panel);
 }

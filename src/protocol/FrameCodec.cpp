@@ -28,4 +28,47 @@ std::size_t CompactFrameGroups(std::span<std::uint8_t> region) {
     return out;
 }
 
+namespace {
+
+// The message that begins at `start`, if one does: its line bytes and data bytes.
+bool MessageAt(QByteArrayView block, qsizetype start, qsizetype& length, int& data) {
+    data = 0;
+    for (qsizetype at = start; at + GroupSize <= block.size(); at += GroupSize) {
+        const auto header = std::uint8_t(block[at]);
+        if (header == MoreGroupsHeader) {
+            data += GroupDataBytes;
+            continue;
+        }
+        if (header <= LastGroupHeader || header > LastGroupHeader + GroupDataBytes)
+            return false;
+        data += header - LastGroupHeader;
+        length = at + GroupSize - start;
+        return true;
+    }
+    return false; // cut off before its last group
+}
+
+} // namespace
+
+TFramedMessage FindFramedMessage(QByteArrayView block, int dataBytes) {
+    TFramedMessage longer;
+    qsizetype start = 0;
+    while (start < block.size()) {
+        qsizetype length = 0;
+        int data = 0;
+        if (!MessageAt(block, start, length, data)) {
+            ++start; // noise: no message begins here
+            continue;
+        }
+        if (data == dataBytes)
+            return {start, length, data};
+        if (data > dataBytes && !longer.Found())
+            longer = {start, length, data};
+        // A whole message of another length is passed over as one: its tail would
+        // read as a framed message too.
+        start += length;
+    }
+    return longer;
+}
+
 } // namespace device

@@ -12,10 +12,13 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QThread>
+#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <termios.h>
 #include <thread>
@@ -207,6 +210,43 @@ TEST(Comm32Write, RequestsAreWrittenInOrderAndEmptyOnesWriteNothing) {
     EXPECT_FALSE(comm.SendData("x", -1));
 }
 
+TEST_F(Comm32OnPty, AShortWriteGoesOnWhereItStopped) {
+    comm.OpenPort();
+    // More than the pseudo-terminal holds: every write() takes only a part.
+    QByteArray block(60000, '\0');
+    for (int i = 0; i < block.size(); ++i)
+        block[i] = char((i * 7 + i / 251) % 253);
+    ASSERT_TRUE(comm.SendData(block));
+    EXPECT_EQ(pty.read(int(block.size()), 20000), block);
+}
+
+TEST_F(Comm32OnPty, PacedBytesKeepTheirGapWhenTheWriterWasHeldUp) {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool release = false;
+    std::vector<std::chrono::steady_clock::time_point> leaving;
+    comm.SetPacedWriteHook([&] {
+        std::unique_lock guard(lock);
+        if (leaving.empty()) // held up on the first byte until the rest are queued
+            changed.wait(guard, [&] { return release; });
+        leaving.push_back(std::chrono::steady_clock::now());
+    });
+    comm.OpenPort();
+    for (char byte : QByteArray("\x03\x07\x01\x02\x81"))
+        ASSERT_TRUE(comm.SendPaced(byte));
+    {
+        std::lock_guard guard(lock);
+        release = true;
+    }
+    changed.notify_all();
+    EXPECT_EQ(pty.read(5, 5000), QByteArray("\x03\x07\x01\x02\x81"));
+    std::lock_guard guard(lock);
+    ASSERT_EQ(leaving.size(), 5u);
+    // Each byte is written after its hook returned, and the next waits from then on.
+    for (size_t i = 1; i < leaving.size(); ++i)
+        EXPECT_GE(leaving[i] - leaving[i - 1], std::chrono::milliseconds(45)) << i;
+}
+
 TEST(Comm32Write, SendDataWithoutWriterFailsAndLogs) {
     testsupport::ScratchHome home;
     TComm32 comm;
@@ -320,6 +360,17 @@ TEST(Comm32Open, LineSettingsAndModemLines) {
 }
 
 // A pseudo-terminal forces 8N1, so the other settings are checked on termios alone.
+TEST(Comm32Open, LocalLineAndStopBits) {
+    termios tio{};
+    serial::ApplyLineSettings(tio, TBaudrate::bd_9600, 8, TParity::none, TStopbits::Stopbit1, 4097);
+    // A three-wire cable has no carrier: without CLOCAL the port would wait for one.
+    EXPECT_EQ(tio.c_cflag & (CLOCAL | CREAD | CSTOPB), tcflag_t(CLOCAL | CREAD));
+    // termios has no 1.5 stop bits: the UART sends 2 (1.5 with five data bits).
+    serial::ApplyLineSettings(tio, TBaudrate::bd_9600, 8, TParity::none, TStopbits::Stopbit15,
+                              4097);
+    EXPECT_EQ(tio.c_cflag & CSTOPB, tcflag_t(CSTOPB));
+}
+
 TEST(Comm32Open, OtherLineSettingsMapOntoTermios) {
     termios tio{};
     serial::ApplyLineSettings(tio, TBaudrate::bd_19200, 7, TParity::odd, TStopbits::Stopbit2,
@@ -372,6 +423,60 @@ TEST_F(Comm32OnPty, ClosingWhileAWriteIsStalledEndsTheWriter) {
     EXPECT_FALSE(texts.contains("Write thread not exiting.  Terminating it."));
     QTest::qWait(50);
     EXPECT_EQ(got.hangups, 0);
+}
+
+TEST_F(Comm32OnPty, InputIsFlushedAtOpenAndOnRequest) {
+    auto line = std::make_shared<FakeLine>();
+    comm.SetLineAccess(line);
+    // The test holds the device end open itself to see what waits in its queue.
+    const int watcher = ::open(pty.devicePath().toLocal8Bit().constData(),
+                               O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    termios tio{};
+    ::tcgetattr(watcher, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(watcher, TCSANOW, &tio);
+    auto waiting = [&] {
+        int n = -1;
+        ::ioctl(watcher, FIONREAD, &n);
+        return n;
+    };
+    pty.write("stale");
+    ASSERT_TRUE(WaitUntil([&] { return waiting() == 5; }));
+    comm.OpenPort();
+    EXPECT_EQ(waiting(), 0);
+    pty.write("fresh");
+    ASSERT_TRUE(WaitUntil([&] { return !got.blocks.empty(); }));
+    EXPECT_EQ(got.blocks, std::vector<QByteArray>{"fresh"});
+    ::close(watcher);
+
+    // Bytes the reader holds or has posted when the input is flushed never arrive,
+    // whichever of the two they are by then. No events run until the flush.
+    comm.ClosePort();
+    comm.SetReadTimeout(20);
+    comm.OpenPort();
+    got.blocks.clear();
+    const long before = line->taken;
+    pty.write("old");
+    while (line->taken < before + 3)
+        QThread::msleep(1);
+    comm.FlushInput();
+    pty.write("new");
+    ASSERT_TRUE(WaitUntil([&] { return !got.blocks.empty(); }));
+    QTest::qWait(100);
+    EXPECT_EQ(got.blocks, std::vector<QByteArray>{"new"});
+}
+
+TEST_F(Comm32OnPty, BytesJustBeforeAHangUpAreDelivered) {
+    auto line = std::make_shared<FakeLine>();
+    comm.SetLineAccess(line);
+    comm.SetReadTimeout(10000); // held by the reader until the hang-up ends its read
+    comm.OpenPort();
+    pty.write("tail");
+    ASSERT_TRUE(WaitUntil([&] { return line->taken >= 4; }));
+    pty.closeMaster();
+    ASSERT_TRUE(WaitUntil([&] { return got.hangups > 0; }));
+    EXPECT_EQ(got.blocks, std::vector<QByteArray>{"tail"});
 }
 
 TEST_F(Comm32OnPty, BlockPostedBeforeCloseIsStillDelivered) {

@@ -151,6 +151,22 @@ TEST(EinstellungenModell, WritesOnlyTheChangedKeysItOwnsAndKeepsEveryOtherByte) 
                                           "22=Fax\r\n");
 }
 
+TEST(EinstellungenModell, AFullDiskKeepsTheFileAndGivesTheReason) {
+    testsupport::ScratchHome home;
+    const QString pfad = home.file("WinVarno.INI");
+    testsupport::writeAll(pfad, kDatei);
+    TWerte w = Lies(platform::IniFile(pfad));
+    w.kosten = "0,2";
+    std::optional<QString> grund;
+    {
+        testsupport::FileSizeLimit full(0);
+        grund = Speichere(pfad, w);
+    }
+    ASSERT_TRUE(grund);
+    EXPECT_TRUE(grund->endsWith(QString::fromUtf8(": Datei zu groß"))) << grund->toStdString();
+    EXPECT_EQ(testsupport::readAll(pfad), kDatei);
+}
+
 TEST(EinstellungenModell, AFileThatCannotBeReadIsNotReplaced) {
     testsupport::ScratchHome home;
     const QString pfad = home.file("WinVarno.INI");
