@@ -107,7 +107,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://winvarno.example.org/")
 # are loaded at run time, so it cannot see them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n, fonts-liberation")
-# Where a desktop has Wayland alone, the program runs natively through Qt's Wayland plugin.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+# Where a desktop has Wayland alone, the program runs natively through Qt's Wayland plugin;
+# man shows the manual pages, and a minimal system has no man.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, man-db")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cups")
 include(CPack)

@@ -27,9 +27,10 @@ dpkg-deb -f "$deb" Package Version Depends
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for need in libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libqt6printsupport6 \
-    qt6-qpa-plugins fonts-liberation; do
+    libqt6charts6 libqt6svg6 qt6-qpa-plugins fonts-liberation; do
     grep -q "\b$need\b" <<<"$depends" || fail "Depends lacks $need: $depends"
 done
+grep -q '\bman-db\b' <<<"$(dpkg-deb -f "$deb" Recommends)" || fail "Recommends lacks man-db"
 ok "dependencies declared"
 
 # Errors and warnings fail; infos are shown, and the deliberate ones are overridden

@@ -1,8 +1,9 @@
 #include "app/GebuehrenVerlauf.h"
 
-#include "app/Catalogue.h"
 #include "app/VerlaufDiagramm.h"
+#include "catalogue/Catalogue.h"
 #include "platform/IniFile.h"
+#include "platform/UserFile.h"
 
 #include <QAbstractTableModel>
 #include <QChart>
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -185,10 +185,11 @@ void TGebuehrenVerlauf::ExportierenClick() {
     if (path.isEmpty())
         return;
     const QByteArray csv = charges::ToCsv(m_zeilen, m_namen);
-    // Written beside and renamed into place: an existing file is never left half.
-    QSaveFile file(path);
-    const bool ok =
-        file.open(QIODevice::WriteOnly) && file.write(csv) == csv.size() && file.commit();
-    Meldung->setText(ok ? m_hinweis
-                        : catalogue::Fill(catalogue::meldung::DateiNichtGespeichert, path));
+    // Written beside and renamed into place once wholly on disk: an existing file is
+    // never left half or empty.
+    int fehler = 0;
+    const bool ok = platform::ReplaceFile(path, csv, &fehler);
+    Meldung->setText(
+        ok ? m_hinweis
+           : catalogue::MitGrund(catalogue::meldung::DateiNichtGespeichert, path, fehler));
 }

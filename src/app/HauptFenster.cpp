@@ -1,9 +1,9 @@
 // Start-up, the one-second timer and close handling of the main window.
-#include "app/Catalogue.h"
 #include "app/HauptFormular.h"
 #include "app/Hilfe.h"
 #include "app/Leitung.h"
 #include "app/ZeitEdit.h"
+#include "catalogue/Catalogue.h"
 #include "desktop/TrayIcon.h"
 #include "desktop/UMsgHook.h"
 #include "platform/DdeExport.h"
@@ -65,7 +65,6 @@ void THauptFenster::OnCreate() {
     // Only the instance that runs on appears in the notification area.
     BaueTaskleistenIcon();
     platform::RaiseProcessPriority();
-    Zeitsteuerung.ZeitsteuerungSperre = 0;
     BackupPending = true;
     BeendenAngefordert = false;
     HelpFile = platform::programfiles::BesideProgram(m_env.programPath, QStringLiteral(".hlp"));
@@ -92,7 +91,9 @@ void THauptFenster::OnCreate() {
     const platform::IniFile ini(m_env.settingsPath);
     CommPort = startup::LiesPortName(ini);
     bool offen = false;
-    if (!startup::IstGueltigerPortName(CommPort))
+    if (ini.unreadable())
+        ZeigeDateiFehler(meldung::EinstellungenUnlesbar, ini.path(), ini.error());
+    else if (!startup::IstGueltigerPortName(CommPort))
         ZeigeMeldung(meldung::UngueltigerPort, stufe::Fehler, CommPort);
     else
         offen = SchnittstelleOeffnen();
@@ -186,5 +187,7 @@ void THauptFenster::OnMessage(TMessage& message) {
     platform::IniFile ini(m_env.settingsPath);
     ini.writeString(QStringLiteral("Fenster"), QStringLiteral("X-Position"), QString::number(x()));
     ini.writeString(QStringLiteral("Fenster"), QStringLiteral("Y-Position"), QString::number(y()));
-    ini.save();
+    // Nobody asked for this save, so a failure must be said: the file stays as it was.
+    if (!ini.save())
+        ZeigeDateiFehler(meldung::EinstellungenNichtGespeichert, ini.path(), ini.error());
 }

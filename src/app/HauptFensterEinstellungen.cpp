@@ -1,11 +1,12 @@
 // The settings dialog, what its values change in the window, and (re)opening the port.
-#include "app/Catalogue.h"
 #include "app/EinstellungenDialog.h"
 #include "app/HauptFormular.h"
 #include "app/StatusZeile.h"
+#include "catalogue/Catalogue.h"
 #include "platform/IniFile.h"
 #include "serial/Comm32.h"
 #include "serial/PortDiscovery.h"
+#include "serial/PortName.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -94,6 +95,17 @@ bool THauptFenster::SchnittstelleOeffnen() {
     Communication->SetPortLookup([path = m_env.settingsPath](const QString& key) {
         return platform::IniFile(path).value(QStringLiteral("Schnittstellen"), key);
     });
+    // What was read from one device is not written to another.
+    const QString geraet = serial::ResolveCommPort(CommPort, [&ini](const QString& key) {
+        return ini.value(QStringLiteral("Schnittstellen"), key);
+    });
+    if (geraet != m_geraet) {
+        if (!m_geraet.isEmpty()) {
+            Transfer->ForgetImage();
+            SchreibenPruefen();
+        }
+        m_geraet = geraet;
+    }
     QString grund;
     try {
         m_line->Open(CommPort);

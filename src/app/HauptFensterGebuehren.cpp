@@ -62,11 +62,20 @@ void THauptFenster::EvaluateCharges() {
     if (AutoEnde)
         AutoEndeZaehler = 3;
     NachGebuehrenLesen();
-    // A history that silently stops is worse than a red line: said once for each run
-    // of failed evaluations.
+    // A history that silently stops is worse than a red line: said after every
+    // evaluation that could not write its row, so the next read does not hide it.
     const bool failed =
         logged == charges::LogResult::Unreadable || logged == charges::LogResult::WriteFailed;
-    if (failed && !m_protokollFehlerGemeldet)
-        ZeigeMeldung(meldung::ProtokollNichtGeschrieben, stufe::Fehler, ChargeLogPath);
-    m_protokollFehlerGemeldet = failed;
+    const bool written =
+        logged == charges::LogResult::Appended || logged == charges::LogResult::Created;
+    bool toldCut = m_abgeschnittenGemeldet;
+    if (failed) {
+        ZeigeDateiFehler(meldung::ProtokollNichtGeschrieben, ChargeLogPath, state.error);
+    } else if (state.cutRow && !toldCut) {
+        ZeigeMeldung(meldung::ProtokollAbgeschnitten, stufe::Fehler, ChargeLogPath);
+        toldCut = true;
+    }
+    // Once for each cut row: while it stays the log's end (no row written after it),
+    // later visits say nothing new.
+    m_abgeschnittenGemeldet = toldCut && state.cutRow && !written;
 }

@@ -1,11 +1,11 @@
 // The configuration image on the window: decoding onto the three view pages,
 // refreshing the parametrization pages, and parameter files.
 #include "app/Beschriftung.h"
-#include "app/Catalogue.h"
 #include "app/HauptFormular.h"
 #include "app/MatrixBild.h"
+#include "app/MatrixGlyphs.h"
+#include "catalogue/Catalogue.h"
 #include "config/ConfigViews.h"
-#include "config/MatrixGlyphs.h"
 #include "config/ParameterFile.h"
 
 #include <QCheckBox>
@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <algorithm>
 
@@ -132,10 +133,12 @@ void THauptFenster::RefreshPortPage() {
 }
 
 bool THauptFenster::LadeParameterDatei(const QString& path) {
-    if (!config::LoadParameterFile(path, Image)) {
-        ZeigeMeldung(meldung::DateiNichtGeoeffnet, stufe::Fehler, path);
+    int fehler = 0;
+    if (!config::LoadParameterFile(path, Image, &fehler)) {
+        ZeigeDateiFehler(meldung::DateiNichtGeoeffnet, path, fehler);
         return false;
     }
+    Transfer->ImageLoaded();
     DecodeBasicBlock();
     DecodeTerminalBlock();
     return true;
@@ -151,6 +154,8 @@ void THauptFenster::OeffnenClick() {
         // Not inside a transfer: the ports the file has may be edited.
         for (int i = 0; i < Arrays.UsedPorts(); ++i)
             ZuordnungTabelle[i]->setEnabled(true);
+        SchreibenButton->setEnabled(true);
+        SchreibenPruefen();
     }
 }
 
@@ -161,6 +166,7 @@ void THauptFenster::SpeichernClick() {
     const QString path = m_env.dateiDialog ? m_env.dateiDialog(SaveDialog) : QString();
     if (path.isEmpty())
         return;
-    if (!config::SaveParameterFile(path, Image))
-        ZeigeMeldung(meldung::DateiNichtGespeichert, stufe::Fehler, path);
+    int fehler = 0;
+    if (!config::SaveParameterFile(path, Image, &fehler))
+        ZeigeDateiFehler(meldung::DateiNichtGespeichert, path, fehler);
 }

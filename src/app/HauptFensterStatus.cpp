@@ -1,7 +1,7 @@
 // The status line: messages from the catalogue in their colour, and the clock.
-#include "app/Catalogue.h"
 #include "app/HauptFormular.h"
 #include "app/StatusZeile.h"
+#include "catalogue/Catalogue.h"
 
 #include <QCoreApplication>
 #include <QPainter>
@@ -12,6 +12,14 @@ void THauptFenster::ZeigeMeldung(int nummer, int stufe, const QString& argument)
     StatusZeile->setPanelText(0, text, text.mid(2));
     SetzeStatusGrund(QString()); // a reason belongs to the message it came with
     // The caller may go on with a long operation; show the text now.
+    QCoreApplication::processEvents();
+}
+
+void THauptFenster::ZeigeDateiFehler(int nummer, const QString& pfad, int fehler) {
+    const QString text =
+        QString(QChar(u'0' + stufe::Fehler)) + u':' + catalogue::MitGrund(nummer, pfad, fehler);
+    StatusZeile->setPanelText(0, text, text.mid(2));
+    SetzeStatusGrund(QString());
     QCoreApplication::processEvents();
 }
 

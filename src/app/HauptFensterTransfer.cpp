@@ -35,6 +35,27 @@ void THauptFenster::SetControlsEnabled(bool enabled) {
          std::initializer_list<QWidget*>{abAuswahl, GebuehrenImpuls, SpontaneAmtsholung,
                                          BerechtigungsAuswahl, DienstAuswahl, GebuehrenEinheiten})
         w->setEnabled(enabled);
+    SchreibenPruefen();
+}
+
+void THauptFenster::SchreibenPruefen() {
+    // Only what was read, or loaded from a file, goes back to the exchange.
+    QString grund;
+    switch (Transfer->WriteBlocker()) {
+    case device::TWriteBlocker::None:
+        break;
+    case device::TWriteBlocker::NotRead:
+        grund = catalogue::Text(meldung::NichtGelesen);
+        break;
+    case device::TWriteBlocker::PortCount:
+        grund = catalogue::Fill(meldung::AnschlussZahlUngueltig,
+                                QString::number(Image.PortCountByte()));
+        break;
+    }
+    if (!grund.isEmpty())
+        SchreibenButton->setEnabled(false);
+    SchreibenButton->setToolTip(grund);
+    SchreibenButton->setAccessibleDescription(grund);
 }
 
 void THauptFenster::LesenButtonClick() {

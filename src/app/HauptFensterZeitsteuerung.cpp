@@ -17,7 +17,8 @@ void THauptFenster::OnUhrzeitClick(int entry) {
     ini.writeString(section, QStringLiteral("Zeit"), EditUhrzeit[entry]->zeitText().left(6));
     ini.writeString(section, QStringLiteral("Datei"),
                     EditDateiname[entry]->text().left(schedule::kPathLength));
-    ini.save();
+    if (!ini.save())
+        ZeigeDateiFehler(meldung::EinstellungenNichtGespeichert, ini.path(), ini.error());
 }
 
 void THauptFenster::ButtonDurchsuchenClick(int entry) {
@@ -31,15 +32,15 @@ void THauptFenster::ButtonDurchsuchenClick(int entry) {
     platform::IniFile ini(m_env.settingsPath);
     ini.writeString(QStringLiteral("Zeitpunkt%1").arg(entry + 1), QStringLiteral("Datei"),
                     EditDateiname[entry]->text());
-    ini.save();
+    if (!ini.save())
+        ZeigeDateiFehler(meldung::EinstellungenNichtGespeichert, ini.path(), ini.error());
 }
 
 void THauptFenster::ZeitsteuerungPruefen() {
     std::array<schedule::Entry, schedule::kEntries> entries;
     for (int n = 0; n < schedule::kEntries; ++n)
         entries[n] = {EditUhrzeit[n]->zeitText(), EditDateiname[n]->text()};
-    const QString hhmm = m_env.now().toString(QStringLiteral("HHmm"));
-    const QString path = Zeitsteuerung.Tick(entries, hhmm, TransferAktiv());
+    const QString path = Zeitsteuerung.Tick(entries, TransferAktiv());
     if (!path.isEmpty())
         ZeitgesteuertStarten(path);
 }

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "app/Catalogue.h"
-#include "app/Startup.h"
+#include "catalogue/Catalogue.h"
 #include "charges/Budget.h"
 #include "config/ConfigImage.h"
 #include "desktop/UWMMsg.h"
-#include "device/Line.h"
 #include "device/TransferSequence.h"
+#include "protocol/Line.h"
 #include "schedule/Schedule.h"
+#include "settings/Startup.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -87,6 +87,9 @@ public:
 
     // --- status line and catalogue ---
     void ZeigeMeldung(int nummer, int stufe, const QString& argument = QString());
+    // A file's failure in red: the message for the path, then why (errno value or
+    // platform::kNotRegularFile; nothing added for 0).
+    void ZeigeDateiFehler(int nummer, const QString& pfad, int fehler);
     void AktualisiereUhrzeit();
     QString statusText(int panel) const;
 
@@ -101,6 +104,9 @@ public:
     void OnSchreibenClick();
     void OnReceiveData(const char* buffer, quint16 length);
     void SetControlsEnabled(bool enabled);
+    // "Schreiben" stays disabled, its tool tip saying why, while the image holds
+    // nothing fit to write.
+    void SchreibenPruefen();
     // A read or a write runs: no second transfer may start.
     bool TransferAktiv() const { return Transfer->Busy(); }
     // Runs once when a transfer ends (after a deferred scheduled load has started).
@@ -132,7 +138,8 @@ public:
     void OnUhrzeitClick(int entry); // entry 0..3
     void ButtonDurchsuchenClick(int entry);
     void ZeitsteuerungPruefen();
-    schedule::TZeitsteuerung Zeitsteuerung;
+    schedule::TZeitsteuerung Zeitsteuerung{
+        [this] { return m_env.now ? m_env.now() : QDateTime::currentDateTime(); }};
     config::ConfigImage Image;
     config::DecodedArrays Arrays;
     QImage MatrixVorlage; // the empty box every matrix image starts from
@@ -241,8 +248,8 @@ public:
     std::array<int, kPorts> LoggedUnits{};
     int LoggedSum = 0;
     QString ChargeLogPath, ChargeBackupPath;
-    bool m_protokollFehlerGemeldet = false; // the last evaluation could not log its row
-    TDdeServer* WinVarno = nullptr;         // the exported items DDEEinheiten and DDEKosten
+    bool m_abgeschnittenGemeldet = false; // the cut row at the log's end was told
+    TDdeServer* WinVarno = nullptr;       // the exported items DDEEinheiten and DDEKosten
 
     // --- charge history and budgets (HauptFensterVerlauf.cpp) ---
     void VerlaufButtonClick();
@@ -282,6 +289,7 @@ private:
     void StatusZeileClick(int panel);
     QPointer<TEinstellungenDialog> m_einstellungen;
     bool m_portNeuOeffnen = false;           // asked for during a transfer
+    QString m_geraet;                        // the device the port was last opened on
     QWidget* m_hauptSeite = nullptr;         // the main page shown before a change
     QWidget* m_parametrierSeite = nullptr;   // likewise the inner page
     bool m_programmWechsel = false;          // a page switch of the program's own

@@ -41,6 +41,8 @@ public:
         m_w.RefreshPortPage();
     }
     void FirmwareRefused() override {
+        // Reading stays possible: a corrected cable or another exchange needs no restart.
+        m_w.LesenButton->setEnabled(true);
         m_w.HilfeButton->setEnabled(true);
         m_w.BeendenButton->setEnabled(true);
         m_w.PopupItemSchliessen->setEnabled(true);

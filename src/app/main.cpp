@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QTranslator>
+#include <csignal>
 
 int main(int argc, char** argv) {
     const QByteArray qpa = platform::PreferredQpaPlatform(
@@ -46,6 +47,10 @@ int main(int argc, char** argv) {
 
     // Made first, so a signal during start-up waits in its pipe instead of killing.
     platform::TEndSignals endSignals;
+    endSignals.EndWithin(1500);
+    // A file size limit (ulimit -f) makes a write fail like a full disk, which every
+    // save handles, instead of killing the program in the middle of it.
+    std::signal(SIGXFSZ, SIG_IGN);
     THauptFenster fenster(env);
     if (fenster.terminated())
         return 0;

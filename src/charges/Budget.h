@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QString>
 #include <array>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -37,7 +38,8 @@ struct Overrun {
 };
 
 // Reports each budget once per month. What was reported lives in a small state
-// file of the program's own, so a restart in the same month does not warn again.
+// file of the program's own, so a restart in the same month does not warn again,
+// nor does a clock stepped back into the month before and forward again.
 class TBudgetWaechter {
 public:
     explicit TBudgetWaechter(QString statePath) : m_path(std::move(statePath)) {}
@@ -53,8 +55,8 @@ private:
 
     QString m_path;
     bool m_loaded = false;
-    QString m_month; // "yyyy-MM" the flags belong to
-    std::array<bool, kHistoryPorts + 1> m_reported{};
+    using Reported = std::array<bool, kHistoryPorts + 1>;
+    std::map<QString, Reported> m_months; // "yyyy-MM", so in calendar order
 };
 
 } // namespace charges

@@ -1,6 +1,7 @@
 #include "charges/ChargeHistory.h"
 
 #include "charges/ChargeLog.h"
+#include "platform/UserFile.h"
 
 #include <QFile>
 #include <cerrno>
@@ -422,7 +423,9 @@ bool FeedFrom(int fd, THistory& history, qint64& offset, QByteArray& tail) {
 }
 
 int OpenForReading(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // A FIFO in the log's place is refused at once rather than waited for.
+    int error = 0;
+    const int fd = platform::OpenRegular(path, O_RDONLY, &error);
     if (fd >= 0)
         (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return fd;

@@ -1,7 +1,7 @@
 #include "config/ConfigDiff.h"
 
 #include "config/ConfigViews.h"
-#include "device/Commands.h"
+#include "protocol/Commands.h"
 
 #include <QStringList>
 #include <algorithm>

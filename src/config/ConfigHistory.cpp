@@ -3,14 +3,16 @@
 #include "config/ConfigDiff.h"
 #include "config/ParameterFile.h"
 #include "platform/ProgramFiles.h"
+#include "platform/UserFile.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
-#include <QSaveFile>
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace config {
@@ -177,20 +179,26 @@ void ConfigHistory::ReadIndex() {
     m_problems.clear();
     m_highestId = 0;
 
-    QFile file(IndexPath());
-    if (!file.exists())
+    if (!QFileInfo::exists(IndexPath()))
         return;
-    if (file.size() > LargestIndex) {
+    // Never waits on a FIFO in its place.
+    int error = 0;
+    bool tooLarge = false;
+    const std::optional<QByteArray> read =
+        platform::ReadRegular(IndexPath(), LargestIndex, &error, &tooLarge);
+    if (tooLarge) {
         m_problems << QStringLiteral("Konfigurationsverlauf %1 ist zu groß und wird nicht gelesen")
                           .arg(IndexPath());
         return;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!read) {
         m_problems << QStringLiteral("Konfigurationsverlauf %1 kann nicht gelesen werden: %2")
-                          .arg(IndexPath(), file.errorString());
+                          .arg(IndexPath(), error == platform::kNotRegularFile
+                                                ? QStringLiteral("keine gewöhnliche Datei")
+                                                : QString::fromLocal8Bit(::strerror(error)));
         return;
     }
-    const QByteArray all = file.readAll();
+    const QByteArray& all = *read;
     QHash<int, bool> ids;
     int number = 0;
     for (qsizetype start = 0; start < all.size();) {
@@ -267,14 +275,7 @@ bool ConfigHistory::WriteIndex() const {
     }
     for (const QByteArray& line : m_unusable)
         out += line + '\n';
-    QSaveFile file(IndexPath());
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(out) != out.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return platform::ReplaceFile(IndexPath(), out);
 }
 
 void ConfigHistory::Repair(const HistoryVersion& version, const ConfigImage& kept) const {

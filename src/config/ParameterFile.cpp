@@ -1,25 +1,19 @@
 #include "config/ParameterFile.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include "platform/UserFile.h"
+
 #include <algorithm>
 
 namespace config {
 
-bool LoadParameterFile(const QString& path, ConfigImage& image) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+bool LoadParameterFile(const QString& path, ConfigImage& image, int* error) {
+    int failure = 0;
+    const std::optional<QByteArray> read = platform::ReadRegular(path, ConfigImage::Size, &failure);
+    if (error)
+        *error = failure;
+    if (!read || read->size() < ConfigImage::Size)
         return false;
-    QByteArray record;
-    // read() may return less than asked on pipes and the like; keep reading until full.
-    while (record.size() < ConfigImage::Size) {
-        const QByteArray chunk = file.read(ConfigImage::Size - record.size());
-        if (chunk.isEmpty())
-            break;
-        record += chunk;
-    }
-    if (record.size() < ConfigImage::Size)
-        return false;
+    const QByteArray& record = *read;
 
     const auto charges = image.ChargeBlock();
     QByteArray keptCharges(reinterpret_cast<const char*>(charges.data()),
@@ -29,16 +23,8 @@ bool LoadParameterFile(const QString& path, ConfigImage& image) {
     return true;
 }
 
-bool SaveParameterFile(const QString& path, const ConfigImage& image) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = image.ToByteArray();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+bool SaveParameterFile(const QString& path, const ConfigImage& image, int* error) {
+    return platform::ReplaceFile(path, image.ToByteArray(), error);
 }
 
 QString ProposedSaveName(const QDate& date) {

@@ -1,16 +1,20 @@
 #include "device/PacedSend.h"
 
-#include "device/FrameCodec.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/Line.h"
 
 #include <QCoreApplication>
-#include <QThread>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <limits>
 
 namespace device {
 namespace {
 
-constexpr int StepMs = 50;
+constexpr int StepMs = kPacingStepMs;
 constexpr int LineByteGapMs = 50;
-std::chrono::milliseconds g_step{StepMs};
 
 } // namespace
 
@@ -27,22 +31,30 @@ void PacedWait(int milliseconds) {
 
 bool PacedWait(int milliseconds, const std::function<bool()>& stop) {
     const int steps = PacedWaitSteps(milliseconds);
-    for (int i = 0; i < steps; ++i) {
-        if (g_step.count() > 0)
-            QThread::msleep(static_cast<unsigned long>(g_step.count()));
-        QCoreApplication::processEvents();
+    if (steps == 0)
+        return true;
+    const QDeadlineTimer deadline(std::chrono::milliseconds(qint64(steps) * PacingStep().count()),
+                                  Qt::PreciseTimer);
+    // What is pending already runs at once, with zero-length steps as well.
+    QCoreApplication::processEvents();
+    if (stop && stop())
+        return false;
+    // Then every event as it comes, until the deadline: sleeping in steps would keep a
+    // query of the accessibility bridge or a redraw waiting up to a step each round.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    while (!deadline.hasExpired()) {
+        // Re-armed should it ever fire a hair early: the wait below needs a wake-up.
+        if (!wake.isActive()) {
+            const qint64 left = (deadline.remainingTimeNSecs() + 999999) / 1000000;
+            wake.start(int(std::clamp<qint64>(left, 1, std::numeric_limits<int>::max())));
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (stop && stop())
             return false;
     }
     return true;
-}
-
-std::chrono::milliseconds PacingStep() {
-    return g_step;
-}
-
-void SetPacingStep(std::chrono::milliseconds step) {
-    g_step = step < std::chrono::milliseconds::zero() ? std::chrono::milliseconds::zero() : step;
 }
 
 void SendFramed(QByteArrayView message, const LineByteSender& send) {

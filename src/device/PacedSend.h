@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/Line.h"
+
 #include <QByteArrayView>
 #include <chrono>
 #include <functional>
@@ -9,16 +11,14 @@ namespace device {
 // Number of steps PacedWait takes for t milliseconds: floor((t + 49) / 50), none for t <= 0.
 int PacedWaitSteps(int milliseconds);
 
-// Waits in steps of one pacing step each (sleep, then let the event loop run
-// whatever is pending), so timers, received data and clicks are handled meanwhile.
+// Waits PacedWaitSteps(t) pacing steps in the event loop, handling every event as it
+// comes (timers, received data, clicks, accessibility queries), so the window answers
+// within milliseconds all through a write. Whoever calls it has marked its own state
+// busy before: any handler can run inside.
 void PacedWait(int milliseconds);
-// The same, ending early once `stop` answers true (checked after every step);
+// The same, ending early once `stop` answers true (checked after every batch of events);
 // false when it ended early.
 bool PacedWait(int milliseconds, const std::function<bool()>& stop);
-
-// Length of one PacedWait step: 50 ms in the program. Tests shorten it.
-std::chrono::milliseconds PacingStep();
-void SetPacingStep(std::chrono::milliseconds step);
 
 // Hands one line byte to the serial side; its answer is not looked at.
 using LineByteSender = std::function<void(char)>;

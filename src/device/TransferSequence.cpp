@@ -1,26 +1,28 @@
 #include "device/TransferSequence.h"
 
-#include "app/Catalogue.h"
-#include "device/Commands.h"
-#include "device/Exchange.h"
+#include "catalogue/Catalogue.h"
 #include "device/PacedSend.h"
+#include "protocol/Commands.h"
+#include "protocol/Exchange.h"
+#include "protocol/FrameCodec.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
+#include <limits>
 
 namespace device {
 
 namespace meldung = catalogue::meldung;
 namespace stufe = catalogue::stufe;
 
-qsizetype FullAnswerLength(TTransferSequence::State state) {
+int AnswerDataBytes(TTransferSequence::State state) {
     switch (state) {
     case TTransferSequence::BasicBlock:
-        return exchange::LineBytesCarrying(exchange::DataBytes(exchange::kBasicSize));
+        return exchange::DataBytes(exchange::kBasicSize);
     case TTransferSequence::TerminalBlock:
-        return exchange::LineBytesCarrying(exchange::DataBytes(exchange::kTerminalSize));
+        return exchange::DataBytes(exchange::kTerminalSize);
     case TTransferSequence::ChargeBlock:
-        return exchange::LineBytesCarrying(exchange::DataBytes(exchange::kChargeSize));
+        return exchange::DataBytes(exchange::kChargeSize);
     case TTransferSequence::WriteRan:
         break;
     }
@@ -68,6 +70,8 @@ void TTransferSequence::Request(int message, State state, std::uint8_t code, int
         m_view.ShowMessage(message, stufe::Fortschritt);
     m_state = state;
     m_awaiting = true;
+    // Whatever came before the request is no part of its answer.
+    m_line.FlushInput();
     if (!m_line.Send(ReadRequest(code)))
         m_view.ShowMessage(meldung::NichtBeschrieben, stufe::Fehler, m_portName);
     m_timeout = timeout;
@@ -78,21 +82,47 @@ void TTransferSequence::Finish() {
     m_view.TransferEnded();
 }
 
-void TTransferSequence::Receive(QByteArrayView answer) {
+QByteArray TTransferSequence::FramedAnswer(QByteArrayView block, State state, int maxDataBytes) {
+    const int wanted = AnswerDataBytes(state);
+    const TFramedMessage found = FindFramedMessage(block, wanted);
+    if (!found.Found() || found.dataBytes > maxDataBytes) {
+        // Counts as no answer: the time-out still runs and says so.
+        m_line.Log(QStringLiteral("Refused %1 bytes: no framed block of %2 data bytes")
+                       .arg(block.size())
+                       .arg(wanted));
+        return {};
+    }
+    if (found.offset > 0)
+        m_line.Log(
+            QStringLiteral("Skipped %1 bytes of noise in front of the answer").arg(found.offset));
+    if (const qsizetype behind = block.size() - found.offset - found.length; behind > 0)
+        m_line.Log(QStringLiteral("Ignored %1 bytes behind the answer").arg(behind));
+    return block.sliced(found.offset, found.length).toByteArray();
+}
+
+void TTransferSequence::Receive(QByteArrayView block) {
     if (m_phase == Phase::Writing) {
-        // Only a block of a charge answer's size: a late terminal answer of a read
+        if (!m_freshAwaited) {
+            m_line.Log(QStringLiteral("Dropped %1 bytes: no answer awaited").arg(block.size()));
+            return;
+        }
+        // Fewer data bytes than a terminal block: a late terminal answer of a read
         // that timed out would otherwise go out as counters.
-        if (m_freshAwaited && answer.size() >= FullAnswerLength(ChargeBlock) &&
-            answer.size() < FullAnswerLength(TerminalBlock)) {
-            m_fresh = answer.toByteArray();
+        const QByteArray answer =
+            FramedAnswer(block, ChargeBlock, AnswerDataBytes(TerminalBlock) - 1);
+        if (!answer.isEmpty()) {
+            m_fresh = answer;
             m_freshAwaited = false;
         }
         return;
     }
     // After a write nothing is awaited, nor after a complete read.
-    if (m_state == WriteRan || !m_awaiting)
+    if (m_state == WriteRan || !m_awaiting) {
+        m_line.Log(QStringLiteral("Dropped %1 bytes: no answer awaited").arg(block.size()));
         return;
-    if (answer.size() < FullAnswerLength(m_state))
+    }
+    const QByteArray answer = FramedAnswer(block, m_state, std::numeric_limits<int>::max());
+    if (answer.isEmpty())
         return;
     m_timeout = -1;
     m_awaiting = false;
@@ -103,6 +133,8 @@ void TTransferSequence::Receive(QByteArrayView answer) {
     }
     switch (m_state) {
     case BasicBlock:
+        // Until its terminal block is in, the image holds half of a read.
+        m_imageFit = false;
         m_image.StoreAnswer(config::Region::Basic, answer);
         m_view.BlockStored(config::Region::Basic);
         if (IsSupportedFirmware(m_image)) {
@@ -115,6 +147,8 @@ void TTransferSequence::Receive(QByteArrayView answer) {
         }
         break;
     case TerminalBlock:
+        // Asked for only after a basic block of firmware 1.93.
+        m_imageFit = true;
         m_image.StoreAnswer(config::Region::Terminal, answer);
         m_view.BlockStored(config::Region::Terminal);
         Request(meldung::GebuehrenLesen, ChargeBlock, command::ReadChargeBlock, kChargeTimeout);
@@ -145,7 +179,7 @@ bool TTransferSequence::SendMessage(QByteArrayView message) {
     // since the exchange takes the messages without answering.
     bool all = true;
     SendFramed(
-        message, [this, &all](char byte) { all = m_line.Send(QByteArrayView(&byte, 1)) && all; },
+        message, [this, &all](char byte) { all = m_line.SendPaced(byte) && all; },
         [this] { return m_abort; });
     return all;
 }
@@ -158,6 +192,7 @@ bool TTransferSequence::ReadChargesAfresh() {
     m_view.ShowMessage(meldung::GebuehrenLesen, stufe::Fortschritt);
     m_fresh.clear();
     m_freshAwaited = true;
+    m_line.FlushInput();
     if (m_line.Send(ReadRequest(command::ReadChargeBlock))) {
         // The time-out is counted by the one-second timer, which ticks meanwhile; the
         // clock only bounds the wait should the timer stand still.
@@ -165,7 +200,7 @@ bool TTransferSequence::ReadChargesAfresh() {
         QElapsedTimer waited;
         waited.start();
         while (m_freshAwaited && m_timeout > 0 && !m_abort && waited.elapsed() < kFreshReadLimitMs)
-            PacedWait(1);
+            PacedWait(1, [this] { return !m_freshAwaited || m_abort; });
         m_timeout = -1;
     }
     m_freshAwaited = false;
@@ -176,9 +211,26 @@ bool TTransferSequence::ReadChargesAfresh() {
     return true;
 }
 
+TWriteBlocker TTransferSequence::WriteBlocker() const {
+    if (!m_imageFit)
+        return TWriteBlocker::NotRead;
+    const int ports = m_image.PortCountByte();
+    if (ports < 1 || ports > exchange::kPorts)
+        return TWriteBlocker::PortCount;
+    return TWriteBlocker::None;
+}
+
 TWriteResult TTransferSequence::Write(int portCount, const TCounterEdits& edits) {
     if (Busy())
         return TWriteResult::NotStarted;
+    if (const TWriteBlocker blocker = WriteBlocker(); blocker != TWriteBlocker::None) {
+        // An image of zeros or of half a read would wipe the exchange's configuration.
+        m_line.Log(QStringLiteral("Write refused: nothing fit to write"));
+        m_view.ShowMessage(blocker == TWriteBlocker::NotRead ? meldung::NichtGelesen
+                                                             : meldung::AnschlussZahlUngueltig,
+                           stufe::Fehler, QString::number(m_image.PortCountByte()));
+        return TWriteResult::Refused;
+    }
     m_phase = Phase::Writing;
     if (!m_view.LineReady()) {
         m_phase = Phase::Idle;

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "config/ConfigImage.h"
-#include "device/Exchange.h"
-#include "device/Line.h"
+#include "protocol/Exchange.h"
+#include "protocol/Line.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -47,6 +47,14 @@ enum class TWriteResult {
     LineRefused,       // a line byte could not be handed over
     ChargesNotWritten, // the counters could not be read afresh, so they were not sent
     Aborted,           // stopped between two line bytes, the program is ending
+    Refused,           // the image holds nothing fit to write (WriteBlocker says why)
+};
+
+// Why the image may not be written, if anything keeps it.
+enum class TWriteBlocker {
+    None,
+    NotRead,   // basic and terminal block come from no complete read and no loaded file
+    PortCount, // the port count is outside 1..8
 };
 
 // Per port 1..8 (index 0..7): the counter the user set since the last read, if any.
@@ -76,10 +84,19 @@ public:
     // Seconds until the pending answer is given up; -1 when none is pending.
     int TimeoutLeft() const { return m_timeout; }
 
+    // What keeps a write from starting, apart from a transfer running.
+    TWriteBlocker WriteBlocker() const;
+    // The image now holds a loaded parameter file: fit to write.
+    void ImageLoaded() { m_imageFit = true; }
+    // The port leads to another device: what was read from the last one is not
+    // written to this one.
+    void ForgetImage() { m_imageFit = false; }
+
     // Starts the read sequence with the basic block; false (and nothing done) while
     // another transfer runs or the port cannot be opened.
     bool StartRead();
-    // Runs the whole write sequence of ports 1..portCount and returns at its end.
+    // Runs the whole write sequence of ports 1..portCount and returns at its end;
+    // refused with a red message, nothing sent, while WriteBlocker names a reason.
     // Right before the charge message the counters are read afresh, so the exchange
     // keeps what it counted since the last read; `edits` go over them as set.
     TWriteResult Write(int portCount, const TCounterEdits& edits = {});
@@ -98,6 +115,8 @@ public:
 private:
     enum class Phase { Idle, Reserved, Reading, Writing };
     void Request(int message, State state, std::uint8_t code, int timeout);
+    // The framed answer of the awaited block in what arrived, logged; empty when none.
+    QByteArray FramedAnswer(QByteArrayView block, State state, int maxDataBytes);
     void Finish();
     bool SendMessage(QByteArrayView message);
     bool Pause(int milliseconds);
@@ -114,11 +133,12 @@ private:
     bool m_abort = false;
     bool m_freshAwaited = false; // the write waits for the charge block read afresh
     QByteArray m_fresh;
+    // Basic and terminal block come from one read of firmware 1.93 or from a loaded file.
+    bool m_imageFit = false;
 };
 
-// Line bytes up to the last data byte of each answer: fewer is a piece cut off by a
-// pause or a hang-up, which decoded would show stale bytes as read.
-qsizetype FullAnswerLength(TTransferSequence::State state);
+// The data bytes of the answer awaited in that state (113, 195, 132).
+int AnswerDataBytes(TTransferSequence::State state);
 
 // The one firmware the program works with.
 bool IsSupportedFirmware(const config::ConfigImage& image);

@@ -3,13 +3,20 @@
 #include <QSocketNotifier>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace platform {
 namespace {
 
 constexpr std::array kSignals{SIGTERM, SIGINT, SIGHUP};
-int g_pipe[2] = {-1, -1}; // one object at a time owns it
+int g_pipe[2] = {-1, -1};                 // one object at a time owns it
+volatile std::sig_atomic_t g_graceMs = 0; // 0: no deadline
+volatile std::sig_atomic_t g_firstSignal = 0;
+
+void Deadline(int) {
+    ::_exit(128 + g_firstSignal);
+}
 
 } // namespace
 
@@ -31,15 +38,43 @@ TEndSignals::~TEndSignals() {
         return;
     for (size_t i = 0; i < kSignals.size(); ++i)
         ::sigaction(kSignals[i], &m_previous[i], nullptr);
+    if (g_graceMs != 0) {
+        const itimerval off{};
+        ::setitimer(ITIMER_REAL, &off, nullptr);
+        ::signal(SIGALRM, SIG_DFL);
+        g_graceMs = 0;
+    }
+    g_firstSignal = 0;
     delete m_notifier;
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);
     g_pipe[0] = g_pipe[1] = -1;
 }
 
+void TEndSignals::EndWithin(int ms) {
+    if (!m_notifier || ms <= 0)
+        return;
+    struct sigaction action {};
+    action.sa_handler = &Deadline;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGALRM, &action, nullptr);
+    g_graceMs = ms;
+}
+
 void TEndSignals::Handler(int signalNumber) {
     // Only async-signal-safe calls here; errno belongs to the interrupted code.
     const int saved = errno;
+    if (g_firstSignal == 0) {
+        g_firstSignal = signalNumber;
+        // The clean end runs on the GUI thread; should that thread be stuck, the
+        // timer ends the process all the same (the lock goes with it).
+        if (g_graceMs != 0) {
+            itimerval deadline{};
+            deadline.it_value.tv_sec = g_graceMs / 1000;
+            deadline.it_value.tv_usec = (g_graceMs % 1000) * 1000;
+            ::setitimer(ITIMER_REAL, &deadline, nullptr);
+        }
+    }
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
     (void)!::write(g_pipe[1], &byte, 1);
     errno = saved;

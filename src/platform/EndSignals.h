@@ -18,6 +18,11 @@ public:
     explicit TEndSignals(QObject* parent = nullptr);
     ~TEndSignals() override;
 
+    // From the first signal on, the process ends by itself after `ms` milliseconds
+    // (exit status 128 + the signal's number) if it has not ended by then: nothing
+    // it may be stuck in keeps a logout or a kill waiting. Off until called.
+    void EndWithin(int ms);
+
 signals:
     void EndRequested(int signalNumber);
 

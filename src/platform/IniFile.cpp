@@ -1,12 +1,13 @@
 #include "platform/IniFile.h"
 
+#include "platform/UserFile.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <cerrno>
 #include <climits>
 
 namespace platform {
@@ -68,13 +69,19 @@ QString DecodeLine(const QByteArray& raw) {
 }
 
 IniFile::IniFile(QString path) : m_path(std::move(path)) {
-    QFile f(m_path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        // Saving what was never read would replace the user's file with our keys alone.
-        m_unreadable = f.exists();
+    bool truncated = false;
+    const std::optional<QByteArray> read = ReadRegular(m_path, kSizeLimit, &m_error, &truncated);
+    if (!read || truncated) {
+        // Saving what was never read (whole) would replace the user's file with our
+        // keys alone.
+        if (truncated)
+            m_error = EFBIG;
+        m_unreadable = m_error != ENOENT && m_error != ENOTDIR;
+        if (!m_unreadable)
+            m_error = 0;
         return;
     }
-    const QByteArray all = f.readAll();
+    const QByteArray& all = *read;
     qsizetype start = 0;
     while (start < all.size()) {
         qsizetype nl = all.indexOf('\n', start);
@@ -228,19 +235,8 @@ QByteArray IniFile::bytes() const {
 bool IniFile::save() {
     if (m_unreadable)
         return false;
-    const QFileInfo info(m_path);
-    QDir().mkpath(info.absolutePath());
-    // Write through a link to its target, so the link itself survives.
-    const QString target = info.isSymLink() ? info.symLinkTarget() : m_path;
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray data = bytes();
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    return ReplaceFile(m_path, bytes(), &m_error);
 }
 
 } // namespace platform

@@ -20,7 +20,8 @@ namespace platform {
 class IniFile {
 public:
     // Reads the file; a missing or unreadable file reads as empty (and an existing
-    // one that cannot be read is never saved over).
+    // one that cannot be read is never saved over). Only a regular file is read: a
+    // FIFO or a device in its place is refused at once, never waited for.
     explicit IniFile(QString path);
 
     // "$XDG_CONFIG_HOME/WinVarno.INI", by default "~/.config/WinVarno.INI".
@@ -38,10 +39,17 @@ public:
     // section to the file). Nothing reaches the disk before save().
     void writeString(const QString& section, const QString& key, const QString& value);
 
-    // Writes a temporary file beside the target and renames it over the target.
-    // Returns false (and leaves the old file as it was) when that fails, or when the
-    // file exists but could not be read.
+    // Writes a temporary file beside the target (through symbolic links) and renames
+    // it over the target once it is wholly on disk. Returns false (and leaves the old
+    // file as it was, byte for byte) when that fails, or when the file exists but
+    // could not be read.
     bool save();
+
+    // Why the file could not be read or the last save failed: an errno value or
+    // platform::kNotRegularFile; 0 when nothing failed (a missing file is no failure).
+    int error() const { return m_error; }
+    // The file exists but could not be read whole.
+    bool unreadable() const { return m_unreadable; }
 
     // The raw bytes as they would be saved.
     QByteArray bytes() const;
@@ -63,9 +71,13 @@ private:
     Found find(const QString& section, const QString& key) const;
     QByteArray lineEnd() const;
 
+    // Far beyond any settings file; a larger one is not read into memory.
+    static constexpr qint64 kSizeLimit = qint64(64) << 20;
+
     QString m_path;
     std::vector<Line> m_lines;
     bool m_unreadable = false;
+    int m_error = 0;
 };
 
 // Decodes bytes as UTF-8, or as Windows-1252 when they are not valid UTF-8.

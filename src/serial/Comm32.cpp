@@ -1,5 +1,6 @@
 #include "serial/Comm32.h"
 
+#include "protocol/Line.h"
 #include "serial/CommLog.h"
 #include "serial/CommThreads.h"
 #include "serial/LineSettings.h"
@@ -7,6 +8,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -32,7 +34,7 @@ public:
             TakeOver(e);
         if (e->type() == DataMessage) {
             auto* data = static_cast<TDataEvent*>(e);
-            m_owner->Deliver(data->Buffer(), data->Count(), data->LineError());
+            m_owner->Deliver(data->Buffer(), data->Count(), data->LineError(), data->Generation());
             return true;
         }
         if (e->type() == HangupMessage) {
@@ -52,7 +54,7 @@ using namespace serial;
 
 TComm32::TComm32(QObject* parent)
     : QObject(parent), m_messageWindow(new TCommMessageWindow(this)),
-      m_lineAccess(DefaultLineAccess()) {
+      m_lineAccess(DefaultLineAccess()), m_inputGate(std::make_shared<TInputGate>()) {
     SetCommsLogName(QString());
     if (auto* app = QCoreApplication::instance()) {
         // Session end: Qt quits the application, which closes the port.
@@ -127,6 +129,14 @@ bool TComm32::OpenPort() {
                   int(m_stopbits), int(m_flags));
     CommLog(line);
     (void)::tcsetattr(fd, TCSANOW, &tio);
+    // A byte left on the line from before (a relay restarted mid-answer, a glitch
+    // while plugging in) is no part of any answer; nor is a block of the last open
+    // still queued for delivery.
+    {
+        std::lock_guard gate(m_inputGate->lock);
+        (void)::tcflush(fd, TCIFLUSH);
+        ++m_inputGate->generation;
+    }
     bool rts = false, dtr = false;
     ModemLinesOf(m_flags, rts, dtr);
     m_lineAccess->SetModemLines(fd, rts, dtr);
@@ -142,7 +152,8 @@ bool TComm32::OpenPort() {
     const TThreadHandles handles{m_port, m_closeEvent, m_messageWindow};
 
     try {
-        m_readThread = std::make_unique<TReadThread>(handles, m_readTimeout, m_lineAccess);
+        m_readThread =
+            std::make_unique<TReadThread>(handles, m_readTimeout, m_lineAccess, m_inputGate);
         m_readThread->Start();
     } catch (const std::system_error& e) {
         LogSystemError("Unable to create Read thread", e.code().value());
@@ -156,7 +167,7 @@ bool TComm32::OpenPort() {
 
     bool writerReady = false;
     try {
-        m_writeThread = std::make_unique<TWriteThread>(handles);
+        m_writeThread = std::make_unique<TWriteThread>(handles, m_pacedWriteHook);
         m_writeThread->Start();
         CommLog("Write thread created");
         writerReady = m_writeThread->WaitReady(WriterReadyTimeoutMs);
@@ -259,7 +270,31 @@ void TComm32::SetListener(device::TLineListener* listener) {
     OnRequestHangup = [listener](TComm32*) { listener->LineLost(); };
 }
 
+bool TComm32::SendPaced(char byte) {
+    // Nine tenths of the pacing step: 45 ms in the program; tests that shorten the
+    // step shorten the gap with it.
+    const auto gap = std::chrono::duration_cast<std::chrono::microseconds>(device::PacingStep()) *
+                     device::kMinPacedGapMs / device::kPacingStepMs;
+    return Queue(&byte, 1, std::max(gap, std::chrono::microseconds(1)));
+}
+
+void TComm32::FlushInput() {
+    if (m_port < 0)
+        return;
+    std::lock_guard gate(m_inputGate->lock);
+    (void)::tcflush(m_port, TCIFLUSH);
+    ++m_inputGate->generation;
+}
+
+void TComm32::Log(const QString& text) {
+    CommLog(text.toStdString());
+}
+
 bool TComm32::SendData(const char* data, int length) {
+    return Queue(data, length, std::chrono::microseconds::zero());
+}
+
+bool TComm32::Queue(const char* data, int length, std::chrono::microseconds gap) {
     if (!m_writeThread || m_lineDead) {
         CommLog("Write thread not created");
         return false;
@@ -271,14 +306,18 @@ bool TComm32::SendData(const char* data, int length) {
     std::unique_ptr<char[]> buffer(new char[size_t(length) + 1]());
     if (length > 0)
         std::memcpy(buffer.get(), data, size_t(length));
-    if (!m_writeThread->Post(std::move(buffer), uint16_t(length))) {
+    if (!m_writeThread->Post(std::move(buffer), uint16_t(length), gap)) {
         CommLog("Failed to Post to Write thread");
         return false;
     }
     return true;
 }
 
-void TComm32::Deliver(const char* buffer, uint16_t count, bool lineError) {
+void TComm32::Deliver(const char* buffer, uint16_t count, bool lineError, uint64_t generation) {
+    if (!lineError && generation != m_inputGate->generation.load()) {
+        CommLog("Dropped " + std::to_string(count) + " bytes received before a flush");
+        return;
+    }
     if (lineError && OnLineError) {
         // An owner that takes reports apart keeps them out of its answer path;
         // the comms log still has them.

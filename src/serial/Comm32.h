@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/Line.h"
+#include "protocol/Line.h"
 #include "serial/LineAccess.h"
 #include "serial/PortFailure.h"
 #include "serial/PortName.h"
@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,6 +19,7 @@ namespace serial {
 class TReadThread;
 class TWriteThread;
 class TCommMessageWindow;
+struct TInputGate;
 } // namespace serial
 
 // Raised only by OpenPort; every other serial fault goes to the comms log. Besides
@@ -93,6 +95,13 @@ public:
     void Open(const QString& portName) override;
     void Close() override { ClosePort(); }
     bool Send(QByteArrayView bytes) override;
+    // Queued like any request; the writer keeps it device::kMinPacedGapMs (of a
+    // pacing step of device::kPacingStepMs) after the paced byte before.
+    bool SendPaced(char byte) override;
+    // Empties the driver's input buffer and drops whatever the reader holds or has
+    // posted and not yet delivered (logged as dropped).
+    void FlushInput() override;
+    void Log(const QString& text) override;
     void SetListener(device::TLineListener* listener) override;
 
     TReceiveDataEvent OnReceiveData;
@@ -124,6 +133,9 @@ public:
     void SetPortLookup(serial::TPortLookup lookup) { m_portLookup = std::move(lookup); }
     // Error counters and modem lines; tests stand in for a real UART here.
     void SetLineAccess(std::shared_ptr<serial::TLineAccess> access);
+    // Runs on the writer thread right before each paced byte is written; from the
+    // next open on. Tests hold the writer up here.
+    void SetPacedWriteHook(std::function<void()> hook) { m_pacedWriteHook = std::move(hook); }
 
     // Session end: the session may always end; at its end the port is closed.
     bool QueryEndSession() const { return true; }
@@ -135,7 +147,8 @@ public:
 
 private:
     friend class serial::TCommMessageWindow;
-    void Deliver(const char* buffer, uint16_t count, bool lineError);
+    void Deliver(const char* buffer, uint16_t count, bool lineError, uint64_t generation);
+    bool Queue(const char* data, int length, std::chrono::microseconds gap);
     void Hangup();
     void ReleasePort();
     [[noreturn]] void Refuse(const char* text, serial::TPortFailure failure, int error,
@@ -160,4 +173,6 @@ private:
     uint16_t m_readTimeout = 100;
     serial::TPortLookup m_portLookup = serial::SettingsPortLookup;
     std::shared_ptr<serial::TLineAccess> m_lineAccess;
+    std::shared_ptr<serial::TInputGate> m_inputGate;
+    std::function<void()> m_pacedWriteHook;
 };

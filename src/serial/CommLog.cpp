@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <locale.h>
 #include <mutex>
+#include <unistd.h>
 
 namespace serial {
 
@@ -45,13 +47,30 @@ QString CommsLogName() {
     return QString::fromStdString(s.name);
 }
 
+namespace {
+
+// Appending, never waiting: a FIFO without a reader is not opened, one with a reader
+// drops what it cannot take at once; a device is not waited for either.
+std::FILE* OpenAppend(const std::string& name) {
+    const int fd = ::open(name.c_str(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* file = ::fdopen(fd, "a");
+    if (!file)
+        ::close(fd);
+    return file;
+}
+
+} // namespace
+
 void OpenCommsLog() {
     LogState& s = State();
     std::lock_guard guard(s.lock);
     if (s.file)
         std::fclose(s.file);
     // The file is the user's (a report about a real exchange may span several runs).
-    s.file = s.name.empty() ? nullptr : std::fopen(s.name.c_str(), "abe");
+    s.file = s.name.empty() ? nullptr : OpenAppend(s.name);
 }
 
 void CloseCommsLog() {
@@ -69,7 +88,7 @@ void CommLog(std::string_view text) {
         return;
     // Lines logged while the port is closed (SendData without a writer) still land.
     if (!s.file)
-        s.file = std::fopen(s.name.c_str(), "abe");
+        s.file = OpenAppend(s.name);
     if (!s.file)
         return;
 

@@ -105,8 +105,10 @@ bool TCommThread::CloseEventSet() const {
 // ---------------------------------------------------------------------------
 
 TReadThread::TReadThread(TThreadHandles handles, uint16_t readTimeout,
-                         std::shared_ptr<TLineAccess> line)
-    : TCommThread(handles), m_readTimeout(readTimeout), m_line(std::move(line)) {
+                         std::shared_ptr<TLineAccess> line, std::shared_ptr<TInputGate> gate)
+    : TCommThread(handles), m_readTimeout(readTimeout), m_line(std::move(line)),
+      m_gate(gate ? std::move(gate) : std::make_shared<TInputGate>()),
+      m_generation(m_gate->generation.load()) {
     // Baseline taken before the thread runs, so errors right after opening count.
     m_haveCounters = m_line && m_line->ReadErrorCounters(handles.port, m_counters);
 }
@@ -121,7 +123,7 @@ bool TReadThread::PostReceived(const char* data, size_t count) {
         return false;
     }
     std::memcpy(block.get(), data, count);
-    Post(new TDataEvent(std::move(block), uint16_t(count)));
+    Post(new TDataEvent(std::move(block), uint16_t(count), false, m_generation));
     return true;
 }
 
@@ -194,9 +196,19 @@ void TReadThread::Execute() {
         bool vanished = false;
         bool failed = false;
         if (ready & (POLLIN | POLLERR | POLLHUP)) {
+            // Under the gate's lock, so a flush falls wholly before or after this read.
+            std::lock_guard gate(m_gate->lock);
+            if (const uint64_t now = m_gate->generation.load(); now != m_generation) {
+                if (count > 0)
+                    CommLog("Dropped " + std::to_string(count) + " bytes received before a flush");
+                count = 0;
+                m_generation = now;
+            }
             size_t before = count;
             while (count < ReadBufferSize) {
-                const ssize_t n = ::read(port, buffer + count, ReadBufferSize - count);
+                const ssize_t n = m_line
+                                      ? m_line->Read(port, buffer + count, ReadBufferSize - count)
+                                      : ::read(port, buffer + count, ReadBufferSize - count);
                 if (n > 0) {
                     count += size_t(n);
                     lastByte = Clock::now();
@@ -246,9 +258,9 @@ void TReadThread::Execute() {
 
 // ---------------------------------------------------------------------------
 
-TWriteThread::TWriteThread(TThreadHandles handles)
+TWriteThread::TWriteThread(TThreadHandles handles, TPacedWriteHook hook)
     : TCommThread(handles), m_queueEvent(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      m_queueError(m_queueEvent < 0 ? errno : 0) {
+      m_queueError(m_queueEvent < 0 ? errno : 0), m_hook(std::move(hook)) {
 }
 
 TWriteThread::~TWriteThread() {
@@ -257,11 +269,12 @@ TWriteThread::~TWriteThread() {
         ::close(m_queueEvent);
 }
 
-bool TWriteThread::Post(std::unique_ptr<char[]> data, uint16_t length) {
+bool TWriteThread::Post(std::unique_ptr<char[]> data, uint16_t length,
+                        std::chrono::microseconds gap) {
     std::lock_guard guard(m_queueLock);
     if (m_ended || m_queueEvent < 0)
         return false;
-    m_queue.push_back({std::move(data), length});
+    m_queue.push_back({std::move(data), length, gap});
     const uint64_t one = 1;
     return ::write(m_queueEvent, &one, sizeof one) == sizeof one || errno == EAGAIN;
 }
@@ -327,11 +340,32 @@ void TWriteThread::Execute() {
         }
         if (CloseEventSet())
             break;
+        const bool paced = request.gap > std::chrono::microseconds::zero();
+        if (paced && !KeepPace(request.gap))
+            break;
         CommLog("Writing to comm port");
         if (!WriteBlock(request.data.get(), request.length))
             break;
+        // Counted from when the byte is out, so a write held up inside delays the next.
+        if (paced)
+            m_lastPaced = Clock::now();
     }
     Shutdown();
+}
+
+bool TWriteThread::KeepPace(std::chrono::microseconds gap) {
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        if (!m_lastPaced || now >= *m_lastPaced + gap) {
+            if (m_hook)
+                m_hook();
+            return true;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*m_lastPaced + gap - now);
+        pollfd fd{m_handles.closeEvent, POLLIN, 0};
+        if (::poll(&fd, 1, int(left.count())) > 0)
+            return false;
+    }
 }
 
 bool TWriteThread::WriteBlock(const char* data, size_t length) {

@@ -4,11 +4,15 @@
 
 #include <QEvent>
 #include <QObject>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -33,18 +37,36 @@ inline constexpr QEvent::Type HangupMessage = QEvent::Type(QEvent::User + 2);
 // The event owns the block, so a block still queued when the window dies is freed too.
 class TDataEvent : public QEvent {
 public:
-    TDataEvent(std::unique_ptr<char[]> block, uint16_t count, bool lineError = false)
-        : QEvent(DataMessage), m_block(std::move(block)), m_count(count), m_lineError(lineError) {}
+    TDataEvent(std::unique_ptr<char[]> block, uint16_t count, bool lineError = false,
+               uint64_t generation = 0)
+        : QEvent(DataMessage), m_block(std::move(block)), m_count(count), m_lineError(lineError),
+          m_generation(generation) {}
     const char* Buffer() const { return m_block.get(); }
     uint16_t Count() const { return m_count; }
     // The block is a line-error report, not received bytes.
     bool LineError() const { return m_lineError; }
+    // The input generation its first byte was read in (see TInputGate).
+    uint64_t Generation() const { return m_generation; }
 
 private:
     std::unique_ptr<char[]> m_block;
     uint16_t m_count;
     bool m_lineError;
+    uint64_t m_generation;
 };
+
+// Input flushes between the owner and the reader. A flush empties the driver's
+// buffer and starts a new generation under the lock; the reader reads only under
+// it, drops what it holds from an older generation, and tags every block it posts,
+// so nothing received before a flush is ever delivered after it.
+struct TInputGate {
+    std::mutex lock;
+    std::atomic<uint64_t> generation{0};
+};
+
+// Called by the writer right before a paced byte is written, after its gap; tests
+// stall the writer here on purpose.
+using TPacedWriteHook = std::function<void()>;
 
 // Qt hands a posted event over under a lock of its own, which ThreadSanitizer
 // cannot see when Qt is not built with it. The poster releases the event and the
@@ -113,7 +135,8 @@ private:
 class TReadThread : public TCommThread {
 public:
     static constexpr size_t ReadBufferSize = 2048;
-    TReadThread(TThreadHandles handles, uint16_t readTimeout, std::shared_ptr<TLineAccess> line);
+    TReadThread(TThreadHandles handles, uint16_t readTimeout, std::shared_ptr<TLineAccess> line,
+                std::shared_ptr<TInputGate> gate);
 
 protected:
     void Execute() override;
@@ -124,18 +147,25 @@ private:
 
     uint16_t m_readTimeout;
     std::shared_ptr<TLineAccess> m_line;
+    std::shared_ptr<TInputGate> m_gate;
+    uint64_t m_generation = 0; // of the bytes held in the read buffer
     bool m_haveCounters = false;
     TLineErrorCounters m_counters;
 };
 
 // Writes queued requests strictly in order, one only after the previous is out.
+// A paced request (one line byte of a write) leaves at least its gap after the paced
+// one before it: when the thread was held up and finds several queued, a late byte
+// delays the next one instead of the bytes going out bunched.
 class TWriteThread : public TCommThread {
 public:
-    explicit TWriteThread(TThreadHandles handles);
+    explicit TWriteThread(TThreadHandles handles, TPacedWriteHook hook = {});
     ~TWriteThread() override;
 
-    // Hands a block to the writer; false once the writer has ended.
-    bool Post(std::unique_ptr<char[]> data, uint16_t length);
+    // Hands a block to the writer; false once the writer has ended. A paced one
+    // (gap > 0) leaves at least `gap` after the paced one before.
+    bool Post(std::unique_ptr<char[]> data, uint16_t length,
+              std::chrono::microseconds gap = std::chrono::microseconds::zero());
     // Waits until the writer first idles on an empty queue; false on time-out or
     // when the writer ended before that.
     bool WaitReady(int ms);
@@ -148,8 +178,11 @@ private:
     struct TRequest {
         std::unique_ptr<char[]> data;
         uint16_t length = 0;
+        std::chrono::microseconds gap{0};
     };
     bool WriteBlock(const char* data, size_t length);
+    // Waits out the gap after the last paced byte; false when the close event came.
+    bool KeepPace(std::chrono::microseconds gap);
     void Shutdown();
 
     int m_queueEvent = -1;
@@ -159,6 +192,8 @@ private:
     std::deque<TRequest> m_queue;
     bool m_ready = false;
     bool m_ended = false;
+    TPacedWriteHook m_hook;
+    std::optional<std::chrono::steady_clock::time_point> m_lastPaced;
 };
 
 } // namespace serial

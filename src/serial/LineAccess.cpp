@@ -2,6 +2,7 @@
 
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace serial {
 
@@ -22,6 +23,10 @@ void TLineAccess::SetModemLines(int fd, bool rts, bool dtr) {
     int dtrBit = TIOCM_DTR;
     (void)::ioctl(fd, rts ? TIOCMBIS : TIOCMBIC, &rtsBit);
     (void)::ioctl(fd, dtr ? TIOCMBIS : TIOCMBIC, &dtrBit);
+}
+
+ssize_t TLineAccess::Read(int fd, char* buffer, size_t size) {
+    return ::read(fd, buffer, size);
 }
 
 std::shared_ptr<TLineAccess> DefaultLineAccess() {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <sys/types.h>
 
 namespace serial {
 
@@ -15,7 +16,8 @@ struct TLineErrorCounters {
 };
 
 // The calls a pseudo-terminal cannot exercise (error counters, modem lines), kept
-// behind one seam so tests can stand in for a real UART.
+// behind one seam so tests can stand in for a real UART; and the reader's read, so
+// a test can see when bytes have left the driver's queue.
 class TLineAccess {
 public:
     virtual ~TLineAccess() = default;
@@ -23,6 +25,8 @@ public:
     virtual bool ReadErrorCounters(int fd, TLineErrorCounters& counters);
     // Failures are ignored: a pseudo-terminal has no modem lines.
     virtual void SetModemLines(int fd, bool rts, bool dtr);
+    // read(2), called by the reader thread.
+    virtual ssize_t Read(int fd, char* buffer, size_t size);
 };
 
 std::shared_ptr<TLineAccess> DefaultLineAccess();

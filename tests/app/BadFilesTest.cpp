@@ -1,6 +1,6 @@
 // Files the user owns in odd states: the window starts, reads and saves without
 // losing or cutting a byte of them.
-#include "WindowFixture.h"
+#include "support/WindowFixture.h"
 
 #include "charges/ChargeLog.h"
 #include "config/ParameterFile.h"
@@ -139,11 +139,13 @@ TEST_F(BadFiles, ChargeLogThatIsADirectoryIsLeftAlone) {
     ASSERT_TRUE(QDir().mkpath(w->ChargeLogPath));
     writeAll(w->ChargeLogPath + "/notiz.txt", "meins");
     ASSERT_NO_FATAL_FAILURE(lese({5, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(w->statusText(0),
-              QString::fromUtf8("2:Gebührenprotokoll %1 kann nicht geschrieben werden")
-                  .arg(w->ChargeLogPath));
+    const QString gesagt =
+        QString::fromUtf8("2:Gebührenprotokoll %1 kann nicht geschrieben werden: "
+                          "keine gewöhnliche Datei")
+            .arg(w->ChargeLogPath);
+    EXPECT_EQ(w->statusText(0), gesagt);
     ASSERT_NO_FATAL_FAILURE(lese({6, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(w->statusText(0), "0:") << "said once, not on every read";
+    EXPECT_EQ(w->statusText(0), gesagt) << "it stays until a row is written again";
     EXPECT_EQ(w->EinheitenTabelle[0]->text(), "6");
     EXPECT_TRUE(QFileInfo(w->ChargeLogPath).isDir());
     EXPECT_EQ(EntriesOf(w->ChargeLogPath), QStringList{"notiz.txt"});
@@ -216,6 +218,20 @@ TEST_F(BadFiles, HandEditedChargeLogsKeepEveryByte) {
     }
 }
 
+TEST_F(BadFiles, ALogEndingInACutRowIsSaidOnce) {
+    settings("[Allgemein]\nAnschluß=COM1\n");
+    ASSERT_NO_FATAL_FAILURE(start());
+    const QByteArray before = charges::LogHeader() + row({7, 0, 0, 0, 0, 0, 0, 0});
+    writeAll(w->ChargeLogPath, before + row({8, 0, 0, 0, 0, 0, 0, 0}).left(30));
+    ASSERT_NO_FATAL_FAILURE(lese({9, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(w->statusText(0),
+              QString::fromUtf8("2:Gebührenprotokoll %1 endete in einer abgeschnittenen Zeile")
+                  .arg(w->ChargeLogPath));
+    EXPECT_EQ(w->DiffTabelle[0]->text(), "(+2)") << "counted from the last whole row";
+    ASSERT_NO_FATAL_FAILURE(lese({9, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(w->statusText(0), "0:");
+}
+
 // --- parameter files ---
 
 TEST_F(BadFiles, ParameterFilesOfTheWrongSize) {
@@ -244,6 +260,56 @@ TEST_F(BadFiles, ParameterFilesOfTheWrongSize) {
     EXPECT_EQ(w->MSNTabelle[0]->text(), "5550199") << "the first 588 bytes count";
     EXPECT_EQ(w->Image.UnitCounterValue(8), 8) << "the exchange's counters stay";
     EXPECT_EQ(readAll(chosen), bytes + '\x5A');
+}
+
+// Saves nobody asked for, and "Speichern...", on a full disk: the files keep every
+// byte and the status line says why in red.
+TEST_F(BadFiles, AFullDiskKeepsEveryFileAndIsSaid) {
+    QByteArray mine = "[Allgemein]\r\nAnschlu\xc3\x9f=COM1\r\n[Bezeichnungen]\r\n";
+    for (int i = 0; i < 300; ++i)
+        mine += "; Notiz " + QByteArray::number(i) + "\r\n";
+    settings(mine);
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_NO_FATAL_FAILURE(lese({1, 0, 0, 0, 0, 0, 0, 0})); // from now on moves are saved
+    chosen = home.file("tag.vrn");
+    writeAll(chosen, QByteArray(588, 'x'));
+    const QStringList entries = EntriesOf(home.path());
+    const QString voll = QString::fromUtf8("Datei zu groß");
+    {
+        testsupport::FileSizeLimit full(0);
+        moveTo(40, 50);
+        EXPECT_EQ(w->statusText(0),
+                  QString::fromUtf8("2:Einstellungsdatei %1 kann nicht gespeichert werden: %2")
+                      .arg(settingsPath(), voll));
+        w->ZeigeMeldung(meldung::Keine, stufe::Normal);
+        w->OnUhrzeitClick(0);
+        EXPECT_TRUE(w->statusText(0).startsWith("2:Einstellungsdatei")) << "a schedule field";
+        w->SpeichernButton->click();
+        EXPECT_EQ(
+            w->statusText(0),
+            QString::fromUtf8("2:Datei %1 konnte nicht gespeichert werden: %2").arg(chosen, voll));
+    }
+    EXPECT_EQ(readAll(settingsPath()), mine);
+    EXPECT_EQ(readAll(chosen), QByteArray(588, 'x'));
+    EXPECT_EQ(EntriesOf(home.path()), entries) << "no temporary file left behind";
+}
+
+// A FIFO in place of the settings file or a parameter file: refused with the
+// reason at once, instead of a window that waits for a writer forever.
+TEST_F(BadFiles, FifosAreRefusedWithTheirReason) {
+    ASSERT_TRUE(testsupport::makeFifo(settingsPath()));
+    ASSERT_NO_FATAL_FAILURE(start());
+    EXPECT_EQ(w->statusText(0),
+              QString::fromUtf8("2:Einstellungsdatei %1 kann nicht gelesen werden: "
+                                "keine gewöhnliche Datei")
+                  .arg(settingsPath()));
+    chosen = home.file("fifo.vrn");
+    ASSERT_TRUE(testsupport::makeFifo(chosen));
+    w->OeffnenButton->click();
+    EXPECT_EQ(w->statusText(0),
+              QString::fromUtf8("2:Datei %1 konnte nicht geöffnet werden: keine gewöhnliche Datei")
+                  .arg(chosen));
+    EXPECT_FALSE(QFileInfo(settingsPath()).isFile());
 }
 
 TEST_F(BadFiles, SaveWhereNoFileCanBeMadeKeepsEverything) {

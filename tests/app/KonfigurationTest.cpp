@@ -1,7 +1,7 @@
-#include "WindowFixture.h"
+#include "support/WindowFixture.h"
 
 #include "app/MatrixBild.h"
-#include "config/MatrixGlyphs.h"
+#include "app/MatrixGlyphs.h"
 #include "config/ParameterFile.h"
 
 #include <QCheckBox>
@@ -142,11 +142,13 @@ TEST_F(KonfigurationFixture, ShortOrMissingFileChangesNothing) {
     QByteArray shortFile = before.ToByteArray().left(587);
     shortFile[4] = 9;
     testsupport::writeAll(home.file("kurz.vrn"), shortFile);
-    for (const QString& path : {home.file("kurz.vrn"), home.file("fehlt.vrn")}) {
+    for (const auto& [path, grund] :
+         {std::pair{home.file("kurz.vrn"), QString()},
+          std::pair{home.file("fehlt.vrn"), QString::fromUtf8(": Ordner oder Datei fehlt")}}) {
         chosen = path;
         w->OeffnenClick();
         EXPECT_EQ(w->statusText(0),
-                  QString::fromUtf8("2:Datei %1 konnte nicht geöffnet werden").arg(path));
+                  QString::fromUtf8("2:Datei %1 konnte nicht geöffnet werden").arg(path) + grund);
         EXPECT_TRUE(w->Image == before);
         EXPECT_EQ(w->Firmware->text(), "1.93");
     }
@@ -176,6 +178,8 @@ TEST_F(KonfigurationFixture, FailedSaveIsReportedAndKeepsTheOldFile) {
     chosen = home.file("blocker/sub.vrn"); // a file where a directory should be
     w->SpeichernClick();
     EXPECT_EQ(w->statusText(0),
-              QString::fromUtf8("2:Datei %1 konnte nicht gespeichert werden").arg(chosen));
+              QString::fromUtf8("2:Datei %1 konnte nicht gespeichert werden: ein Teil des Pfads "
+                                "ist kein Ordner")
+                  .arg(chosen));
     EXPECT_EQ(testsupport::readAll(home.file("blocker")), QByteArray("x"));
 }

@@ -1,8 +1,8 @@
-#include "WindowFixture.h"
+#include "support/WindowFixture.h"
 
 #include "app/MatrixBild.h"
+#include "app/MatrixGlyphs.h"
 #include "app/ZeitEdit.h"
-#include "config/MatrixGlyphs.h"
 #include "config/ParameterFile.h"
 #include "device/PacedSend.h"
 #include "platform/IniFile.h"
@@ -49,6 +49,7 @@ struct EditFixture : WindowFixture {
         w->DecodeBasicBlock();
         w->DecodeTerminalBlock();
         w->EvaluateCharges();
+        w->Transfer->ImageLoaded(); // as from a parameter file
         w->SetControlsEnabled(true);
         calls.clear();
     }
@@ -177,6 +178,30 @@ TEST_F(EditFixture, SchreibenWithoutACommitPointSendsTheOldNumber) {
     EXPECT_EQ(w->Image.MsnText(0), "4711000");
     EXPECT_EQ(w->MSNTabelle[0]->text(), "4711000");
     EXPECT_FALSE(calls.isEmpty());
+}
+
+TEST_F(EditFixture, TheLastPortsCounterSurvivesSchreiben) {
+    w->ZeigeSeite(w->TabParametrierung, w->abParametrierung);
+    choosePort(7);
+    Tippe(w->GebuehrenEinheiten, "4660");
+    choosePort(0);
+    QByteArray wire;
+    line->onSend = [&](QByteArrayView bytes) {
+        wire += bytes.toByteArray();
+        if (bytes.size() == 4) // the fresh read: the exchange counted 9 on every port
+            line->Post(DeviceAnswer(QByteArray::fromHex("00" + QByteArray("0900").repeated(8)) +
+                                    QByteArray(115, '\0')));
+        return true;
+    };
+    w->OnSchreibenClick();
+    line->onSend = nullptr;
+    QByteArray charges; // the data bytes of the last message
+    const QByteArray last = wire.right(172);
+    for (qsizetype i = 0; i < last.size(); ++i)
+        if (i % 4 != 0)
+            charges += last[i];
+    EXPECT_EQ(charges.mid(0, 5).toHex(' '), "05 09 00 09 00");
+    EXPECT_EQ(charges.mid(15, 2).toHex(' '), "34 12") << "4660 for port 28";
 }
 
 TEST_F(EditFixture, SelectionEntriesRemovedByADecodeCommitNothing) {

@@ -1,11 +1,11 @@
-#include "WindowFixture.h"
+#include "support/WindowFixture.h"
 
 #include "app/MatrixBild.h"
 #include "app/ZeitEdit.h"
 #include "config/ParameterFile.h"
 #include "desktop/UMsgHook.h"
-#include "device/FrameCodec.h"
 #include "device/PacedSend.h"
+#include "protocol/FrameCodec.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -95,9 +95,49 @@ TEST_F(TransferFixture, OtherFirmwareStopsAfterTheBasicBlock) {
     EXPECT_EQ(w->statusText(0),
               QString::fromUtf8("2:WinVarno ist nur für Firmware-Version 1.93 geeignet"));
     EXPECT_GT(pixelsOf(*w, Qt::red), 10);
-    EXPECT_EQ(enabledControls(), QList<QWidget*>({w->HilfeButton, w->BeendenButton}));
+    EXPECT_EQ(enabledControls(),
+              QList<QWidget*>({w->LesenButton, w->HilfeButton, w->BeendenButton}));
     EXPECT_TRUE(calls.isEmpty());
     EXPECT_EQ(w->Transfer->TimeoutLeft(), -1);
+
+    // "Lesen" reads the exchange anew without a restart, a 1.93 one to its end.
+    w->LesenButton->click();
+    antworte(Grundblock(1, 93, 8));
+    antworte(Endgeraeteblock());
+    antworte(Gebuehrenblock());
+    EXPECT_EQ(w->statusText(0), "0:");
+    EXPECT_EQ(enabledControls().size(), 11);
+}
+
+TEST_F(TransferFixture, SchreibenWaitsForACompleteRead) {
+    LetReadTimeOut(*w); // the exchange never answered
+    EXPECT_FALSE(w->SchreibenButton->isEnabled());
+    EXPECT_EQ(
+        w->SchreibenButton->toolTip(),
+        QString::fromUtf8("Nicht geschrieben: erst vollständig lesen oder eine Datei öffnen"));
+    EXPECT_EQ(enabledControls().size(), 10);
+
+    // Every other way to start a write (the schedule calls the handler) is refused.
+    calls.clear();
+    w->OnSchreibenClick();
+    EXPECT_TRUE(calls.isEmpty()) << "nothing reached the line";
+    EXPECT_EQ(w->statusText(0), QString::fromUtf8("2:Nicht geschrieben: erst vollständig "
+                                                  "lesen oder eine Datei öffnen"));
+
+    w->LesenButtonClick();
+    antworte(Grundblock(1, 93, 0)); // no port
+    antworte(Endgeraeteblock());
+    antworte(Gebuehrenblock());
+    EXPECT_FALSE(w->SchreibenButton->isEnabled());
+    EXPECT_EQ(w->SchreibenButton->toolTip(),
+              QString::fromUtf8("Nicht geschrieben: 0 a/b-Schnittstellen sind ungültig"));
+
+    w->LesenButtonClick();
+    antworte(Grundblock(1, 93, 2));
+    antworte(Endgeraeteblock());
+    LetReadTimeOut(*w); // the counters need not come
+    EXPECT_TRUE(w->SchreibenButton->isEnabled());
+    EXPECT_TRUE(w->SchreibenButton->toolTip().isEmpty());
 }
 
 TEST_F(TransferFixture, SilenceTimesOutAndALateAnswerStillContinues) {
@@ -266,7 +306,7 @@ TEST_F(TransferFixture, DueReadsAndEntriesInsideEveryStepNeverInterleave) {
             return;
         busyRuns += w->Transfer->Busy();
         w->ZyklusZaehler = 1;
-        w->Zeitsteuerung.ZeitsteuerungSperre = 0;
+        now = now.addDays(1); // the entry falls due again
         // Posted first, so the event processing inside this tick runs it again.
         QTimer::singleShot(0, &context, force);
         w->OnSekunde();

@@ -1,4 +1,4 @@
-#include "WindowFixture.h"
+#include "support/WindowFixture.h"
 
 #include "app/ZeitEdit.h"
 #include "config/ParameterFile.h"
@@ -86,22 +86,32 @@ TEST_F(ScheduleFixture, TheHigherEntryWinsEvenWithoutAFile) {
     entry(0, "0930", datei);
     entry(3, "0930", "");
     EXPECT_EQ(runSeconds(120), 0);
-    entry(3, "0931", datei);
-    entry(1, "0931", home.file("fehlt.vrn"));
-    now = QDateTime(QDate(2026, 12, 8), QTime(9, 30, 50));
-    w->Zeitsteuerung.ZeitsteuerungSperre = 0;
-    EXPECT_EQ(runSeconds(30), 1);
+    entry(0, "9999", datei);
+    entry(3, "0932", datei);
+    entry(1, "0932", home.file("fehlt.vrn"));
+    EXPECT_EQ(runSeconds(60), 1);
 }
 
-TEST_F(ScheduleFixture, AShortFileReportsAndWritesNothing) {
+TEST_F(ScheduleFixture, AShortFileReportsOnceAndWritesNothing) {
     testsupport::writeAll(home.file("kurz.vrn"), QByteArray(100, '\0'));
     entry(2, "0930", home.file("kurz.vrn"));
     EXPECT_EQ(runSeconds(10), 0);
-    EXPECT_EQ(
-        w->statusText(0),
-        QString::fromUtf8("2:Datei %1 konnte nicht geöffnet werden").arg(home.file("kurz.vrn")));
+    const QString meldung =
+        QString::fromUtf8("2:Datei %1 konnte nicht geöffnet werden").arg(home.file("kurz.vrn"));
+    EXPECT_EQ(w->statusText(0), meldung);
     EXPECT_TRUE(calls.isEmpty());
-    EXPECT_EQ(w->Zeitsteuerung.ZeitsteuerungSperre, 61 - 8) << "the pause runs anyway";
+    w->ZeigeMeldung(0, 0, {});
+    EXPECT_EQ(runSeconds(60), 0);
+    EXPECT_EQ(w->statusText(0), "0:") << "not tried again in its minute";
+}
+
+// The clock is the window's own: an NTP step back right after a write does not
+// write again.
+TEST_F(ScheduleFixture, AStepBackOfTheClockDoesNotWriteAgain) {
+    entry(0, "0930", datei);
+    EXPECT_EQ(runSeconds(10), 1);
+    now = now.addSecs(-25);
+    EXPECT_EQ(runSeconds(120), 0);
 }
 
 TEST_F(ScheduleFixture, DueDuringAReadItWaitsForTheEnd) {

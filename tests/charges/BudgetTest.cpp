@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace charges;
@@ -53,4 +54,50 @@ TEST(Budget, EachBudgetOncePerMonthAlsoAcrossARestart) {
     // A state file of the wrong shape warns again rather than failing.
     testsupport::writeAll(state, QByteArray(10000, '\n') + "garbage");
     EXPECT_EQ(TBudgetWaechter(state).Check(dec, costs, b).size(), 2u);
+}
+
+TEST(Budget, AClockSteppedBackAcrossAMonthEndWarnsNeitherMonthAgain) {
+    testsupport::ScratchHome home;
+    const QString state = home.file("WinVarno.budget");
+    Budgets b;
+    b.limit[0] = 10.0;
+    std::array<double, kHistoryPorts> costs{};
+    costs[0] = 11.0;
+    const QDate dec31(2026, 12, 31), jan1(2027, 1, 1);
+
+    TBudgetWaechter w(state);
+    EXPECT_EQ(w.Check(dec31, costs, b).size(), 1u);
+    EXPECT_EQ(w.Check(jan1, costs, b).size(), 1u) << "a new month";
+    EXPECT_TRUE(w.Check(dec31, costs, b).empty()) << "stepped back";
+    EXPECT_TRUE(w.Check(jan1, costs, b).empty()) << "and forward again";
+    EXPECT_TRUE(TBudgetWaechter(state).Check(dec31, costs, b).empty()) << "also after a restart";
+
+    // A month the clock once wrongly showed does not silence the ones to come.
+    EXPECT_EQ(w.Check(QDate(2099, 5, 1), costs, b).size(), 1u);
+    EXPECT_EQ(w.Check(QDate(2027, 2, 1), costs, b).size(), 1u);
+    EXPECT_TRUE(TBudgetWaechter(state).Check(QDate(2027, 2, 2), costs, b).empty());
+}
+
+TEST(Budget, TheStateFileIsKeptWholeOnAFullDiskAndAFifoIsNotWaitedFor) {
+    testsupport::ScratchHome home;
+    const QString state = home.file("WinVarno.budget");
+    Budgets b;
+    b.limit[0] = 1.0;
+    b.limit[1] = 1.0;
+    std::array<double, kHistoryPorts> costs{};
+    costs[0] = 2.0;
+    const QDate dec(2026, 12, 7);
+    ASSERT_EQ(TBudgetWaechter(state).Check(dec, costs, b).size(), 1u);
+    const QByteArray before = testsupport::readAll(state);
+    costs[1] = 2.0;
+    {
+        testsupport::FileSizeLimit full(0);
+        EXPECT_EQ(TBudgetWaechter(state).Check(dec, costs, b).size(), 1u);
+    }
+    EXPECT_EQ(testsupport::readAll(state), before) << "never emptied";
+
+    QFile::remove(state);
+    ASSERT_TRUE(testsupport::makeFifo(state));
+    EXPECT_EQ(TBudgetWaechter(state).Check(dec, costs, b).size(), 2u);
+    EXPECT_TRUE(QFileInfo(state).isFile() == false) << "the FIFO is neither read nor replaced";
 }

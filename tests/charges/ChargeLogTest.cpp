@@ -1,8 +1,11 @@
 #include "charges/ChargeLog.h"
+#include "charges/ChargeHistory.h"
+#include "platform/UserFile.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -137,6 +140,55 @@ TEST_F(LogFixture, AnUnreadableLogKeepsItsContent) {
     EXPECT_EQ(run({1, 0, 0, 0, 0, 0, 0, 0}), LogResult::Unreadable);
     EXPECT_TRUE(QFileInfo(log).isDir());
     EXPECT_FALSE(QFile::exists(bak));
+    // A FIFO would block the first read until some writer came: refused at once.
+    QDir().rmdir(log);
+    ASSERT_TRUE(testsupport::makeFifo(log));
+    EXPECT_EQ(run({1, 0, 0, 0, 0, 0, 0, 0}), LogResult::Unreadable);
+    EXPECT_EQ(state.error, platform::kNotRegularFile);
+    EXPECT_FALSE(ReadLastLine(log).has_value());
+    EXPECT_FALSE(ReadHistory(log).has_value());
+    EXPECT_FALSE(QFile::exists(bak));
+}
+
+TEST_F(LogFixture, ARowCutShortIsEndedAndTheIncreasesCountFromTheRowBefore) {
+    const QByteArray whole = LogHeader() + row({100, 0, 0, 0, 0, 0, 0, 0}, 100);
+    const QByteArray piece = row({150, 0, 0, 0, 0, 0, 0, 0}, 150).left(40);
+    writeAll(log, whole + piece);
+    EXPECT_EQ(run({160, 0, 0, 0, 0, 0, 0, 0}), LogResult::Appended);
+    EXPECT_TRUE(state.cutRow);
+    EXPECT_EQ(state.loggedUnits[0], 100);
+    EXPECT_EQ(state.loggedSum, 100);
+    EXPECT_EQ(readAll(log), whole + piece + "\r\n" + row({160, 0, 0, 0, 0, 0, 0, 0}, 160))
+        << "the piece stays, on a line of its own";
+    EXPECT_EQ(run({160, 0, 0, 0, 0, 0, 0, 0}), LogResult::Unchanged);
+    EXPECT_FALSE(state.cutRow);
+
+    // A piece that got its line end is still no row, nor is a second piece after it.
+    const QByteArray second = row({170, 0, 0, 0, 0, 0, 0, 0}, 170).left(91);
+    writeAll(log, whole + piece + "\r\n" + second);
+    EXPECT_EQ(run({170, 0, 0, 0, 0, 0, 0, 0}), LogResult::Appended);
+    EXPECT_TRUE(state.cutRow);
+    EXPECT_EQ(state.loggedUnits[0], 100);
+    // A row whose CR came but not its LF is whole.
+    writeAll(log, whole + row({180, 0, 0, 0, 0, 0, 0, 0}, 180).left(93));
+    EXPECT_EQ(run({180, 0, 0, 0, 0, 0, 0, 0}), LogResult::Unchanged);
+    EXPECT_FALSE(state.cutRow);
+}
+
+TEST_F(LogFixture, AFullDiskCutsTheRowAndTheNextVisitMendsIt) {
+    const QByteArray whole = LogHeader() + row({100, 0, 0, 0, 0, 0, 0, 0}, 100);
+    writeAll(log, whole);
+    state.backupPending = false;
+    {
+        testsupport::FileSizeLimit full(whole.size() + 50);
+        EXPECT_EQ(run({101, 0, 0, 0, 0, 0, 0, 0}), LogResult::WriteFailed);
+        EXPECT_EQ(state.error, EFBIG);
+    }
+    EXPECT_EQ(readAll(log), whole + row({101, 0, 0, 0, 0, 0, 0, 0}, 101).left(50));
+    EXPECT_EQ(run({102, 0, 0, 0, 0, 0, 0, 0}), LogResult::Appended);
+    EXPECT_TRUE(state.cutRow);
+    EXPECT_EQ(state.loggedUnits[0], 100);
+    EXPECT_TRUE(readAll(log).endsWith("\r\n" + row({102, 0, 0, 0, 0, 0, 0, 0}, 102)));
 }
 
 TEST_F(LogFixture, EditedTailsAreReadSafely) {

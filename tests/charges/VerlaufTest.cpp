@@ -1,4 +1,4 @@
-#include "WindowFixture.h"
+#include "support/WindowFixture.h"
 
 #include "app/GebuehrenVerlauf.h"
 #include "charges/ChargeLog.h"
@@ -110,9 +110,20 @@ TEST_F(VerlaufFixture, TheWindowShowsAndExportsTheCostsPerPeriod) {
     EXPECT_EQ(lines[0], "Zeitraum;Anschluß;Bezeichnung;Einheiten;Kosten\r");
     EXPECT_EQ(lines[1], "2026;21;Büro;15;1,50\r");
     EXPECT_EQ(lines[9], "2026;Summe;;19;1,90\r");
+    const QByteArray exported = testsupport::readAll(chosen);
+    {
+        testsupport::FileSizeLimit full(0);
+        v->ExportierenButton->click();
+    }
+    EXPECT_EQ(v->Meldung->text(),
+              "Datei " + chosen +
+                  QString::fromUtf8(" konnte nicht gespeichert werden: Datei zu groß"));
+    EXPECT_EQ(testsupport::readAll(chosen), exported) << "a full disk keeps the earlier export";
     chosen = home.file("nicht/da.csv");
     v->ExportierenButton->click();
-    EXPECT_EQ(v->Meldung->text(), "Datei " + chosen + " konnte nicht gespeichert werden");
+    EXPECT_EQ(v->Meldung->text(),
+              "Datei " + chosen +
+                  QString::fromUtf8(" konnte nicht gespeichert werden: Ordner oder Datei fehlt"));
     EXPECT_FALSE(QFile::exists(chosen));
 
     // A new read shows up in the open window.

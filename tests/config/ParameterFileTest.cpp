@@ -1,7 +1,9 @@
 #include "config/ParameterFile.h"
+#include "platform/UserFile.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -59,6 +61,26 @@ TEST(ParameterFile, FailedSaveIsReportedAndKeepsTheOldFile) {
                                                QFileDevice::ExeOwner);
     }
     EXPECT_EQ(readAll(path), QByteArray("old contents"));
+}
+
+TEST(ParameterFile, AFullDiskKeepsTheOldFileAndAFifoIsNotWaitedFor) {
+    testsupport::ScratchHome home;
+    const QString path = home.file("tag.vrn");
+    ASSERT_TRUE(config::SaveParameterFile(path, Patterned(1)));
+    int error = 0;
+    {
+        testsupport::FileSizeLimit full(0);
+        EXPECT_FALSE(config::SaveParameterFile(path, Patterned(2), &error));
+    }
+    EXPECT_EQ(error, EFBIG);
+    EXPECT_EQ(readAll(path), Patterned(1).ToByteArray());
+
+    const QString fifo = home.file("fifo.vrn");
+    ASSERT_TRUE(testsupport::makeFifo(fifo));
+    ConfigImage image = Patterned(3);
+    EXPECT_FALSE(config::LoadParameterFile(fifo, image, &error));
+    EXPECT_EQ(error, platform::kNotRegularFile);
+    EXPECT_EQ(image, Patterned(3));
 }
 
 TEST(ParameterFile, ProposedName) {

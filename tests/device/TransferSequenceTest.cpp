@@ -48,6 +48,7 @@ struct TRecordingView final : device::TTransferView {
 
 QByteArray Answer(int dataBytes, std::uint8_t marker, int firmwareMinor = 93) {
     QByteArray data(dataBytes, char(marker));
+    data[2] = 8; // ports
     data[4] = 1;
     data[5] = char(firmwareMinor);
     return testsupport::TFakeLine::Frame(data);
@@ -67,6 +68,11 @@ struct SequenceFixture : ::testing::Test, device::TLineListener {
     void SetUp() override {
         device::SetPacingStep(std::chrono::milliseconds(0));
         line.SetListener(this);
+    }
+    // As a loaded parameter file leaves it: fit to write, with eight ports.
+    void loadImage() {
+        image.BasicBlock()[2] = 8;
+        sequence.ImageLoaded();
     }
     void TearDown() override { device::SetPacingStep(std::chrono::milliseconds(50)); }
     QStringList requests() const { return line.calls.filter(QRegularExpression("^send 83 ")); }
@@ -142,12 +148,129 @@ TEST_F(SequenceFixture, OnlyTheAwaitedWholeAnswerIsStored) {
 }
 
 TEST_F(SequenceFixture, FirmwareGateUsesTheStoredValue) {
+    for (const int minor : {92, 94}) {
+        view.log.clear();
+        line.calls.clear();
+        ASSERT_TRUE(sequence.StartRead());
+        line.Deliver(Answer(113, 0x11, minor));
+        EXPECT_EQ(view.log.filter("refused").size(), 1) << minor;
+        EXPECT_TRUE(view.log.contains("message 31/2")) << minor;
+        EXPECT_FALSE(sequence.Busy());
+        EXPECT_EQ(requests().size(), 1) << "no terminal request";
+        EXPECT_EQ(sequence.WriteBlocker(), device::TWriteBlocker::NotRead);
+    }
+}
+
+QByteArray Counters(std::initializer_list<std::pair<int, int>> units) {
+    QByteArray data(132, '\0');
+    for (const auto& [port, value] : units) {
+        data[2 * port - 1] = char(value & 0xFF);
+        data[2 * port] = char(value >> 8);
+    }
+    return testsupport::TFakeLine::Frame(data);
+}
+const QByteArray kNoise = QByteArray::fromHex("55aa00ff");
+
+TEST_F(SequenceFixture, NoiseInFrontOfEachAnswerNeverChangesAStoredCounter) {
     ASSERT_TRUE(sequence.StartRead());
-    line.Deliver(Answer(113, 0x11, 92));
-    EXPECT_EQ(view.log.filter("refused").size(), 1);
-    EXPECT_TRUE(view.log.contains("message 31/2"));
+    line.Deliver(kNoise + kBasic);
+    line.Deliver(kNoise + kTerminal);
+    line.Deliver(kNoise); // noise alone is no answer
+    line.Deliver(kNoise + Counters({{1, 12}, {3, 345}, {8, 1}}));
+    EXPECT_TRUE(view.log.contains("complete"));
+    EXPECT_EQ(image.BasicBlock()[1], 0x11);
+    EXPECT_EQ(image.TerminalBlock()[1], 0x22);
+    EXPECT_EQ(image.UnitCounterValue(1), 12);
+    EXPECT_EQ(image.UnitCounterValue(3), 345);
+    EXPECT_EQ(image.UnitCounterValue(8), 1);
+    EXPECT_EQ(line.logged.filter("Skipped 4 bytes of noise").size(), 3);
+    EXPECT_EQ(line.logged.filter("Refused 4 bytes").size(), 1);
+
+    // The write's fresh read of the counters, with noise in front of its answer too.
+    QByteArray wire;
+    line.onSend = [&](QByteArrayView bytes) {
+        wire += bytes.toByteArray();
+        if (bytes.size() == 4) {
+            line.Post(kNoise);
+            line.Post(kNoise + Counters({{1, 13}, {3, 345}, {8, 2}}));
+        }
+        return true;
+    };
+    EXPECT_EQ(sequence.Write(8), device::TWriteResult::Written);
+    EXPECT_EQ(image.UnitCounterValue(1), 13);
+    EXPECT_EQ(image.UnitCounterValue(8), 2);
+    EXPECT_EQ(line.flushes, 4) << "before each of the four requests";
+}
+
+TEST_F(SequenceFixture, StrayBytesNeverStandInFrontOfAnAnswer) {
+    line.Deliver(QByteArray(1, '\0')); // before anything was asked
+    EXPECT_EQ(line.logged, QStringList({"Dropped 1 bytes: no answer awaited"}));
+    ASSERT_TRUE(sequence.StartRead());
+    EXPECT_EQ(line.flushes, 1);
+    line.Deliver(QByteArray(1, char(0xFF)) + kBasic);
+    EXPECT_EQ(image.BasicBlock()[1], 0x11);
+    EXPECT_FALSE(view.log.contains("refused")) << "firmware 1.93 was read as it is";
+    EXPECT_EQ(sequence.CurrentState(), TTransferSequence::TerminalBlock);
+
+    // A block that is no answer counts as none: the time-out says so.
+    line.Deliver(kTerminal.left(200));
+    EXPECT_TRUE(line.logged.contains("Refused 200 bytes: no framed block of 195 data bytes"));
+    for (int i = 0; i < TTransferSequence::kTerminalTimeout; ++i)
+        sequence.Tick();
+    EXPECT_TRUE(view.log.contains("message 4/2"));
+    EXPECT_EQ(image.TerminalBlock()[1], 0);
+}
+
+TEST_F(SequenceFixture, NothingIsWrittenThatWasNotRead) {
+    int sent = 0;
+    line.onSend = [&](QByteArrayView) {
+        ++sent;
+        return true;
+    };
+    // The exchange did not answer: the image holds zeros.
+    ASSERT_TRUE(sequence.StartRead());
+    for (int i = 0; i < TTransferSequence::kBasicTimeout; ++i)
+        sequence.Tick();
+    sent = 0;
+    view.log.clear();
+    EXPECT_EQ(sequence.Write(8), device::TWriteResult::Refused);
+    EXPECT_EQ(view.log, QStringList({"message 55/20"}));
     EXPECT_FALSE(sequence.Busy());
-    EXPECT_EQ(requests().size(), 1) << "no terminal request";
+
+    // Half a read is not enough either, nor a port count outside 1..8.
+    auto readWithPorts = [&](int ports, bool terminal) {
+        QByteArray data(113, '\0');
+        data[2] = char(ports);
+        data[4] = 1;
+        data[5] = 93;
+        line.onSend = nullptr;
+        ASSERT_TRUE(sequence.StartRead());
+        line.Deliver(testsupport::TFakeLine::Frame(data));
+        if (terminal)
+            line.Deliver(kTerminal);
+        while (sequence.Busy())
+            sequence.Tick();
+        line.onSend = [&](QByteArrayView) {
+            ++sent;
+            return true;
+        };
+    };
+    readWithPorts(8, false);
+    EXPECT_EQ(sequence.Write(8), device::TWriteResult::Refused);
+    for (const int ports : {0, 9, 255}) {
+        readWithPorts(ports, true);
+        view.log.clear();
+        EXPECT_EQ(sequence.Write(8), device::TWriteResult::Refused) << ports;
+        EXPECT_EQ(view.log, QStringList({QString("message 56/2%1").arg(ports)}));
+    }
+    EXPECT_EQ(sent, 0) << "nothing reached the line";
+
+    readWithPorts(1, true);
+    sequence.ForgetImage(); // the port leads to another device now
+    EXPECT_EQ(sequence.Write(1), device::TWriteResult::Refused);
+    EXPECT_EQ(sent, 0);
+    sequence.ImageLoaded();
+    EXPECT_EQ(sequence.WriteBlocker(), device::TWriteBlocker::None);
 }
 
 // The data bytes of the charge message as they went over the line: every line byte
@@ -162,6 +285,7 @@ QByteArray ChargeMessage(const QByteArray& wire) {
 }
 
 TEST_F(SequenceFixture, AWriteSendsTheCountersReadAfreshWithTheUsersEditsOver) {
+    loadImage();
     image.SetUnitCounterValue(1, 100); // as last read
     image.SetUnitCounterValue(2, 200);
     QByteArray fresh(132, '\0');
@@ -178,19 +302,22 @@ TEST_F(SequenceFixture, AWriteSendsTheCountersReadAfreshWithTheUsersEditsOver) {
         return true;
     };
     device::TCounterEdits edits;
-    edits[1] = 0; // the user resets port 22
+    edits[1] = 0;    // the user resets port 22
+    edits[7] = 4660; // and sets port 28
     EXPECT_EQ(sequence.Write(2, edits), device::TWriteResult::Written);
     const QByteArray sent = ChargeMessage(wire);
     ASSERT_GE(sent.size(), 129);
     EXPECT_EQ(quint8(sent[0]), 5);
     EXPECT_EQ(quint8(sent[1]) + 256 * quint8(sent[2]), 150) << "the exchange's own count";
     EXPECT_EQ(quint8(sent[3]) + 256 * quint8(sent[4]), 0) << "the user's edit";
+    EXPECT_EQ(quint8(sent[15]) + 256 * quint8(sent[16]), 4660) << "the last port's edit";
     EXPECT_TRUE(view.log.contains("stored 2")) << "evaluated and logged as any read";
     EXPECT_TRUE(view.log.contains("kept 2=0"));
     EXPECT_TRUE(view.log.contains("message 0/0"));
 }
 
 TEST_F(SequenceFixture, WithoutAFreshReadTheCountersAreNotWritten) {
+    loadImage();
     image.SetUnitCounterValue(1, 100);
     QByteArray wire;
     line.onSend = [&](QByteArrayView bytes) {
@@ -210,6 +337,7 @@ TEST_F(SequenceFixture, WithoutAFreshReadTheCountersAreNotWritten) {
 }
 
 TEST_F(SequenceFixture, AbortStopsAWriteBetweenTwoLineBytes) {
+    loadImage();
     int sent = 0;
     line.onSend = [&](QByteArrayView) {
         if (++sent == 30)

@@ -4,11 +4,12 @@
 // on a pseudo-terminal.
 #include "LineTap.h"
 #include "PtySimulator.h"
-#include "app/WindowFixture.h"
+#include "support/WindowFixture.h"
 
 #include "device/PacedSend.h"
 #include "serial/Comm32.h"
 
+#include <QFile>
 #include <QPushButton>
 #include <QStringList>
 #include <QTest>
@@ -44,7 +45,9 @@ struct E2eFixture : WindowFixture {
     // Starts the exchange and the window; the window's start-up sends the first request.
     void start(const QStringList& args = {}) {
         ASSERT_NO_FATAL_FAILURE(startExchange());
-        QString path = QString::fromStdString(sim->DevicePath());
+        // A link, when there is one, is what a device that goes away takes with it.
+        QString path = options.linkPath.empty() ? QString::fromStdString(sim->DevicePath())
+                                                : QFile::decodeName(options.linkPath.c_str());
         std::string error;
         if (tapTheLine) {
             ASSERT_TRUE(tap.Start(sim->DevicePath(), &error)) << error;

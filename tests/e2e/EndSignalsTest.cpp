@@ -1,5 +1,5 @@
 // The program as a desktop logout or a Ctrl+C ends it: a signal in the middle of a
-// scheduled write.
+// scheduled write, and with a FIFO where one of its files should be.
 #include "PtySimulator.h"
 #include "config/ParameterFile.h"
 #include "platform/SingleInstance.h"
@@ -8,12 +8,16 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace {
 
@@ -73,7 +77,10 @@ TEST_P(EndSignal, MidWriteEndsTheProgramWithItsPortAndLock) {
     ASSERT_TRUE(finished) << "still running after the signal";
     std::printf("signal %d: ended after %lld ms\n", GetParam(), static_cast<long long>(ms));
     EXPECT_EQ(winvarno.exitStatus(), QProcess::NormalExit) << "ended by itself, not killed";
-    EXPECT_EQ(winvarno.exitCode(), 0);
+    // 0 from the window's own end; on a machine too busy for that within the
+    // deadline, 128 + the signal from the deadline. Either is an end by itself.
+    EXPECT_TRUE(winvarno.exitCode() == 0 || winvarno.exitCode() == 128 + GetParam())
+        << winvarno.exitCode();
     EXPECT_FALSE(sim.WaitForReceived(kReadRequests + kWholeWrite, 500))
         << "the write stopped between two line bytes";
     platform::SingleInstance next(QStringLiteral("Varno KM20/KM50 - Konfiguration"));
@@ -82,5 +89,87 @@ TEST_P(EndSignal, MidWriteEndsTheProgramWithItsPortAndLock) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, EndSignal, testing::Values(SIGTERM, SIGINT, SIGHUP));
+
+// A FIFO in place of a file the program reads or writes on its own: it used to
+// wait there for a partner forever, deaf to SIGTERM, holding the lock. The test
+// sees the program open and close the FIFO (inotify reports the close of an open
+// that returned; a blocked open never does), then ends it with SIGTERM.
+enum class Place { Settings, ChargeLog, Budget, Schedule };
+
+struct FifoIn : testing::TestWithParam<Place> {};
+
+TEST_P(FifoIn, ThePlaceIsRefusedAndTheProgramEndsOnSigterm) {
+    testsupport::ScratchHome home;
+    varnosim::TSimOptions options;
+    options.byteTimeMs = 0.05;
+    varnosim::TPtySimulator sim(varnosim::TVarnoDevice{}, options);
+    std::string error;
+    ASSERT_TRUE(sim.Start(&error)) << error;
+    const QString program = home.file("WinVarno");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(WINVARNO_EXE), program));
+
+    QByteArray ini = "[Allgemein]\nAnschluß=COM1\nKosten=1,00\n[Budget]\nSumme=0,01\n"
+                     "[Schnittstellen]\nCOM1=" +
+                     QByteArray::fromStdString(sim.DevicePath()) + "\n";
+    QString fifo;
+    switch (GetParam()) {
+    case Place::Settings:
+        fifo = home.file("WinVarno.INI");
+        break;
+    case Place::ChargeLog:
+        fifo = home.file("WinVarno.dat");
+        break;
+    case Place::Budget:
+        fifo = home.file("WinVarno.budget");
+        break;
+    case Place::Schedule: {
+        fifo = home.file("tag.vrn");
+        const QDateTime now = QDateTime::currentDateTime();
+        for (int n = 1; n <= 2; ++n)
+            ini += QStringLiteral("[Zeitpunkt%1]\nZeit=%2\nDatei=%3\n")
+                       .arg(n)
+                       .arg(now.addSecs(60 * (n - 1)).toString(QStringLiteral("HHmm")), fifo)
+                       .toUtf8();
+        break;
+    }
+    }
+    if (GetParam() != Place::Settings)
+        testsupport::writeAll(home.file("WinVarno.INI"), ini);
+    ASSERT_TRUE(testsupport::makeFifo(fifo));
+    const int watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(fifo).constData(), IN_CLOSE), 0);
+
+    QProcess winvarno;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    winvarno.setProcessEnvironment(env);
+    winvarno.start(program, {});
+    ASSERT_TRUE(winvarno.waitForStarted());
+    pollfd ready{watch, POLLIN, 0};
+    // A scheduled entry comes due at the latest with the next minute.
+    const bool touched = ::poll(&ready, 1, 150000) == 1;
+    ::close(watch);
+    if (!touched) {
+        winvarno.kill();
+        winvarno.waitForFinished();
+        FAIL() << "the program never opened and closed the FIFO";
+    }
+
+    ASSERT_EQ(::kill(pid_t(winvarno.processId()), SIGTERM), 0);
+    const bool finished = winvarno.waitForFinished(20000);
+    if (!finished)
+        winvarno.kill();
+    ASSERT_TRUE(finished) << "still running after SIGTERM";
+    EXPECT_EQ(winvarno.exitStatus(), QProcess::NormalExit);
+    EXPECT_TRUE(winvarno.exitCode() == 0 || winvarno.exitCode() == 128 + SIGTERM)
+        << winvarno.exitCode();
+    EXPECT_FALSE(QFileInfo(fifo).isFile()) << "the FIFO was not replaced";
+    sim.Stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, FifoIn,
+                         testing::Values(Place::Settings, Place::ChargeLog, Place::Budget,
+                                         Place::Schedule));
 
 } // namespace

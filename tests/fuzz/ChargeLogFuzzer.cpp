@@ -1,6 +1,7 @@
 // A charge log of any content: its last line, found in a bounded tail of the file,
 // must be the one a plain whole-file reading finds (CR and LF both end a line,
-// blank lines are passed over); its row parse must stay within the columns' digits.
+// blank lines and pieces of cut rows are passed over); its row parse must stay within the columns'
+// digits.
 #include "charges/ChargeLog.h"
 #include "fuzz/FuzzSupport.h"
 
@@ -8,12 +9,20 @@
 
 namespace {
 
+// The last line that is neither blank nor a piece of a row: shorter than a row and
+// the file's last without a line end, or beginning like a row.
 QByteArray LastLineOfWhole(const QByteArray& all) {
-    QByteArray last;
-    for (const QByteArray& line : QByteArray(all).replace('\r', '\n').split('\n'))
-        if (!QByteArray(line).replace(' ', "").replace('\t', "").isEmpty())
-            last = line;
-    return last.left(100);
+    const QList<QByteArray> lines = QByteArray(all).replace('\r', '\n').split('\n');
+    for (qsizetype i = lines.size() - 1; i >= 0; --i) {
+        const QByteArray& line = lines[i];
+        if (QByteArray(line).replace(' ', "").replace('\t', "").isEmpty())
+            continue;
+        const bool piece =
+            line.size() < 92 && (i == lines.size() - 1 || line == "|" || line.startsWith("| "));
+        if (!piece)
+            return line.left(100);
+    }
+    return {};
 }
 
 void CheckRow(const charges::LoggedRow& row) {

@@ -1,4 +1,5 @@
 #include "platform/DisplayServer.h"
+#include "platform/EndSignals.h"
 #include "platform/FileCopy.h"
 #include "platform/HelpFile.h"
 #include "platform/ProgramFiles.h"
@@ -7,6 +8,8 @@
 
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace platform;
 using testsupport::ScratchHome;
@@ -78,4 +81,22 @@ TEST(DisplayServer, XWaylandInsideAWaylandSessionUnlessTheUserChose) {
     EXPECT_EQ(PreferredQpaPlatform("wayland", "wayland-0", ":0"), "") << "the user's choice";
     EXPECT_EQ(PreferredQpaPlatform("", "wayland-0", ""), "") << "Wayland alone";
     EXPECT_EQ(PreferredQpaPlatform("", "", ":0"), "") << "an X11 session";
+}
+
+// A program stuck where no event is handled still ends after a signal: the child
+// takes SIGTERM and then never returns to an event loop.
+TEST(EndSignals, AStuckProgramEndsByTheDeadline) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        TEndSignals ends;
+        ends.EndWithin(100);
+        ::raise(SIGTERM);
+        for (;;)
+            ::pause();
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed instead of ending";
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
 }

@@ -12,10 +12,13 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QThread>
+#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <termios.h>
 #include <thread>
@@ -44,16 +47,18 @@ struct SimFixture {
 };
 
 // A component on a bare pseudo-terminal, what it delivers collected; not yet open.
-// Tests take plain references to the members: clang 14 cannot capture structured
-// bindings in lambdas.
-struct PtyComm {
-    PtyPair pty;
-    TComm32 comm;
-    Received got;
-    PtyComm() {
+// The scratch home comes first, so that it outlives the component and its log.
+class Comm32OnPty : public ::testing::Test {
+protected:
+    Comm32OnPty() {
         comm.SetCommPort(pty.devicePath());
         got.bind(comm);
     }
+    testsupport::ScratchHome home;
+    const QString log = home.file("comms.log");
+    PtyPair pty;
+    TComm32 comm;
+    Received got;
 };
 
 const QByteArray BasicRequest("\x83\x0A\x00\x00", 4);
@@ -114,11 +119,7 @@ TEST(Comm32Receive, BackToBackRequestsArriveCompleteAndInOrder) {
                              ExpectedAnswer(image, varnosim::ChargeRegion));
 }
 
-TEST(Comm32Receive, LongInputIsCutAtTheReadBufferSize) {
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, LongInputIsCutAtTheReadBufferSize) {
     comm.OpenPort();
     QByteArray input(3000, 'x');
     for (int i = 0; i < input.size(); ++i)
@@ -131,11 +132,7 @@ TEST(Comm32Receive, LongInputIsCutAtTheReadBufferSize) {
     EXPECT_EQ(got.all(), input);
 }
 
-TEST(Comm32Receive, InjectedLineErrorsAreReportedAsText) {
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, InjectedLineErrorsAreReportedAsText) {
     auto line = std::make_shared<FakeLine>();
     comm.SetLineAccess(line);
     comm.OpenPort();
@@ -154,12 +151,7 @@ TEST(Comm32Receive, InjectedLineErrorsAreReportedAsText) {
     EXPECT_EQ(got.blocks[3], QByteArray("B"));
 }
 
-TEST(Comm32Receive, AnOwnerCanKeepLineErrorsOutOfTheAnswers) {
-    testsupport::ScratchHome home;
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, AnOwnerCanKeepLineErrorsOutOfTheAnswers) {
     auto line = std::make_shared<FakeLine>();
     comm.SetLineAccess(line);
     comm.SetCommsLogFileName(home.file("comms.log"));
@@ -188,13 +180,7 @@ TEST(Comm32Receive, LineErrorDescriptions) {
     EXPECT_EQ(serial::LineErrorFlags(before, after), 1u | 16u);
 }
 
-TEST(Comm32Receive, HangupEndsTheReaderWithOneNotification) {
-    testsupport::ScratchHome home;
-    const QString log = home.file("comms.log");
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, HangupEndsTheReaderWithOneNotification) {
     comm.SetCommsLogFileName(log);
     comm.OpenPort();
     pty.closeMaster();
@@ -222,6 +208,43 @@ TEST(Comm32Write, RequestsAreWrittenInOrderAndEmptyOnesWriteNothing) {
     }
     EXPECT_EQ(pty.read(int(expected.size()) + 1, 1000), expected);
     EXPECT_FALSE(comm.SendData("x", -1));
+}
+
+TEST_F(Comm32OnPty, AShortWriteGoesOnWhereItStopped) {
+    comm.OpenPort();
+    // More than the pseudo-terminal holds: every write() takes only a part.
+    QByteArray block(60000, '\0');
+    for (int i = 0; i < block.size(); ++i)
+        block[i] = char((i * 7 + i / 251) % 253);
+    ASSERT_TRUE(comm.SendData(block));
+    EXPECT_EQ(pty.read(int(block.size()), 20000), block);
+}
+
+TEST_F(Comm32OnPty, PacedBytesKeepTheirGapWhenTheWriterWasHeldUp) {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool release = false;
+    std::vector<std::chrono::steady_clock::time_point> leaving;
+    comm.SetPacedWriteHook([&] {
+        std::unique_lock guard(lock);
+        if (leaving.empty()) // held up on the first byte until the rest are queued
+            changed.wait(guard, [&] { return release; });
+        leaving.push_back(std::chrono::steady_clock::now());
+    });
+    comm.OpenPort();
+    for (char byte : QByteArray("\x03\x07\x01\x02\x81"))
+        ASSERT_TRUE(comm.SendPaced(byte));
+    {
+        std::lock_guard guard(lock);
+        release = true;
+    }
+    changed.notify_all();
+    EXPECT_EQ(pty.read(5, 5000), QByteArray("\x03\x07\x01\x02\x81"));
+    std::lock_guard guard(lock);
+    ASSERT_EQ(leaving.size(), 5u);
+    // Each byte is written after its hook returned, and the next waits from then on.
+    for (size_t i = 1; i < leaving.size(); ++i)
+        EXPECT_GE(leaving[i] - leaving[i - 1], std::chrono::milliseconds(45)) << i;
 }
 
 TEST(Comm32Write, SendDataWithoutWriterFailsAndLogs) {
@@ -337,6 +360,17 @@ TEST(Comm32Open, LineSettingsAndModemLines) {
 }
 
 // A pseudo-terminal forces 8N1, so the other settings are checked on termios alone.
+TEST(Comm32Open, LocalLineAndStopBits) {
+    termios tio{};
+    serial::ApplyLineSettings(tio, TBaudrate::bd_9600, 8, TParity::none, TStopbits::Stopbit1, 4097);
+    // A three-wire cable has no carrier: without CLOCAL the port would wait for one.
+    EXPECT_EQ(tio.c_cflag & (CLOCAL | CREAD | CSTOPB), tcflag_t(CLOCAL | CREAD));
+    // termios has no 1.5 stop bits: the UART sends 2 (1.5 with five data bits).
+    serial::ApplyLineSettings(tio, TBaudrate::bd_9600, 8, TParity::none, TStopbits::Stopbit15,
+                              4097);
+    EXPECT_EQ(tio.c_cflag & CSTOPB, tcflag_t(CSTOPB));
+}
+
 TEST(Comm32Open, OtherLineSettingsMapOntoTermios) {
     termios tio{};
     serial::ApplyLineSettings(tio, TBaudrate::bd_19200, 7, TParity::odd, TStopbits::Stopbit2,
@@ -353,12 +387,7 @@ TEST(Comm32Open, OtherLineSettingsMapOntoTermios) {
     EXPECT_EQ(::cfgetispeed(&tio), speed_t(B300));
 }
 
-TEST(Comm32Close, ClosingIdleEndsBothThreadsPromptly) {
-    testsupport::ScratchHome home;
-    const QString log = home.file("comms.log");
-    PtyComm c;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, ClosingIdleEndsBothThreadsPromptly) {
     comm.SetCommsLogFileName(log);
     comm.ClosePort(); // closed: nothing happens
     EXPECT_TRUE(ReadLogLines(log).isEmpty());
@@ -377,12 +406,8 @@ TEST(Comm32Close, ClosingIdleEndsBothThreadsPromptly) {
     EXPECT_EQ(got.hangups, 0);
 }
 
-TEST(Comm32Close, ClosingWhileAWriteIsStalledEndsTheWriter) {
-    testsupport::ScratchHome home;
-    const QString log = home.file("comms.log");
-    PtyComm c; // the master never reads, so the writer stalls on back-pressure
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, ClosingWhileAWriteIsStalledEndsTheWriter) {
+    // The master never reads, so the writer stalls on back-pressure.
     comm.SetCommsLogFileName(log);
     comm.OpenPort();
     ASSERT_TRUE(comm.SendData(QByteArray(60000, 'w')));
@@ -400,11 +425,61 @@ TEST(Comm32Close, ClosingWhileAWriteIsStalledEndsTheWriter) {
     EXPECT_EQ(got.hangups, 0);
 }
 
-TEST(Comm32Close, BlockPostedBeforeCloseIsStillDelivered) {
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, InputIsFlushedAtOpenAndOnRequest) {
+    auto line = std::make_shared<FakeLine>();
+    comm.SetLineAccess(line);
+    // The test holds the device end open itself to see what waits in its queue.
+    const int watcher = ::open(pty.devicePath().toLocal8Bit().constData(),
+                               O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    termios tio{};
+    ::tcgetattr(watcher, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(watcher, TCSANOW, &tio);
+    auto waiting = [&] {
+        int n = -1;
+        ::ioctl(watcher, FIONREAD, &n);
+        return n;
+    };
+    pty.write("stale");
+    ASSERT_TRUE(WaitUntil([&] { return waiting() == 5; }));
+    comm.OpenPort();
+    EXPECT_EQ(waiting(), 0);
+    pty.write("fresh");
+    ASSERT_TRUE(WaitUntil([&] { return !got.blocks.empty(); }));
+    EXPECT_EQ(got.blocks, std::vector<QByteArray>{"fresh"});
+    ::close(watcher);
+
+    // Bytes the reader holds or has posted when the input is flushed never arrive,
+    // whichever of the two they are by then. No events run until the flush.
+    comm.ClosePort();
+    comm.SetReadTimeout(20);
+    comm.OpenPort();
+    got.blocks.clear();
+    const long before = line->taken;
+    pty.write("old");
+    while (line->taken < before + 3)
+        QThread::msleep(1);
+    comm.FlushInput();
+    pty.write("new");
+    ASSERT_TRUE(WaitUntil([&] { return !got.blocks.empty(); }));
+    QTest::qWait(100);
+    EXPECT_EQ(got.blocks, std::vector<QByteArray>{"new"});
+}
+
+TEST_F(Comm32OnPty, BytesJustBeforeAHangUpAreDelivered) {
+    auto line = std::make_shared<FakeLine>();
+    comm.SetLineAccess(line);
+    comm.SetReadTimeout(10000); // held by the reader until the hang-up ends its read
+    comm.OpenPort();
+    pty.write("tail");
+    ASSERT_TRUE(WaitUntil([&] { return line->taken >= 4; }));
+    pty.closeMaster();
+    ASSERT_TRUE(WaitUntil([&] { return got.hangups > 0; }));
+    EXPECT_EQ(got.blocks, std::vector<QByteArray>{"tail"});
+}
+
+TEST_F(Comm32OnPty, BlockPostedBeforeCloseIsStillDelivered) {
     comm.SetReadTimeout(20);
     comm.OpenPort();
     pty.write("late");
@@ -419,11 +494,7 @@ TEST(Comm32Close, BlockPostedBeforeCloseIsStillDelivered) {
 // The owner's thread can take a posted block without the event loop ever waking
 // for it (it was awake anyway); the block must still be seen whole. Under
 // ThreadSanitizer this is the hand-off it cannot see inside Qt.
-TEST(Comm32Receive, BlockTakenWithoutAWakeUpArrivesWhole) {
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, BlockTakenWithoutAWakeUpArrivesWhole) {
     auto line = std::make_shared<FakeLine>();
     comm.SetLineAccess(line);
     QStringList reports;
@@ -467,13 +538,7 @@ TEST(Comm32Close, ThousandOpenCloseCyclesLeaveNothingBehind) {
     EXPECT_EQ(CountEntries("/proc/self/task"), tasks);
 }
 
-TEST(CommsLog, ReceivedBytesAreDumpedInLinesOfTwenty) {
-    testsupport::ScratchHome home;
-    const QString log = home.file("comms.log");
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, ReceivedBytesAreDumpedInLinesOfTwenty) {
     comm.SetCommsLogFileName(log);
     comm.OpenPort();
     QByteArray input;
@@ -520,11 +585,7 @@ TEST(CommsLog, LinesFromManyThreadsNeverInterleave) {
 }
 
 // A writer that cannot start must not hang OpenPort nor leave the port half-open.
-TEST(Comm32Open, WriterThatNeverGetsReadyFailsTheOpen) {
-    testsupport::ScratchHome home;
-    const QString log = home.file("comms.log");
-    PtyComm c;
-    auto& comm = c.comm;
+TEST_F(Comm32OnPty, WriterThatNeverGetsReadyFailsTheOpen) {
     comm.SetCommsLogFileName(log);
     serial::OpenCommsLog(); // the log's own descriptor exists before the limit is set
 
@@ -641,17 +702,14 @@ TEST(Comm32Close, LineSettingsAreRestored) {
     EXPECT_EQ(0, std::memcmp(&after, &before, sizeof after)) << "every flag, character and speed";
 }
 
-TEST(CommsLog, AnExistingLogIsAppendedTo) {
-    testsupport::ScratchHome home;
-    const QString log = home.file("comms.log");
+TEST_F(Comm32OnPty, AnExistingLogIsAppendedTo) {
     testsupport::writeAll(log, "12:00:00  an earlier run\r\n");
-    PtyComm c;
-    c.comm.SetCommsLogFileName(log);
-    c.comm.OpenPort();
-    c.comm.ClosePort();
+    comm.SetCommsLogFileName(log);
+    comm.OpenPort();
+    comm.ClosePort();
     const QStringList texts = LogTexts(log);
     ASSERT_GE(texts.size(), 3);
     EXPECT_EQ(texts[0], "an earlier run");
     EXPECT_EQ(texts[1],
-              "Port " + c.pty.devicePath() + ", Bytesize 8, Parity 0, StopBits 0, Flags 4097");
+              "Port " + pty.devicePath() + ", Bytesize 8, Parity 0, StopBits 0, Flags 4097");
 }

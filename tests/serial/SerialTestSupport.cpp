@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QTest>
+#include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -49,7 +50,9 @@ QByteArray PtyPair::read(int count, int timeoutMs) {
         if (::poll(&fd, 1, 20) <= 0)
             continue;
         char buffer[4096];
-        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        // Never past `count`: what is left stays for the next read.
+        const ssize_t n =
+            ::read(m_master, buffer, std::min(sizeof buffer, size_t(count - got.size())));
         if (n <= 0)
             break;
         got.append(buffer, n);
@@ -81,6 +84,13 @@ bool FakeLine::ReadErrorCounters(int, serial::TLineErrorCounters& counters) {
 void FakeLine::SetModemLines(int, bool r, bool d) {
     rts = r;
     dtr = d;
+}
+
+ssize_t FakeLine::Read(int fd, char* buffer, size_t size) {
+    const ssize_t n = serial::TLineAccess::Read(fd, buffer, size);
+    if (n > 0)
+        taken += n;
+    return n;
 }
 
 void FakeLine::add(uint32_t frame, uint32_t overrun, uint32_t parity, uint32_t bufOverrun) {

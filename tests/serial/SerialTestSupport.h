@@ -50,6 +50,9 @@ public:
     void SetModemLines(int fd, bool rts, bool dtr) override;
     void add(uint32_t frame, uint32_t overrun, uint32_t parity, uint32_t bufOverrun = 0);
     std::atomic<int> rts{-1}, dtr{-1};
+    // Bytes the reader has taken from the driver.
+    ssize_t Read(int fd, char* buffer, size_t size) override;
+    std::atomic<long> taken{0};
 
 private:
     std::mutex m_lock;

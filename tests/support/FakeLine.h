@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/Line.h"
+#include "protocol/Line.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -24,6 +24,9 @@ public:
     std::function<bool(QByteArrayView)> onSend;
     // Requests the fake exchange answers, a moment after they were sent.
     std::map<QByteArray, QByteArray> answers;
+    // What went to the comms log; how often the input was flushed.
+    QStringList logged;
+    int flushes = 0;
 
     void Open(const QString& portName) override {
         calls << "open " + portName;
@@ -46,12 +49,18 @@ public:
         return sendSucceeds;
     }
     void SetListener(device::TLineListener* listener) override { m_listener = listener; }
+    void FlushInput() override { ++flushes; }
+    void Log(const QString& text) override { logged << text; }
 
-    // A device answer: the data in groups of a header and three data bytes.
+    // A device answer: the data in groups of a header and three data bytes, the last
+    // group padded with zeros.
     static QByteArray Frame(const QByteArray& data) {
         QByteArray line;
-        for (qsizetype i = 0; i < data.size(); i += 3)
-            line += char(0x80 | std::min<qsizetype>(3, data.size() - i)) + data.mid(i, 3);
+        for (qsizetype i = 0; i < data.size(); i += 3) {
+            const qsizetype valid = std::min<qsizetype>(3, data.size() - i);
+            line += char(i + 3 < data.size() ? 0x03 : 0x80 + valid) + data.mid(i, 3) +
+                    QByteArray(3 - valid, '\0');
+        }
         return line;
     }
 

@@ -2,7 +2,10 @@
 
 #include <QFile>
 #include <QTest>
+#include <csignal>
 #include <stdexcept>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace testsupport {
 
@@ -28,6 +31,28 @@ ScratchHome::~ScratchHome() {
     restore("XDG_CONFIG_HOME", m_oldConfig);
     restore("XDG_DATA_HOME", m_oldData);
     restore("XDG_RUNTIME_DIR", m_oldRuntime);
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes) {
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    m_old = qint64(limit.rlim_cur);
+    limit.rlim_cur = rlim_t(bytes);
+    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        throw std::runtime_error("cannot limit the file size");
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(m_old);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, m_oldHandler);
+}
+
+bool makeFifo(const QString& path) {
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
 }
 
 QByteArray readAll(const QString& path) {

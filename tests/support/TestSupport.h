@@ -24,6 +24,24 @@ private:
 // Processes events until `done` holds or `timeoutMs` passes; bounds are generous.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 
+// While it lives, no file this process writes may grow beyond `bytes`: a write
+// past that point stops there and then fails (EFBIG) just as on a full disk, at a
+// byte the test chooses. SIGXFSZ is ignored meanwhile, so the write reports it.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    qint64 m_old = 0;
+    void (*m_oldHandler)(int) = nullptr;
+};
+
+// Makes a FIFO at `path`; false when the file system has none.
+bool makeFifo(const QString& path);
+
 QByteArray readAll(const QString& path);
 void writeAll(const QString& path, const QByteArray& bytes);
 

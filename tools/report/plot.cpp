@@ -1,23 +1,24 @@
 // winvarno-report-plot: winvarno-report with the chart, rendered by the window's own
 // chart code into a PNG, SVG or PDF file; winvarno-report starts it for --plot.
 #include "Report.h"
-#include "app/Catalogue.h"
 #include "app/VerlaufDiagramm.h"
+#include "catalogue/Catalogue.h"
+#include "platform/UserFile.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QChart>
 #include <QGraphicsScene>
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <algorithm>
 
 namespace {
 
 // Renders the chart into `path`, the format chosen by its extension; written
-// beside and renamed into place.
+// beside and renamed into place once wholly on disk.
 bool Zeichne(const std::vector<charges::PeriodCosts>& rows,
              const std::array<QString, charges::kHistoryPorts>& names, charges::Period period,
              const QString& path) {
@@ -30,11 +31,9 @@ bool Zeichne(const std::vector<charges::PeriodCosts>& rows,
     chart->resize(size);
     QCoreApplication::processEvents(); // lets the chart lay itself out
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        report::Fehler(catalogue::Fill(catalogue::meldung::DateiNichtGespeichert, path));
-        return false;
-    }
+    // Rendered in memory first: a painter device cannot tell of a failed write.
+    QBuffer file;
+    file.open(QIODevice::WriteOnly);
     const QRectF source{QPointF(), QSizeF(size)};
     bool ok = true;
     if (ext == "png") {
@@ -62,8 +61,10 @@ bool Zeichne(const std::vector<charges::PeriodCosts>& rows,
         painter.setRenderHint(QPainter::Antialiasing);
         scene.render(&painter, QRectF(0, 0, pdf.width(), pdf.height()), source);
     }
-    if (!ok || !file.commit()) {
-        report::Fehler(catalogue::Fill(catalogue::meldung::DateiNichtGespeichert, path));
+    int fehler = 0;
+    if (!ok || !platform::ReplaceFile(path, file.data(), &fehler)) {
+        report::Fehler(
+            catalogue::MitGrund(catalogue::meldung::DateiNichtGespeichert, path, fehler));
         return false;
     }
     return true;

@@ -83,6 +83,8 @@ bool TPtySimulator::Start(std::string* error) {
 }
 
 void TPtySimulator::Stop() {
+    if (!m_options.linkPath.empty())
+        ::unlink(m_options.linkPath.c_str());
     if (m_thread.joinable()) {
         const uint64_t one = 1;
         // An eventfd refuses a write only when its counter would overflow.
@@ -94,8 +96,6 @@ void TPtySimulator::Stop() {
             ::close(*fd);
         *fd = -1;
     }
-    if (!m_options.linkPath.empty())
-        ::unlink(m_options.linkPath.c_str());
 }
 
 void TPtySimulator::Note(const std::string& text) {
@@ -142,6 +142,10 @@ long TPtySimulator::BytesSent() {
 }
 
 void TPtySimulator::HangUp() {
+    // The name goes first, as a pulled adapter's does: the pseudo-terminal's own
+    // number is free for the next one opened anywhere once the program lets go.
+    if (!m_options.linkPath.empty())
+        ::unlink(m_options.linkPath.c_str());
     // Closing every master-side and own device-end descriptor hangs the line up.
     ::close(m_master);
     ::close(m_slave);

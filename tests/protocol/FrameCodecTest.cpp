@@ -1,6 +1,6 @@
-#include "device/FrameCodec.h"
-#include "device/Commands.h"
+#include "protocol/FrameCodec.h"
 #include "device/PacedSend.h"
+#include "protocol/Commands.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -48,6 +48,46 @@ TEST(CompactFrameGroups, DropsEveryFourthByteWhateverItsValue) {
     for (const auto& [size, kept] : {std::pair{151, 113}, {261, 195}, {176, 132}}) {
         std::vector<std::uint8_t> region(static_cast<std::size_t>(size), 0);
         EXPECT_EQ(device::CompactFrameGroups(region), std::size_t(kept));
+    }
+}
+
+// What a received block turns into, in the manner of gpsd's packet tests: each row a
+// block and the message found in it for a block of five data bytes.
+TEST(FindFramedMessage, WhatIsTakenFromEachBlock) {
+    const QByteArray m = "03 41 42 43 82 44 45 00";     // five data bytes: the answer
+    const QByteArray other = "03 56 57 58 82 59 5a 00"; // a second answer
+    const QByteArray longer = "03 31 32 33 03 34 35 36 82 37 38 00";
+    struct Row {
+        const char* what;
+        QByteArray block;
+        QByteArray found; // empty: nothing is stored
+    };
+    const Row rows[] = {
+        {"clean", m, m},
+        {"noise in front", "55 aa 00 ff " + m, m},
+        {"one stray byte in front", "00 " + m, m},
+        {"noise behind", m + " ff 03 81", m},
+        {"noise inside", "03 41 42 43 55 82 44 45 00", ""},
+        {"short last group", "03 41 42 43 82 44 45", ""},
+        {"long group", "03 41 42 43 44 82 44 45 00", ""},
+        {"wrong header in front", "04 41 42 43 82 44 45 00", ""},
+        {"wrong last header 0x84", "03 41 42 43 84 44 45 00", ""},
+        {"wrong last header 0x80", "03 41 42 43 80 44 45 00", ""},
+        {"no last group", "03 41 42 43 03 44 45 00", ""},
+        {"too few data bytes", "03 41 42 43 81 44 00 00", ""},
+        {"a short framed message in front", "81 99 00 00 " + m, m},
+        {"two answers glued", m + " " + other, m},
+        {"a longer message, then the answer", longer + " " + m, m},
+        {"a longer message alone", longer, longer},
+        {"the answer, then a longer message", m + " " + longer, m},
+        {"empty", "", ""},
+    };
+    for (const Row& row : rows) {
+        const QByteArray block = QByteArray::fromHex(row.block);
+        const device::TFramedMessage found = device::FindFramedMessage(block, 5);
+        const QByteArray taken =
+            found.Found() ? block.mid(found.offset, found.length) : QByteArray();
+        EXPECT_EQ(taken.toHex(' '), QByteArray::fromHex(row.found).toHex(' ')) << row.what;
     }
 }
 

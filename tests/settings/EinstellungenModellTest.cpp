@@ -1,4 +1,4 @@
-#include "app/EinstellungenModell.h"
+#include "settings/EinstellungenModell.h"
 #include "platform/IniFile.h"
 #include "support/TestSupport.h"
 
@@ -149,6 +149,22 @@ TEST(EinstellungenModell, WritesOnlyTheChangedKeysItOwnsAndKeepsEveryOtherByte) 
                                           "21=B\xFCro\r\n"
                                           "23=Flur\r\n"
                                           "22=Fax\r\n");
+}
+
+TEST(EinstellungenModell, AFullDiskKeepsTheFileAndGivesTheReason) {
+    testsupport::ScratchHome home;
+    const QString pfad = home.file("WinVarno.INI");
+    testsupport::writeAll(pfad, kDatei);
+    TWerte w = Lies(platform::IniFile(pfad));
+    w.kosten = "0,2";
+    std::optional<QString> grund;
+    {
+        testsupport::FileSizeLimit full(0);
+        grund = Speichere(pfad, w);
+    }
+    ASSERT_TRUE(grund);
+    EXPECT_TRUE(grund->endsWith(QString::fromUtf8(": Datei zu groß"))) << grund->toStdString();
+    EXPECT_EQ(testsupport::readAll(pfad), kDatei);
 }
 
 TEST(EinstellungenModell, AFileThatCannotBeReadIsNotReplaced) {

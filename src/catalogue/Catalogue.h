@@ -46,6 +46,12 @@ inline constexpr int BudgetSumme = 51;       // the sum's monthly budget exceede
 inline constexpr int BudgetMehrere = 52;     // several at once
 inline constexpr int ProtokollUnlesbar = 53; // the charge log cannot be read
 inline constexpr int ZeilenUebersprungen = 54;
+// "Schreiben" refused: nothing read to write, or a port count outside 1..8 (%s).
+inline constexpr int NichtGelesen = 55;
+inline constexpr int AnschlussZahlUngueltig = 56;
+inline constexpr int EinstellungenNichtGespeichert = 60; // a save nobody asked for failed
+inline constexpr int ProtokollAbgeschnitten = 61;        // the log ended in a cut row
+inline constexpr int EinstellungenUnlesbar = 62;
 } // namespace meldung
 
 // The severity of a message: its colour on the status line.
@@ -63,6 +69,13 @@ QString Fill(int nummer, const QString& argument);
 
 // "digit:text" with the argument put in for "%s" (and for "%d" in message 38).
 QString PanelText(int nummer, int stufe, const QString& argument);
+
+// Why a file could not be read or written, for the user: an errno value or
+// platform::kNotRegularFile.
+QString DateiGrund(int error);
+
+// The message with its argument and, unless `error` is 0, ": " and DateiGrund.
+QString MitGrund(int nummer, const QString& argument, int error);
 
 // The reason a device could not be opened, for the user (messages 45 to 49).
 // The path is shown without control characters and, when very long, shortened.

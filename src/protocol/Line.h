@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <chrono>
 
 // The serial line as the transfer sequences see it. The serial component is one;
 // tests put a fake in its place.
@@ -21,6 +22,16 @@ protected:
     ~TLineListener() = default;
 };
 
+// Shortest gap between two paced line bytes where they leave, for the pacing step
+// of 50 ms at which the program hands them over (scaled with a shorter step).
+inline constexpr int kPacingStepMs = 50;
+inline constexpr int kMinPacedGapMs = 45;
+
+// Length of one pacing step: kPacingStepMs in the program. Tests shorten it; the
+// serial writer scales its gap with it.
+std::chrono::milliseconds PacingStep();
+void SetPacingStep(std::chrono::milliseconds step);
+
 class TLine {
 public:
     virtual ~TLine() = default;
@@ -32,6 +43,13 @@ public:
     // Hands the bytes over for sending and returns at once; false when they could
     // not be handed over (no port open, or the line is gone).
     virtual bool Send(QByteArrayView bytes) = 0;
+    // One line byte of a write. The sender keeps it at least kMinPacedGapMs after
+    // the one before, however late it was handed over.
+    virtual bool SendPaced(char byte) { return Send(QByteArrayView(&byte, 1)); }
+    // Drops every byte received and not yet delivered: what comes after is fresh.
+    virtual void FlushInput() {}
+    // A line for the comms log, when it is kept.
+    virtual void Log(const QString& text) { (void)text; }
     virtual void SetListener(TLineListener* listener) = 0;
 };
 

@@ -1,6 +1,6 @@
-#include "app/EinstellungenModell.h"
+#include "settings/EinstellungenModell.h"
 
-#include "app/Catalogue.h"
+#include "catalogue/Catalogue.h"
 #include "platform/IniFile.h"
 #include "serial/PortName.h"
 
@@ -181,14 +181,13 @@ bool Schreibe(platform::IniFile& ini, const TWerte& werte) {
 
 std::optional<QString> Speichere(const QString& pfad, const TWerte& werte) {
     // A file that exists but cannot be read would be replaced by the dialog's keys alone.
-    if (QFileInfo::exists(pfad)) {
-        QFile probe(pfad);
-        if (!probe.open(QIODevice::ReadOnly))
-            return QStringLiteral("Die Einstellungsdatei %1 kann nicht gelesen werden").arg(pfad);
-    }
     platform::IniFile ini(pfad);
+    if (ini.unreadable())
+        return QStringLiteral("Die Einstellungsdatei %1 kann nicht gelesen werden: %2")
+            .arg(pfad, catalogue::DateiGrund(ini.error()));
     if (Schreibe(ini, werte) && !ini.save())
-        return QStringLiteral("Die Einstellungen können nicht in %1 gespeichert werden").arg(pfad);
+        return QStringLiteral("Die Einstellungen können nicht in %1 gespeichert werden: %2")
+            .arg(pfad, catalogue::DateiGrund(ini.error()));
     return std::nullopt;
 }
 

@@ -1,6 +1,9 @@
-#include "app/Catalogue.h"
+#include "catalogue/Catalogue.h"
+
+#include "platform/UserFile.h"
 
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -66,6 +69,14 @@ constexpr std::array kEntries{
     Entry{52, "Monatsbudgets überschritten: %s"},
     Entry{53, "Gebührenprotokoll %s kann nicht gelesen werden"},
     Entry{54, "Übersprungene Zeilen im Gebührenprotokoll: %s"},
+    // Not in the original set: a write after a failed read used to wipe the exchange.
+    Entry{55, "Nicht geschrieben: erst vollständig lesen oder eine Datei öffnen"},
+    Entry{56, "Nicht geschrieben: %s a/b-Schnittstellen sind ungültig"},
+    // Not in the original set: a save the user did not ask for failed without a word,
+    // and a charge log cut in a row showed wrong increases.
+    Entry{60, "Einstellungsdatei %s kann nicht gespeichert werden"},
+    Entry{61, "Gebührenprotokoll %s endete in einer abgeschnittenen Zeile"},
+    Entry{62, "Einstellungsdatei %s kann nicht gelesen werden"},
 };
 
 } // namespace
@@ -87,6 +98,39 @@ QString Fill(int nummer, const QString& argument) {
 
 QString PanelText(int nummer, int stufe, const QString& argument) {
     return QString(QChar(u'0' + stufe)) + u':' + Fill(nummer, argument);
+}
+
+QString DateiGrund(int error) {
+    switch (error) {
+    case platform::kNotRegularFile:
+        return QStringLiteral("keine gewöhnliche Datei");
+    case ENOSPC:
+        return QStringLiteral("kein Platz mehr auf dem Datenträger");
+    case EDQUOT:
+        return QStringLiteral("Speicherkontingent erschöpft");
+    case EFBIG:
+        return QStringLiteral("Datei zu groß");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("keine Berechtigung");
+    case EROFS:
+        return QStringLiteral("Datenträger ist schreibgeschützt");
+    case ENOENT:
+        return QStringLiteral("Ordner oder Datei fehlt");
+    case ENOTDIR:
+        return QStringLiteral("ein Teil des Pfads ist kein Ordner");
+    case EISDIR:
+        return QStringLiteral("ist ein Ordner");
+    case EIO:
+        return QStringLiteral("Ein-/Ausgabefehler des Datenträgers");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
+
+QString MitGrund(int nummer, const QString& argument, int error) {
+    const QString text = Fill(nummer, argument);
+    return error == 0 ? text : text + QStringLiteral(": ") + DateiGrund(error);
 }
 
 QString OeffnungsGrund(serial::TPortFailure failure, const QString& geraet, int error) {
