@@ -4,10 +4,11 @@
 #   lib/winvarno/varno-sim                the simulated exchange
 #   lib/winvarno/winvarno-report(-plot)   the charge history; beside the program, it
 #                                         finds the charge log as WinVarno does
+#   lib/winvarno/winvarno-diff            changes between two configurations
 #   bin/winvarno, bin/varno-sim,
-#   bin/winvarno-report                   relative links to them
+#   bin/winvarno-report, bin/winvarno-diff  relative links to them
 #   share/applications, share/metainfo, share/icons/hicolor
-#   share/man/man1                        winvarno, varno-sim, winvarno-report
+#   share/man/man1                        winvarno, varno-sim, winvarno-report, winvarno-diff
 #   share/doc/winvarno                    README.md, copyright, changelog.gz
 #   share/lintian/overrides/winvarno      the lintian tags that are deliberate
 #
@@ -16,7 +17,7 @@
 
 set(WINVARNO_PROGRAM_DIR lib/winvarno)
 
-install(TARGETS WinVarno varno-sim winvarno-report winvarno-report-plot
+install(TARGETS WinVarno varno-sim winvarno-report winvarno-report-plot winvarno-diff
         RUNTIME DESTINATION ${WINVARNO_PROGRAM_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/assets/WinVarno.hlp DESTINATION ${WINVARNO_PROGRAM_DIR})
 
@@ -27,7 +28,9 @@ file(MAKE_DIRECTORY ${_links})
 file(CREATE_LINK ../${WINVARNO_PROGRAM_DIR}/WinVarno ${_links}/winvarno SYMBOLIC)
 file(CREATE_LINK ../${WINVARNO_PROGRAM_DIR}/varno-sim ${_links}/varno-sim SYMBOLIC)
 file(CREATE_LINK ../${WINVARNO_PROGRAM_DIR}/winvarno-report ${_links}/winvarno-report SYMBOLIC)
-install(FILES ${_links}/winvarno ${_links}/varno-sim ${_links}/winvarno-report DESTINATION bin)
+file(CREATE_LINK ../${WINVARNO_PROGRAM_DIR}/winvarno-diff ${_links}/winvarno-diff SYMBOLIC)
+install(FILES ${_links}/winvarno ${_links}/varno-sim ${_links}/winvarno-report
+              ${_links}/winvarno-diff DESTINATION bin)
 
 install(FILES ${CMAKE_SOURCE_DIR}/assets/${WINVARNO_APP_ID}.desktop
         DESTINATION share/applications)
@@ -54,7 +57,7 @@ find_program(WINVARNO_GZIP gzip REQUIRED)
 set(_gz_dir ${CMAKE_BINARY_DIR}/packaging)
 set(_gz_files)
 foreach(_source packaging/changelog assets/man/winvarno.1 assets/man/varno-sim.1
-        assets/man/winvarno-report.1)
+        assets/man/winvarno-report.1 assets/man/winvarno-diff.1)
   get_filename_component(_name ${_source} NAME)
   add_custom_command(
     OUTPUT ${_gz_dir}/${_name}.gz
@@ -67,11 +70,11 @@ endforeach()
 add_custom_target(winvarno-package-docs ALL DEPENDS ${_gz_files})
 install(FILES ${_gz_dir}/changelog.gz DESTINATION share/doc/winvarno)
 install(FILES ${_gz_dir}/winvarno.1.gz ${_gz_dir}/varno-sim.1.gz ${_gz_dir}/winvarno-report.1.gz
-        DESTINATION share/man/man1)
+              ${_gz_dir}/winvarno-diff.1.gz DESTINATION share/man/man1)
 
 # A stripped install (CPack's, or cmake --install --strip) also drops what dh_strip
 # drops: the compiler's version strings and the notes that no loader reads.
-foreach(_target WinVarno varno-sim winvarno-report winvarno-report-plot)
+foreach(_target WinVarno varno-sim winvarno-report winvarno-report-plot winvarno-diff)
   install(CODE "
     if(CMAKE_INSTALL_DO_STRIP)
       execute_process(
@@ -93,7 +96,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 over a serial port, shows it on German pages, lets you edit and write it back,
 prices the charge units, keeps a charge log and publishes units and costs on
 D-Bus. The package includes varno-sim, a simulated exchange on a
-pseudo-terminal, and winvarno-report, the charge history on the command line.")
+pseudo-terminal, winvarno-report, the charge history on the command line, and
+winvarno-diff, the changes between two configurations in plain German.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION comm)
@@ -103,7 +107,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://winvarno.example.org/")
 # are loaded at run time, so it cannot see them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n, fonts-liberation")
-# Where a desktop has Wayland alone, the program runs natively through Qt's Wayland plugin.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+# Where a desktop has Wayland alone, the program runs natively through Qt's Wayland plugin;
+# man shows the manual pages, and a minimal system has no man.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, man-db")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cups")
 include(CPack)

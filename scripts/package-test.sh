@@ -27,9 +27,10 @@ dpkg-deb -f "$deb" Package Version Depends
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for need in libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libqt6printsupport6 \
-    qt6-qpa-plugins fonts-liberation; do
+    libqt6charts6 libqt6svg6 qt6-qpa-plugins fonts-liberation; do
     grep -q "\b$need\b" <<<"$depends" || fail "Depends lacks $need: $depends"
 done
+grep -q '\bman-db\b' <<<"$(dpkg-deb -f "$deb" Recommends)" || fail "Recommends lacks man-db"
 ok "dependencies declared"
 
 # Errors and warnings fail; infos are shown, and the deliberate ones are overridden
@@ -47,7 +48,7 @@ $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y "$deb"
 files=$(dpkg -L winvarno)
 
 for f in /usr/lib/winvarno/WinVarno /usr/lib/winvarno/varno-sim /usr/lib/winvarno/winvarno-report \
-    /usr/lib/winvarno/winvarno-report-plot; do
+    /usr/lib/winvarno/winvarno-report-plot /usr/lib/winvarno/winvarno-diff; do
     [ -x "$f" ] && [ ! -L "$f" ] || fail "$f is not an executable file"
 done
 [ -f /usr/lib/winvarno/WinVarno.hlp ] || fail "help file missing"
@@ -55,13 +56,15 @@ done
 [ "$(readlink -f /usr/bin/varno-sim)" = /usr/lib/winvarno/varno-sim ] || fail "/usr/bin/varno-sim"
 [ "$(readlink -f /usr/bin/winvarno-report)" = /usr/lib/winvarno/winvarno-report ] ||
     fail "/usr/bin/winvarno-report"
+[ "$(readlink -f /usr/bin/winvarno-diff)" = /usr/lib/winvarno/winvarno-diff ] ||
+    fail "/usr/bin/winvarno-diff"
 desktop=/usr/share/applications/$app_id.desktop
 metainfo=/usr/share/metainfo/$app_id.metainfo.xml
 [ -f "$desktop" ] && [ -f "$metainfo" ] || fail "desktop entry or metainfo missing"
 for f in /usr/share/doc/winvarno/copyright /usr/share/doc/winvarno/changelog.gz; do
     [ -f "$f" ] || fail "$f missing"
 done
-for page in winvarno varno-sim winvarno-report; do
+for page in winvarno varno-sim winvarno-report winvarno-diff; do
     [ -f "/usr/share/man/man1/$page.1.gz" ] || fail "manual page $page missing"
 done
 for size in 16 32 48 64 128 256; do
@@ -85,7 +88,8 @@ ok "appstreamcli validate --pedantic --strict $metainfo"
 grep -q AUTOENDE <<<"$(MANWIDTH=80 man winvarno)" || fail "man winvarno shows no AUTOENDE"
 grep -q charge-interval <<<"$(MANWIDTH=80 man varno-sim)" || fail "man varno-sim shows no options"
 grep -q -- --period <<<"$(MANWIDTH=80 man winvarno-report)" || fail "man winvarno-report"
-ok "man winvarno, man varno-sim, man winvarno-report"
+grep -q -- --history <<<"$(MANWIDTH=80 man winvarno-diff)" || fail "man winvarno-diff"
+ok "man winvarno, man varno-sim, man winvarno-report, man winvarno-diff"
 
 # A user who cannot write the program's directory: as root that is nobody.
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/winvarno-pkg.XXXXXX")
@@ -152,6 +156,15 @@ run_env offscreen "${as_user[@]}" winvarno-report --plot "$scratch/offscreen/cha
     fail "winvarno-report --plot failed"
 [ -s "$scratch/offscreen/chart.png" ] || fail "no chart"
 ok "winvarno-report: $(($(wc -l <"$scratch/report.csv") - 1)) CSV rows and a chart"
+
+# Two parameter files that differ in the protocol byte: one line, exit status 1.
+head -c 588 /dev/zero >"$scratch/a.vrn"
+{ head -c 3 /dev/zero; printf '\001'; head -c 584 /dev/zero; } >"$scratch/b.vrn"
+status=0
+out=$(winvarno-diff --no-names "$scratch/a.vrn" "$scratch/b.vrn") || status=$?
+[ "$status" = 1 ] && [ "$out" = 'Protokoll: "1TR6" → "DSS1"' ] ||
+    fail "winvarno-diff: status $status, output '$out'"
+ok "winvarno-diff: $out"
 
 # On an X display: press "Hilfe" and watch the help file being opened.
 user_dirs x11

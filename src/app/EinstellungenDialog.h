@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/EinstellungenModell.h"
+#include "settings/EinstellungenModell.h"
 
 #include <QDialog>
 #include <array>

@@ -1,7 +1,7 @@
 #include "app/GebuehrenVerlauf.h"
 
-#include "app/Catalogue.h"
 #include "app/VerlaufDiagramm.h"
+#include "catalogue/Catalogue.h"
 #include "platform/IniFile.h"
 #include "platform/UserFile.h"
 

@@ -1,9 +1,9 @@
 // Start-up, the one-second timer and close handling of the main window.
-#include "app/Catalogue.h"
 #include "app/HauptFormular.h"
 #include "app/Hilfe.h"
 #include "app/StatusZeile.h"
 #include "app/ZeitEdit.h"
+#include "catalogue/Catalogue.h"
 #include "desktop/TrayIcon.h"
 #include "desktop/UMsgHook.h"
 #include "platform/DdeExport.h"

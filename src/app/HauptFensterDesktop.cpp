@@ -1,9 +1,9 @@
 // Tray icon, tray menu and the window message hook.
 #include "app/HauptFormular.h"
-#include "app/Platzierung.h"
 #include "desktop/TrayIcon.h"
 #include "desktop/UMsgHook.h"
 #include "desktop/animationcontrol.h"
+#include "platform/Platzierung.h"
 
 #include <QApplication>
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
 // The settings dialog, what its values change in the window, and (re)opening the port.
-#include "app/Catalogue.h"
 #include "app/EinstellungenDialog.h"
 #include "app/HauptFormular.h"
 #include "app/StatusZeile.h"
+#include "catalogue/Catalogue.h"
 #include "platform/IniFile.h"
 #include "serial/PortDiscovery.h"
 #include "serial/PortName.h"

@@ -1,11 +1,11 @@
 // The configuration image on the window: decoding onto the three view pages,
 // refreshing the parametrization pages, and parameter files.
 #include "app/Beschriftung.h"
-#include "app/Catalogue.h"
 #include "app/HauptFormular.h"
 #include "app/MatrixBild.h"
+#include "app/MatrixGlyphs.h"
+#include "catalogue/Catalogue.h"
 #include "config/ConfigViews.h"
-#include "config/MatrixGlyphs.h"
 #include "config/ParameterFile.h"
 
 #include <QCheckBox>

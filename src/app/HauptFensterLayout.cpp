@@ -1,13 +1,13 @@
 // Controls of the main window at fixed positions, page by page, and the
 // control tables over them.
 #include "app/BezeichnungLabel.h"
-#include "app/Catalogue.h"
 #include "app/Glyphs.h"
 #include "app/HauptFormular.h"
 #include "app/Hilfe.h"
 #include "app/MatrixBild.h"
 #include "app/StatusZeile.h"
 #include "app/ZeitEdit.h"
+#include "catalogue/Catalogue.h"
 #include "serial/Comm32.h"
 
 #include <QCheckBox>

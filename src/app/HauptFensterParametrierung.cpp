@@ -3,9 +3,9 @@
 #include "app/Beschriftung.h"
 #include "app/HauptFormular.h"
 #include "app/MatrixBild.h"
+#include "app/MatrixGlyphs.h"
 #include "app/ZeitEdit.h"
 #include "config/Editing.h"
-#include "config/MatrixGlyphs.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // The status line: messages from the catalogue in their colour, and the clock.
-#include "app/Catalogue.h"
 #include "app/HauptFormular.h"
 #include "app/StatusZeile.h"
+#include "catalogue/Catalogue.h"
 
 #include <QCoreApplication>
 #include <QPainter>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/Catalogue.h"
-#include "app/Startup.h"
+#include "catalogue/Catalogue.h"
 #include "config/ConfigImage.h"
 #include "desktop/UWMMsg.h"
-#include "device/Line.h"
+#include "protocol/Line.h"
 #include "schedule/Schedule.h"
 #include "session/Sitzung.h"
+#include "settings/Startup.h"
 
 #include <QDateTime>
 #include <QImage>

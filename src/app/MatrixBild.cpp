@@ -1,6 +1,6 @@
 #include "app/MatrixBild.h"
 
-#include "config/MatrixGlyphs.h"
+#include "app/MatrixGlyphs.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
 #include "app/VerlaufDiagramm.h"
 
-#include "app/Startup.h"
+#include "settings/Startup.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSet>

@@ -1,8 +1,8 @@
 #include "charges/Budget.h"
 
-#include "app/Startup.h"
 #include "platform/IniFile.h"
 #include "platform/UserFile.h"
+#include "settings/Startup.h"
 
 #include <QDir>
 #include <QFileInfo>

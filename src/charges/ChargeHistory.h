@@ -91,6 +91,7 @@ private:
         qint64 key = -1;
         Bucket() = default;
         Bucket(const Bucket&) {}
+        // NOLINTNEXTLINE(bugprone-unhandled-self-assignment): forgetting is right for itself too
         Bucket& operator=(const Bucket&) {
             day = nullptr;
             key = -1;

@@ -1,8 +1,8 @@
 #include "charges/ChargeReport.h"
 
-#include "app/Catalogue.h"
-#include "app/Startup.h"
+#include "catalogue/Catalogue.h"
 #include "platform/IniFile.h"
+#include "settings/Startup.h"
 
 #include <QLocale>
 #include <QStringList>

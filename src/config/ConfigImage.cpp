@@ -1,6 +1,6 @@
 #include "config/ConfigImage.h"
 
-#include "device/FrameCodec.h"
+#include "protocol/FrameCodec.h"
 
 #include <QtGlobal>
 #include <algorithm>

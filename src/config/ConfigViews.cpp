@@ -1,6 +1,6 @@
 #include "config/ConfigViews.h"
 
-#include "app/Catalogue.h"
+#include "catalogue/Catalogue.h"
 
 #include <algorithm>
 

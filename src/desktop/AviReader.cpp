@@ -113,9 +113,9 @@ bool ReadStreamList(TParse& s, TSpan items) {
 bool ReadMovie(TParse& s, TSpan items, int depth = 0) {
     if (s.videoStream < 0 || s.videoStream > 99)
         return false; // frames before their stream header cannot be placed
-    char tag[3];
-    tag[0] = char('0' + s.videoStream / 10);
-    tag[1] = char('0' + s.videoStream % 10);
+    std::uint8_t tag[2];
+    tag[0] = std::uint8_t('0' + s.videoStream / 10);
+    tag[1] = std::uint8_t('0' + s.videoStream % 10);
     return ForEachChunk(items, [&](const std::uint8_t* head, TSpan b) {
         if (IsList(head, b, "rec ")) // nested once at most, so no file can exhaust the stack
             return depth == 0 && ReadMovie(s, ListItems(b), depth + 1);

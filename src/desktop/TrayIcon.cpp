@@ -62,12 +62,13 @@ TTrayIcon::TTrayIcon(QObject* owner) : QObject(owner), m_icon(QApplication::wind
     m_tipFlag = !m_tip.isEmpty();
     if (auto* w = qobject_cast<QWidget*>(owner))
         SetWindow(w->window());
-    UpdateIcon();
+    // This class's own: a subclass is not built yet, or no longer there.
+    TTrayIcon::UpdateIcon();
 }
 
 TTrayIcon::~TTrayIcon() {
     LeaveHidden();
-    RemoveIcon();
+    TTrayIcon::RemoveIcon();
     // Before the menu it may have handed to the host.
     delete m_tray;
     m_tray = nullptr;

@@ -1,7 +1,7 @@
 #include "device/PacedSend.h"
 
-#include "device/FrameCodec.h"
-#include "device/Line.h"
+#include "protocol/FrameCodec.h"
+#include "protocol/Line.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -15,7 +15,6 @@ namespace {
 
 constexpr int StepMs = kPacingStepMs;
 constexpr int LineByteGapMs = 50;
-std::chrono::milliseconds g_step{StepMs};
 
 } // namespace
 
@@ -34,7 +33,7 @@ bool PacedWait(int milliseconds, const std::function<bool()>& stop) {
     const int steps = PacedWaitSteps(milliseconds);
     if (steps == 0)
         return true;
-    const QDeadlineTimer deadline(std::chrono::milliseconds(qint64(steps) * g_step.count()),
+    const QDeadlineTimer deadline(std::chrono::milliseconds(qint64(steps) * PacingStep().count()),
                                   Qt::PreciseTimer);
     // What is pending already runs at once, with zero-length steps as well.
     QCoreApplication::processEvents();
@@ -56,14 +55,6 @@ bool PacedWait(int milliseconds, const std::function<bool()>& stop) {
             return false;
     }
     return true;
-}
-
-std::chrono::milliseconds PacingStep() {
-    return g_step;
-}
-
-void SetPacingStep(std::chrono::milliseconds step) {
-    g_step = step < std::chrono::milliseconds::zero() ? std::chrono::milliseconds::zero() : step;
 }
 
 void SendFramed(QByteArrayView message, const LineByteSender& send) {

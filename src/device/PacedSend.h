@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/Line.h"
+
 #include <QByteArrayView>
 #include <chrono>
 #include <functional>
@@ -17,10 +19,6 @@ void PacedWait(int milliseconds);
 // The same, ending early once `stop` answers true (checked after every batch of events);
 // false when it ended early.
 bool PacedWait(int milliseconds, const std::function<bool()>& stop);
-
-// Length of one PacedWait step: 50 ms in the program. Tests shorten it.
-std::chrono::milliseconds PacingStep();
-void SetPacingStep(std::chrono::milliseconds step);
 
 // Hands one line byte to the serial side; its answer is not looked at.
 using LineByteSender = std::function<void(char)>;

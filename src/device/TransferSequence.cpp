@@ -1,10 +1,10 @@
 #include "device/TransferSequence.h"
 
-#include "app/Catalogue.h"
-#include "device/Commands.h"
-#include "device/Exchange.h"
-#include "device/FrameCodec.h"
+#include "catalogue/Catalogue.h"
 #include "device/PacedSend.h"
+#include "protocol/Commands.h"
+#include "protocol/Exchange.h"
+#include "protocol/FrameCodec.h"
 
 #include <QElapsedTimer>
 #include <algorithm>

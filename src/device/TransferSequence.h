@@ -1,8 +1,8 @@
 #pragma once
 
 #include "config/ConfigImage.h"
-#include "device/Exchange.h"
-#include "device/Line.h"
+#include "protocol/Exchange.h"
+#include "protocol/Line.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

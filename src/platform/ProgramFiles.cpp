@@ -14,15 +14,19 @@ QString BesideProgram(const QString& programPath, const QString& extension) {
     return info.absolutePath() + u'/' + base + extension;
 }
 
+QString UserDataDirectory() {
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    if (data.isEmpty() || !QDir::isAbsolutePath(data))
+        data = QDir::homePath() + QStringLiteral("/.local/share");
+    return data + QStringLiteral("/WinVarno");
+}
+
 QString DataFile(const QString& programPath, const QString& extension) {
     const QString beside = BesideProgram(programPath, extension);
     const QByteArray dir = QFile::encodeName(QFileInfo(beside).absolutePath());
     if (::access(dir.constData(), W_OK) == 0)
         return beside;
-    QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    if (data.isEmpty() || !QDir::isAbsolutePath(data))
-        data = QDir::homePath() + QStringLiteral("/.local/share");
-    return data + QStringLiteral("/WinVarno/") + QFileInfo(beside).fileName();
+    return UserDataDirectory() + u'/' + QFileInfo(beside).fileName();
 }
 
 } // namespace platform::programfiles

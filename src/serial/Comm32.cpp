@@ -1,6 +1,6 @@
 #include "serial/Comm32.h"
 
-#include "device/PacedSend.h"
+#include "protocol/Line.h"
 #include "serial/CommLog.h"
 #include "serial/CommThreads.h"
 #include "serial/LineSettings.h"

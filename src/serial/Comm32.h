@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/Line.h"
+#include "protocol/Line.h"
 #include "serial/LineAccess.h"
 #include "serial/PortFailure.h"
 #include "serial/PortName.h"

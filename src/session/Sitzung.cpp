@@ -1,6 +1,6 @@
 #include "session/Sitzung.h"
 
-#include "app/Catalogue.h"
+#include "catalogue/Catalogue.h"
 #include "charges/ChargeLog.h"
 #include "charges/ChargeReport.h"
 #include "config/ParameterFile.h"

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "app/Startup.h"
 #include "charges/Budget.h"
 #include "charges/ChargeEvaluation.h"
 #include "charges/ChargeHistory.h"
 #include "config/ConfigImage.h"
 #include "config/ConfigViews.h"
-#include "device/Line.h"
 #include "device/TransferSequence.h"
+#include "protocol/Line.h"
 #include "schedule/Schedule.h"
+#include "settings/Startup.h"
 
 #include <QDateTime>
 #include <QObject>

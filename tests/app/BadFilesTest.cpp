@@ -1,6 +1,6 @@
 // Files the user owns in odd states: the window starts, reads and saves without
 // losing or cutting a byte of them.
-#include "WindowFixture.h"
+#include "support/WindowFixture.h"
 
 #include "charges/ChargeLog.h"
 #include "config/ParameterFile.h"

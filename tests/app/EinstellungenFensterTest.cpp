@@ -1,5 +1,5 @@
 // The settings dialog and the port as the window handles them, with the port faked.
-#include "WindowFixture.h"
+#include "support/WindowFixture.h"
 
 #include "app/EinstellungenDialog.h"
 #include "app/StatusZeile.h"

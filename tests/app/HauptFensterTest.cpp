@@ -1,4 +1,4 @@
-#include "WindowFixture.h"
+#include "support/WindowFixture.h"
 
 #include "app/Hilfe.h"
 #include "app/StatusZeile.h"

@@ -1,7 +1,7 @@
-#include "WindowFixture.h"
+#include "support/WindowFixture.h"
 
 #include "app/MatrixBild.h"
-#include "config/MatrixGlyphs.h"
+#include "app/MatrixGlyphs.h"
 #include "config/ParameterFile.h"
 
 #include <QCheckBox>

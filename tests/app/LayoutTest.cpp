@@ -1,4 +1,4 @@
-#include "WindowFixture.h"
+#include "support/WindowFixture.h"
 
 #include "app/BezeichnungLabel.h"
 #include "app/Glyphs.h"

@@ -1,8 +1,8 @@
-#include "WindowFixture.h"
+#include "support/WindowFixture.h"
 
 #include "app/MatrixBild.h"
+#include "app/MatrixGlyphs.h"
 #include "app/ZeitEdit.h"
-#include "config/MatrixGlyphs.h"
 #include "config/ParameterFile.h"
 #include "device/PacedSend.h"
 #include "platform/IniFile.h"

@@ -1,11 +1,11 @@
-#include "WindowFixture.h"
+#include "support/WindowFixture.h"
 
 #include "app/MatrixBild.h"
 #include "app/ZeitEdit.h"
 #include "config/ParameterFile.h"
 #include "desktop/UMsgHook.h"
-#include "device/FrameCodec.h"
 #include "device/PacedSend.h"
+#include "protocol/FrameCodec.h"
 
 #include <QCheckBox>
 #include <QComboBox>

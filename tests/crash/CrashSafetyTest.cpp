@@ -1,10 +1,12 @@
 #include "charges/ChargeLog.h"
+#include "config/ConfigHistory.h"
 #include "config/ParameterFile.h"
 #include "platform/IniFile.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <random>
@@ -21,11 +23,11 @@ constexpr int kKills = 30;
 constexpr int kRowBytes = 94; // 92 characters and CR LF
 
 // Runs `step` in a forked child over and over until the child is killed with
-// SIGKILL a random few milliseconds after its first step finished (so every kill
+// SIGKILL a random few milliseconds (up to `latestUs`) after its first step finished (so every kill
 // meets a file some step has written). `step` returns false on a failed write,
 // which ends the child early so the parent sees it was not killed. Returns how
 // many steps the child finished, as far as the parent can tell.
-int RunAndKill(const std::function<bool()>& step, std::mt19937& rng) {
+int RunAndKill(const std::function<bool()>& step, std::mt19937& rng, int latestUs = 20000) {
     int fds[2];
     if (::pipe(fds) != 0) {
         ADD_FAILURE() << "pipe";
@@ -54,7 +56,7 @@ int RunAndKill(const std::function<bool()>& step, std::mt19937& rng) {
     EXPECT_EQ(::read(fds[0], &ready, 1), 1);
     EXPECT_EQ(::read(fds[0], &first, 1), 1) << "the first step did not finish";
     std::this_thread::sleep_for(
-        std::chrono::microseconds(std::uniform_int_distribution<int>(500, 20000)(rng)));
+        std::chrono::microseconds(std::uniform_int_distribution<int>(500, latestUs)(rng)));
     ::kill(pid, SIGKILL);
     int status = 0;
     EXPECT_EQ(::waitpid(pid, &status, 0), pid);
@@ -179,6 +181,35 @@ TEST_F(CrashSafety, ParameterFileSaveIsOldOrNew) {
             << "after kill " << kill << " the file holds " << now.size() << " other bytes";
     }
     RecordProperty("saves", steps);
+}
+
+// Killed while recording new configurations, the history still opens whole: every
+// version it names loads, and none that was named is lost.
+TEST_F(CrashSafety, HistoryRecordKeepsEveryNamedVersion) {
+    const QString dir = home.file("Verlauf");
+    std::size_t versions = 0;
+    int steps = 0;
+    for (int kill = 0; kill < kKills; ++kill) {
+        steps += RunAndKill(
+            [&, history = config::ConfigHistory(dir), salt = kill * 100000]() mutable {
+                config::ConfigImage image;
+                ++salt;
+                std::memcpy(image.Bytes().data() + 10, &salt, sizeof salt);
+                return history.Record(image, config::Origin::Read).isNew;
+            },
+            rng, 150000); // a record waits for the disk twice: tens of milliseconds
+        config::ConfigHistory history(dir);
+        history.Open();
+        ASSERT_TRUE(history.Problems().isEmpty()) << history.Problems().join(u'\n').toStdString();
+        ASSERT_GE(history.Versions().size(), versions) << "versions were lost";
+        versions = history.Versions().size();
+        for (const config::HistoryVersion& v : history.Versions()) {
+            QString reason;
+            ASSERT_TRUE(history.Load(v.id, &reason)) << reason.toStdString();
+        }
+    }
+    EXPECT_GT(steps, 0) << "no kill came after a finished record";
+    RecordProperty("records", steps);
 }
 
 TEST_F(CrashSafety, SettingsSaveIsOldOrNew) {

@@ -1,5 +1,5 @@
-#include "WindowFixture.h"
 #include "desktop/animationcontrol.h"
+#include "support/WindowFixture.h"
 
 #include <QDir>
 #include <QTabWidget>

@@ -1,4 +1,4 @@
-#include "app/WindowFixture.h"
+#include "support/WindowFixture.h"
 
 #include "desktop/TrayIcon.h"
 #include "desktop/UMsgHook.h"

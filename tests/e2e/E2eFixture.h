@@ -4,7 +4,7 @@
 // on a pseudo-terminal.
 #include "LineTap.h"
 #include "PtySimulator.h"
-#include "app/WindowFixture.h"
+#include "support/WindowFixture.h"
 
 #include "device/PacedSend.h"
 #include "serial/Comm32.h"

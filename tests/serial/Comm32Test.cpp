@@ -47,16 +47,18 @@ struct SimFixture {
 };
 
 // A component on a bare pseudo-terminal, what it delivers collected; not yet open.
-// Tests take plain references to the members: clang 14 cannot capture structured
-// bindings in lambdas.
-struct PtyComm {
-    PtyPair pty;
-    TComm32 comm;
-    Received got;
-    PtyComm() {
+// The scratch home comes first, so that it outlives the component and its log.
+class Comm32OnPty : public ::testing::Test {
+protected:
+    Comm32OnPty() {
         comm.SetCommPort(pty.devicePath());
         got.bind(comm);
     }
+    testsupport::ScratchHome home;
+    const QString log = home.file("comms.log");
+    PtyPair pty;
+    TComm32 comm;
+    Received got;
 };
 
 const QByteArray BasicRequest("\x83\x0A\x00\x00", 4);
@@ -117,11 +119,7 @@ TEST(Comm32Receive, BackToBackRequestsArriveCompleteAndInOrder) {
                              ExpectedAnswer(image, varnosim::ChargeRegion));
 }
 
-TEST(Comm32Receive, LongInputIsCutAtTheReadBufferSize) {
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, LongInputIsCutAtTheReadBufferSize) {
     comm.OpenPort();
     QByteArray input(3000, 'x');
     for (int i = 0; i < input.size(); ++i)
@@ -134,11 +132,7 @@ TEST(Comm32Receive, LongInputIsCutAtTheReadBufferSize) {
     EXPECT_EQ(got.all(), input);
 }
 
-TEST(Comm32Receive, InjectedLineErrorsAreReportedAsText) {
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, InjectedLineErrorsAreReportedAsText) {
     auto line = std::make_shared<FakeLine>();
     comm.SetLineAccess(line);
     comm.OpenPort();
@@ -157,12 +151,7 @@ TEST(Comm32Receive, InjectedLineErrorsAreReportedAsText) {
     EXPECT_EQ(got.blocks[3], QByteArray("B"));
 }
 
-TEST(Comm32Receive, AnOwnerCanKeepLineErrorsOutOfTheAnswers) {
-    testsupport::ScratchHome home;
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, AnOwnerCanKeepLineErrorsOutOfTheAnswers) {
     auto line = std::make_shared<FakeLine>();
     comm.SetLineAccess(line);
     comm.SetCommsLogFileName(home.file("comms.log"));
@@ -191,13 +180,7 @@ TEST(Comm32Receive, LineErrorDescriptions) {
     EXPECT_EQ(serial::LineErrorFlags(before, after), 1u | 16u);
 }
 
-TEST(Comm32Receive, HangupEndsTheReaderWithOneNotification) {
-    testsupport::ScratchHome home;
-    const QString log = home.file("comms.log");
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, HangupEndsTheReaderWithOneNotification) {
     comm.SetCommsLogFileName(log);
     comm.OpenPort();
     pty.closeMaster();
@@ -227,10 +210,7 @@ TEST(Comm32Write, RequestsAreWrittenInOrderAndEmptyOnesWriteNothing) {
     EXPECT_FALSE(comm.SendData("x", -1));
 }
 
-TEST(Comm32Write, AShortWriteGoesOnWhereItStopped) {
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
+TEST_F(Comm32OnPty, AShortWriteGoesOnWhereItStopped) {
     comm.OpenPort();
     // More than the pseudo-terminal holds: every write() takes only a part.
     QByteArray block(60000, '\0');
@@ -240,10 +220,7 @@ TEST(Comm32Write, AShortWriteGoesOnWhereItStopped) {
     EXPECT_EQ(pty.read(int(block.size()), 20000), block);
 }
 
-TEST(Comm32Write, PacedBytesKeepTheirGapWhenTheWriterWasHeldUp) {
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
+TEST_F(Comm32OnPty, PacedBytesKeepTheirGapWhenTheWriterWasHeldUp) {
     std::mutex lock;
     std::condition_variable changed;
     bool release = false;
@@ -410,12 +387,7 @@ TEST(Comm32Open, OtherLineSettingsMapOntoTermios) {
     EXPECT_EQ(::cfgetispeed(&tio), speed_t(B300));
 }
 
-TEST(Comm32Close, ClosingIdleEndsBothThreadsPromptly) {
-    testsupport::ScratchHome home;
-    const QString log = home.file("comms.log");
-    PtyComm c;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, ClosingIdleEndsBothThreadsPromptly) {
     comm.SetCommsLogFileName(log);
     comm.ClosePort(); // closed: nothing happens
     EXPECT_TRUE(ReadLogLines(log).isEmpty());
@@ -434,12 +406,8 @@ TEST(Comm32Close, ClosingIdleEndsBothThreadsPromptly) {
     EXPECT_EQ(got.hangups, 0);
 }
 
-TEST(Comm32Close, ClosingWhileAWriteIsStalledEndsTheWriter) {
-    testsupport::ScratchHome home;
-    const QString log = home.file("comms.log");
-    PtyComm c; // the master never reads, so the writer stalls on back-pressure
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, ClosingWhileAWriteIsStalledEndsTheWriter) {
+    // The master never reads, so the writer stalls on back-pressure.
     comm.SetCommsLogFileName(log);
     comm.OpenPort();
     ASSERT_TRUE(comm.SendData(QByteArray(60000, 'w')));
@@ -457,11 +425,7 @@ TEST(Comm32Close, ClosingWhileAWriteIsStalledEndsTheWriter) {
     EXPECT_EQ(got.hangups, 0);
 }
 
-TEST(Comm32Receive, InputIsFlushedAtOpenAndOnRequest) {
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, InputIsFlushedAtOpenAndOnRequest) {
     auto line = std::make_shared<FakeLine>();
     comm.SetLineAccess(line);
     // The test holds the device end open itself to see what waits in its queue.
@@ -503,11 +467,7 @@ TEST(Comm32Receive, InputIsFlushedAtOpenAndOnRequest) {
     EXPECT_EQ(got.blocks, std::vector<QByteArray>{"new"});
 }
 
-TEST(Comm32Receive, BytesJustBeforeAHangUpAreDelivered) {
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, BytesJustBeforeAHangUpAreDelivered) {
     auto line = std::make_shared<FakeLine>();
     comm.SetLineAccess(line);
     comm.SetReadTimeout(10000); // held by the reader until the hang-up ends its read
@@ -519,11 +479,7 @@ TEST(Comm32Receive, BytesJustBeforeAHangUpAreDelivered) {
     EXPECT_EQ(got.blocks, std::vector<QByteArray>{"tail"});
 }
 
-TEST(Comm32Close, BlockPostedBeforeCloseIsStillDelivered) {
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, BlockPostedBeforeCloseIsStillDelivered) {
     comm.SetReadTimeout(20);
     comm.OpenPort();
     pty.write("late");
@@ -538,11 +494,7 @@ TEST(Comm32Close, BlockPostedBeforeCloseIsStillDelivered) {
 // The owner's thread can take a posted block without the event loop ever waking
 // for it (it was awake anyway); the block must still be seen whole. Under
 // ThreadSanitizer this is the hand-off it cannot see inside Qt.
-TEST(Comm32Receive, BlockTakenWithoutAWakeUpArrivesWhole) {
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, BlockTakenWithoutAWakeUpArrivesWhole) {
     auto line = std::make_shared<FakeLine>();
     comm.SetLineAccess(line);
     QStringList reports;
@@ -586,13 +538,7 @@ TEST(Comm32Close, ThousandOpenCloseCyclesLeaveNothingBehind) {
     EXPECT_EQ(CountEntries("/proc/self/task"), tasks);
 }
 
-TEST(CommsLog, ReceivedBytesAreDumpedInLinesOfTwenty) {
-    testsupport::ScratchHome home;
-    const QString log = home.file("comms.log");
-    PtyComm c;
-    auto& pty = c.pty;
-    auto& comm = c.comm;
-    auto& got = c.got;
+TEST_F(Comm32OnPty, ReceivedBytesAreDumpedInLinesOfTwenty) {
     comm.SetCommsLogFileName(log);
     comm.OpenPort();
     QByteArray input;
@@ -639,11 +585,7 @@ TEST(CommsLog, LinesFromManyThreadsNeverInterleave) {
 }
 
 // A writer that cannot start must not hang OpenPort nor leave the port half-open.
-TEST(Comm32Open, WriterThatNeverGetsReadyFailsTheOpen) {
-    testsupport::ScratchHome home;
-    const QString log = home.file("comms.log");
-    PtyComm c;
-    auto& comm = c.comm;
+TEST_F(Comm32OnPty, WriterThatNeverGetsReadyFailsTheOpen) {
     comm.SetCommsLogFileName(log);
     serial::OpenCommsLog(); // the log's own descriptor exists before the limit is set
 
@@ -760,17 +702,14 @@ TEST(Comm32Close, LineSettingsAreRestored) {
     EXPECT_EQ(0, std::memcmp(&after, &before, sizeof after)) << "every flag, character and speed";
 }
 
-TEST(CommsLog, AnExistingLogIsAppendedTo) {
-    testsupport::ScratchHome home;
-    const QString log = home.file("comms.log");
+TEST_F(Comm32OnPty, AnExistingLogIsAppendedTo) {
     testsupport::writeAll(log, "12:00:00  an earlier run\r\n");
-    PtyComm c;
-    c.comm.SetCommsLogFileName(log);
-    c.comm.OpenPort();
-    c.comm.ClosePort();
+    comm.SetCommsLogFileName(log);
+    comm.OpenPort();
+    comm.ClosePort();
     const QStringList texts = LogTexts(log);
     ASSERT_GE(texts.size(), 3);
     EXPECT_EQ(texts[0], "an earlier run");
     EXPECT_EQ(texts[1],
-              "Port " + c.pty.devicePath() + ", Bytesize 8, Parity 0, StopBits 0, Flags 4097");
+              "Port " + pty.devicePath() + ", Bytesize 8, Parity 0, StopBits 0, Flags 4097");
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/Line.h"
+#include "protocol/Line.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "Report.h"
 
-#include "app/Catalogue.h"
+#include "catalogue/Catalogue.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramFiles.h"
 
@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -42,6 +43,20 @@ std::optional<QByteArray> ChartFormat(const QString& path) {
     if (ext == "png" || ext == "svg" || ext == "pdf")
         return ext;
     return std::nullopt;
+}
+
+QString LeeresDiagramm(const std::vector<charges::PeriodCosts>& rows) {
+    const auto alle = [&](auto null) { return std::all_of(rows.begin(), rows.end(), null); };
+    if (rows.empty())
+        return QStringLiteral("--plot: das Diagramm bleibt leer, im Zeitraum gibt es keine Zeile");
+    if (!alle([](const charges::PeriodCosts& r) { return r.costSum() == 0; }))
+        return QString();
+    if (alle([](const charges::PeriodCosts& r) { return r.unitsSum() == 0; }))
+        return QStringLiteral(
+            "--plot: das Diagramm bleibt leer, im Zeitraum wurden keine Einheiten gezählt");
+    return QStringLiteral("--plot: das Diagramm bleibt leer, alle Kosten sind 0,00: in den "
+                          "Einstellungen ist kein Preis je Einheit eingetragen (\"Kosten\" in "
+                          "[Allgemein] oder [Tarife])");
 }
 
 void Fehler(const QString& text) {
@@ -119,8 +134,12 @@ int Run(QCoreApplication& app, const Zeichner& zeichne) {
         Ausgabe(charges::ToCsv(rows, names));
     else
         Ausgabe(charges::ToTable(rows, charges::DecimalPoint()).toUtf8());
-    if (parser.isSet(QStringLiteral("plot")) && !(zeichne && zeichne(rows, names, *period, plot)))
-        return 1;
+    if (parser.isSet(QStringLiteral("plot"))) {
+        if (const QString leer = LeeresDiagramm(rows); !leer.isEmpty())
+            Fehler(leer);
+        if (!(zeichne && zeichne(rows, names, *period, plot)))
+            return 1;
+    }
     return 0;
 }
 

@@ -27,6 +27,10 @@ int Run(QCoreApplication& app, const Zeichner& zeichne);
 // "png", "svg" or "pdf" as the file's extension says; nullopt for anything else.
 std::optional<QByteArray> ChartFormat(const QString& path);
 
+// Why the chart of these rows shows no bars (nothing in the period, no units, no
+// price per unit), or empty when it shows some.
+QString LeeresDiagramm(const std::vector<charges::PeriodCosts>& rows);
+
 // A message on standard error, after the program's name.
 void Fehler(const QString& text);
 

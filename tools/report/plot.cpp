@@ -1,8 +1,8 @@
 // winvarno-report-plot: winvarno-report with the chart, rendered by the window's own
 // chart code into a PNG, SVG or PDF file; winvarno-report starts it for --plot.
 #include "Report.h"
-#include "app/Catalogue.h"
 #include "app/VerlaufDiagramm.h"
+#include "catalogue/Catalogue.h"
 #include "platform/UserFile.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "device/FrameCodec.h"
-#include "device/Commands.h"
+#include "protocol/FrameCodec.h"
 #include "device/PacedSend.h"
+#include "protocol/Commands.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "app/EinstellungenModell.h"
+#include "settings/EinstellungenModell.h"
 #include "platform/IniFile.h"
 #include "support/TestSupport.h"
 

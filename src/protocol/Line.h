@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <chrono>
 
 // The serial line as the transfer sequences see it. The serial component is one;
 // tests put a fake in its place.
@@ -25,6 +26,11 @@ protected:
 // of 50 ms at which the program hands them over (scaled with a shorter step).
 inline constexpr int kPacingStepMs = 50;
 inline constexpr int kMinPacedGapMs = 45;
+
+// Length of one pacing step: kPacingStepMs in the program. Tests shorten it; the
+// serial writer scales its gap with it.
+std::chrono::milliseconds PacingStep();
+void SetPacingStep(std::chrono::milliseconds step);
 
 class TLine {
 public:

@@ -1,4 +1,4 @@
-#include "config/MatrixGlyphs.h"
+#include "app/MatrixGlyphs.h"
 
 #include <QGuiApplication>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Startup.h"
 #include "serial/PortDiscovery.h"
+#include "settings/Startup.h"
 
 #include <QString>
 #include <array>

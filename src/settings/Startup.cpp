@@ -1,6 +1,6 @@
-#include "app/Startup.h"
+#include "settings/Startup.h"
 
-#include "app/Catalogue.h"
+#include "catalogue/Catalogue.h"
 #include "platform/IniFile.h"
 
 #include <QDir>

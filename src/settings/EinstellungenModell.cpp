@@ -1,6 +1,6 @@
-#include "app/EinstellungenModell.h"
+#include "settings/EinstellungenModell.h"
 
-#include "app/Catalogue.h"
+#include "catalogue/Catalogue.h"
 #include "platform/IniFile.h"
 #include "serial/PortName.h"
 

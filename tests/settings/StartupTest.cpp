@@ -1,4 +1,4 @@
-#include "app/Startup.h"
+#include "settings/Startup.h"
 #include "platform/IniFile.h"
 #include "support/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "app/Platzierung.h"
+#include "platform/Platzierung.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "app/Catalogue.h"
+#include "catalogue/Catalogue.h"
 
 #include "platform/UserFile.h"
 

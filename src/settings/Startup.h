@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/Exchange.h"
+#include "protocol/Exchange.h"
 
 #include <QString>
 #include <QStringList>
