@@ -6,14 +6,19 @@
 #include "platform/UserFile.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
+#include <QThread>
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace config {
 namespace {
@@ -27,6 +32,37 @@ constexpr int KeyLength = 32; // hex digits: 128 bits of SHA-256
 constexpr int DetailLength = 255;
 constexpr qint64 LargestIndex = 64 << 20; // far beyond any real history
 constexpr int LockWaitMs = 2000;
+
+// The index's lock between processes. flock, not a lock file with a PID in it: the
+// kernel lets go when its holder dies, also when it was killed before it could say
+// who it is, so a crash never locks the history out.
+class TIndexLock {
+public:
+    explicit TIndexLock(const QString& path)
+        : m_fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {}
+    ~TIndexLock() {
+        if (m_fd >= 0)
+            ::close(m_fd); // drops the lock
+    }
+    TIndexLock(const TIndexLock&) = delete;
+    TIndexLock& operator=(const TIndexLock&) = delete;
+
+    // Another process holds it only for one addition; give up after `waitMs`.
+    bool take(int waitMs) {
+        if (m_fd < 0)
+            return false;
+        const QDeadlineTimer deadline(waitMs);
+        while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+            if ((errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired())
+                return false;
+            QThread::msleep(5);
+        }
+        return true;
+    }
+
+private:
+    int m_fd;
+};
 
 struct OriginName {
     Origin origin;
@@ -303,8 +339,8 @@ RecordResult ConfigHistory::Record(const ConfigImage& image, Origin origin, cons
     if (!QDir().mkpath(m_directory))
         return {false, 0,
                 QStringLiteral("Verzeichnis %1 kann nicht angelegt werden").arg(m_directory)};
-    QLockFile lock(m_directory + u'/' + LockName);
-    if (!lock.tryLock(LockWaitMs))
+    TIndexLock lock(m_directory + u'/' + LockName);
+    if (!lock.take(LockWaitMs))
         return {false, 0, QStringLiteral("Konfigurationsverlauf %1 ist gesperrt").arg(m_directory)};
     // Another process may have added to the index since it was read. The index is
     // replaced by a rename each time, so its inode alone would tell.
