@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 
 void THauptFenster::EinstellungenClick() {
     if (m_einstellungen) {
@@ -46,6 +47,9 @@ void THauptFenster::EinstellungenAnwenden(const platform::IniFile& ini) {
         BezeichnungTabelleC[i]->setText(e.bezeichnungen[i]);
     }
     m_sitzung->EinstellungenAnwenden(e);
+    m_sitzung->WochenplanAnwenden(ini);
+    for (int n = 0; n < schedule::kEntries; ++n)
+        EditTage[n]->setText(m_sitzung->Wochenplan().tage[std::size_t(n)].kurzText());
     ZyklischNeuLesen->setText(startup::ZyklusBeschriftung(m_sitzung->ZyklusSekunden()));
 }
 

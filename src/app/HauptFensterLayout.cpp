@@ -396,17 +396,27 @@ void THauptFenster::BaueAbParametrierung(QWidget* page) {
 void THauptFenster::BaueZeitParametrierung(QWidget* page) {
     Bold(page, QStringLiteral("LabelUhrzeit"), QStringLiteral("Uhrzeit"), 10, 12, 50);
     Bold(page, QStringLiteral("LabelDateiname"), QStringLiteral("Dateiname"), 64, 12, 100);
+    Bold(page, QStringLiteral("LabelTage"), QStringLiteral("Tage"), 297, 12, 60);
     for (int n = 0; n < 4; ++n) {
         const int y = 32 + n * 30;
         EditUhrzeit[n] = Placed(new TZeitEdit(page), QStringLiteral("EditUhrzeit%1").arg(n + 1),
                                 QRect(10, y, 49, 21), 116);
         EditDateiname[n] =
-            Edit(page, QStringLiteral("EditDateiname%1").arg(n + 1), QRect(62, y, 297, 21), 117);
+            Edit(page, QStringLiteral("EditDateiname%1").arg(n + 1), QRect(62, y, 200, 21), 117);
         auto* b = new QPushButton(QStringLiteral("..."), page);
         b->setAutoDefault(false);
         b->setToolTip(QStringLiteral(" Parameterdatei \n suchen "));
         ButtonDurchsuchen[n] =
-            Placed(b, QStringLiteral("ButtonDurchsuchen%1").arg(n + 1), QRect(362, y, 33, 21), 118);
+            Placed(b, QStringLiteral("ButtonDurchsuchen%1").arg(n + 1), QRect(265, y, 27, 21), 118);
+        EditTage[n] =
+            Edit(page, QStringLiteral("EditTage%1").arg(n + 1), QRect(295, y, 70, 21), 117);
+        EditTage[n]->setToolTip(QStringLiteral(" Wochentage, z. B. Mo-Fr \n leer: jeden Tag "));
+        EditTage[n]->setAccessibleName(QStringLiteral("Tage %1").arg(n + 1));
+        ButtonJetztSchreiben[n] =
+            GlyphButton(page, QStringLiteral("ButtonJetztSchreiben%1").arg(n + 1), QString(),
+                        app::Glyph::Schreiben, QRect(368, y, 23, 21), 118);
+        ButtonJetztSchreiben[n]->setToolTip(QStringLiteral(" Jetzt schreiben "));
+        ButtonJetztSchreiben[n]->setAccessibleName(QStringLiteral("Jetzt schreiben %1").arg(n + 1));
     }
 }
 

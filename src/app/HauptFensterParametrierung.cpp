@@ -49,15 +49,19 @@ void THauptFenster::VerbindeParametrierung() {
     for (int n = 0; n < schedule::kEntries; ++n) {
         EditUhrzeit[n]->installEventFilter(this);
         EditDateiname[n]->installEventFilter(this);
+        EditTage[n]->installEventFilter(this);
         connect(ButtonDurchsuchen[n], &QPushButton::clicked, this,
                 [this, n] { ButtonDurchsuchenClick(n); });
+        connect(ButtonJetztSchreiben[n], &QPushButton::clicked, this,
+                [this, n] { ButtonJetztSchreibenClick(n); });
     }
 }
 
 bool THauptFenster::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut) {
         for (int n = 0; n < schedule::kEntries; ++n)
-            if (watched == EditUhrzeit[n] || watched == EditDateiname[n]) {
+            if (watched == EditUhrzeit[n] || watched == EditDateiname[n] ||
+                watched == EditTage[n]) {
                 // A time field that refuses to be left has stored nothing.
                 if (watched == EditUhrzeit[n] && !EditUhrzeit[n]->mayLeave())
                     break;

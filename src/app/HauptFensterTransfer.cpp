@@ -44,6 +44,9 @@ void THauptFenster::VerbindeSitzung() {
         connect(EditUhrzeit[n], &QLineEdit::textChanged, this, zeigen);
         connect(EditDateiname[n], &QLineEdit::textChanged, this, zeigen);
         zeigen();
+        connect(EditTage[n], &QLineEdit::textChanged, this, [this, n](const QString& text) {
+            m_sitzung->SetTage(n, schedule::TWochentage::FromText(text));
+        });
     }
 }
 
@@ -51,6 +54,8 @@ void THauptFenster::SetControlsEnabled(bool enabled) {
     for (QWidget* w : std::initializer_list<QWidget*>{OeffnenButton, SpeichernButton, LesenButton,
                                                       SchreibenButton, DruckenButton, HilfeButton,
                                                       BeendenButton, MSNAuswahl, TelefonNummer})
+        w->setEnabled(enabled);
+    for (QWidget* w : ButtonJetztSchreiben)
         w->setEnabled(enabled);
     // Ending the program mid-write would leave the exchange half written: the tray
     // menu's "Schliessen" follows "Beenden".

@@ -3,6 +3,7 @@
 #include "app/HauptFormular.h"
 #include "app/ZeitEdit.h"
 #include "platform/IniFile.h"
+#include "schedule/Wochenplan.h"
 
 #include <QFileDialog>
 #include <QLineEdit>
@@ -16,6 +17,8 @@ void THauptFenster::OnUhrzeitClick(int entry) {
     ini.writeString(section, QStringLiteral("Zeit"), EditUhrzeit[entry]->zeitText().left(6));
     ini.writeString(section, QStringLiteral("Datei"),
                     EditDateiname[entry]->text().left(schedule::kPathLength));
+    const auto tage = schedule::TWochentage::FromText(EditTage[entry]->text());
+    schedule::WriteTage(ini, entry, tage);
     if (!ini.save())
         ZeigeDateiFehler(meldung::EinstellungenNichtGespeichert, ini.path(), ini.error());
 }
@@ -33,6 +36,11 @@ void THauptFenster::ButtonDurchsuchenClick(int entry) {
                     EditDateiname[entry]->text());
     if (!ini.save())
         ZeigeDateiFehler(meldung::EinstellungenNichtGespeichert, ini.path(), ini.error());
+}
+
+void THauptFenster::ButtonJetztSchreibenClick(int entry) {
+    // The session has the file the field shows now; leaving the field stored it.
+    m_sitzung->JetztSchreiben(entry);
 }
 
 void THauptFenster::ZeitsteuerungPruefen() {

@@ -140,6 +140,7 @@ public:
     // --- time control ---
     void OnUhrzeitClick(int entry); // entry 0..3
     void ButtonDurchsuchenClick(int entry);
+    void ButtonJetztSchreibenClick(int entry);
     void ZeitsteuerungPruefen();
 
     // --- settings dialog and reopening the port (HauptFensterEinstellungen.cpp) ---
@@ -274,6 +275,8 @@ private:
     std::array<TZeitEdit*, 4> EditUhrzeit{};
     std::array<QLineEdit*, 4> EditDateiname{};
     std::array<QPushButton*, 4> ButtonDurchsuchen{};
+    std::array<QLineEdit*, 4> EditTage{};
+    std::array<QPushButton*, 4> ButtonJetztSchreiben{};
     QLabel* VersionsString = nullptr;
     TAnimationControl* AnimationControl = nullptr;
     QTimer* SekundenTimer = nullptr;

@@ -77,6 +77,10 @@ constexpr std::array kEntries{
     Entry{60, "Einstellungsdatei %s kann nicht gespeichert werden"},
     Entry{61, "Gebührenprotokoll %s endete in einer abgeschnittenen Zeile"},
     Entry{62, "Einstellungsdatei %s kann nicht gelesen werden"},
+    // Not in the original set: the schedule's days of the week, holidays and closing days.
+    Entry{75, "Zeitsteuerung: übergangen %s"},
+    Entry{76, "Nicht geschrieben: kein Dateiname für diesen Zeitpunkt"},
+    Entry{77, "Nicht geschrieben: eine Übertragung läuft"},
 };
 
 } // namespace

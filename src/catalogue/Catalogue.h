@@ -52,6 +52,9 @@ inline constexpr int AnschlussZahlUngueltig = 56;
 inline constexpr int EinstellungenNichtGespeichert = 60; // a save nobody asked for failed
 inline constexpr int ProtokollAbgeschnitten = 61;        // the log ended in a cut row
 inline constexpr int EinstellungenUnlesbar = 62;
+inline constexpr int ZeitsteuerungUebergangen = 75; // lines of the week plan passed over
+inline constexpr int KeinZeitpunktDatei = 76;       // "Jetzt schreiben" without a file
+inline constexpr int UebertragungLaeuft = 77;       // "Jetzt schreiben" during a transfer
 } // namespace meldung
 
 // The severity of a message: its colour on the status line.

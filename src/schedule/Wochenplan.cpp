@@ -78,6 +78,28 @@ QString TWochentage::toText() const {
     return words.join(u',');
 }
 
+QString TWochentage::kurzText() const {
+    if (*this == Alle())
+        return {};
+    QStringList words;
+    for (int d = 1; d <= kTage;) {
+        if (!contains(d)) {
+            ++d;
+            continue;
+        }
+        int last = d;
+        while (last < kTage && contains(last + 1))
+            ++last;
+        words.append(last - d >= 2
+                         ? QLatin1String(kKurz[d - 1]) + u'-' + QLatin1String(kKurz[last - 1])
+                         : QString(QLatin1String(kKurz[d - 1])));
+        if (last - d == 1)
+            words.append(QLatin1String(kKurz[last - 1]));
+        d = last + 1;
+    }
+    return words.join(u',');
+}
+
 bool TBetriebsferien::add(QDate from, QDate to) {
     if (!from.isValid() || !to.isValid() || to < from)
         return false;

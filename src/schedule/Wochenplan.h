@@ -38,6 +38,9 @@ public:
     // "Mo,Di,Mi,Do,Fr" in week order. An empty set writes "", which reads back as
     // every day: "never" is the time 9999, not an empty week.
     QString toText() const;
+    // For a narrow field: runs of three days or more as a range ("Mo-Fr,So"), and
+    // every day as "" (which reads back as every day).
+    QString kurzText() const;
 
     friend bool operator==(const TWochentage&, const TWochentage&) = default;
 

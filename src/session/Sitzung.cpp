@@ -107,6 +107,10 @@ TSitzung::TSitzung(TSitzungsUmgebung umgebung, device::TLine& line, TBeobachter&
         m_env.now = [] { return QDateTime::currentDateTime(); };
     m_line.SetListener(m_leitung.get());
     m_transfer = std::make_unique<device::TTransferSequence>(m_line, m_image, *m_leitung);
+    // An entry not meant for the day is as if it were not there, also when the
+    // schedule chooses among entries at the same time.
+    m_zeitsteuerung.SetDayRule(
+        [this](int entry, QDate date) { return m_wochenplan.fires(entry, date); });
 }
 
 TSitzung::~TSitzung() {
@@ -457,6 +461,36 @@ void TSitzung::BudgetsPruefen() {
 void TSitzung::SetZeitpunkt(int n, const schedule::Entry& entry) {
     if (n >= 0 && n < schedule::kEntries)
         m_zeitpunkte[std::size_t(n)] = entry;
+}
+
+void TSitzung::WochenplanAnwenden(const platform::IniFile& ini) {
+    QStringList uebergangen;
+    m_wochenplan = schedule::ReadWochenplan(ini, &uebergangen);
+    if (!uebergangen.isEmpty())
+        Melde(meldung::ZeitsteuerungUebergangen, stufe::Fehler,
+              uebergangen.join(QStringLiteral(", ")));
+}
+
+void TSitzung::SetTage(int n, const schedule::TWochentage& tage) {
+    if (n >= 0 && n < schedule::kEntries)
+        m_wochenplan.tage[std::size_t(n)] = tage;
+}
+
+bool TSitzung::JetztSchreiben(int n) {
+    if (n < 0 || n >= schedule::kEntries)
+        return false;
+    const QString path = m_zeitpunkte[std::size_t(n)].datei.left(schedule::kPathLength);
+    if (path.isEmpty()) {
+        Melde(meldung::KeinZeitpunktDatei, stufe::Fehler);
+        return false;
+    }
+    // Deferring would write it at some later moment nobody chose: refused instead.
+    if (TransferAktiv()) {
+        Melde(meldung::UebertragungLaeuft, stufe::Fehler);
+        return false;
+    }
+    ZeitgesteuertStarten(path);
+    return true;
 }
 
 void TSitzung::ZeitsteuerungPruefen() {

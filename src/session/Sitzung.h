@@ -8,6 +8,7 @@
 #include "device/TransferSequence.h"
 #include "protocol/Line.h"
 #include "schedule/Schedule.h"
+#include "schedule/Wochenplan.h"
 #include "settings/Startup.h"
 
 #include <QDateTime>
@@ -147,7 +148,16 @@ public:
     // --- schedule ---
     // Entry n (0..3) as its fields show it now; the check uses it at once.
     void SetZeitpunkt(int n, const schedule::Entry& entry);
+    // The days of the week, the Land's holidays and the closing days from the
+    // settings file; lines passed over are told (message 75).
+    void WochenplanAnwenden(const platform::IniFile& ini);
+    // Entry n's days as its field shows them now.
+    void SetTage(int n, const schedule::TWochentage& tage);
+    const schedule::TWochenplan& Wochenplan() const { return m_wochenplan; }
     void ZeitsteuerungPruefen();
+    // "Jetzt schreiben": entry n's file loaded and written now, as when its time
+    // comes; false when the line is busy or the entry names no file.
+    bool JetztSchreiben(int n);
 
     // --- the end ---
     void BeendenAnfordern() { m_beendenAngefordert = true; }
@@ -234,6 +244,7 @@ private:
 
     schedule::TZeitsteuerung m_zeitsteuerung{[this] { return Jetzt(); }};
     std::array<schedule::Entry, schedule::kEntries> m_zeitpunkte;
+    schedule::TWochenplan m_wochenplan;
 };
 
 } // namespace session
