@@ -2,7 +2,11 @@
 #include "platform/IniFile.h"
 #include "support/TestSupport.h"
 
+#include <QTimeZone>
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <map>
+#include <string>
 
 using namespace schedule;
 
@@ -41,7 +45,10 @@ TEST(Wochentage, AnyOrderCaseAndSeparatorUnknownWordsPassedOver) {
         for (int d = 1; d <= 7; ++d)
             t.set(d, (bits & (1 << (d - 1))) != 0);
         EXPECT_EQ(TWochentage::FromText(t.toText()), t) << bits;
+        EXPECT_EQ(TWochentage::FromText(t.kurzText()), t) << bits;
     }
+    EXPECT_EQ(TWochentage::FromText("Mo,Di,Do,Fr,Sa,So").kurzText(), "Mo,Di,Do-So");
+    EXPECT_EQ(TWochentage::Alle().kurzText(), "");
 }
 
 TEST(Wochenplan, ReadsDaysLandAndClosingDaysPassingOverWhatIsNone) {
@@ -127,4 +134,64 @@ TEST(Wochenplan, WritesTheDaysIntoTheEntrysSection) {
     ASSERT_TRUE(ini.save());
     EXPECT_EQ(testsupport::readAll(home.file("WinVarno.INI")),
               "[Zeitpunkt2]\nZeit=1800\n; Nacht\nTage=Sa,So\n");
+}
+
+// A year of checks once a minute on a Berlin clock, against the plan of a practice in
+// North Rhine-Westphalia: the expectation comes from the calendar written out here.
+TEST(Wochenplan, AYearInBerlinFiresEachEntryOnItsDaysOnly) {
+    const QTimeZone berlin("Europe/Berlin");
+    ASSERT_TRUE(berlin.isValid());
+    testsupport::ScratchHome home;
+    testsupport::writeAll(home.file("WinVarno.INI"), "[Zeitpunkt1]\nTage=Mo-Fr\n"
+                                                     "[Zeitpunkt2]\nTage=Mo,Di,Mi,Do,Fr\n"
+                                                     "[Zeitpunkt3]\nTage=So\n"
+                                                     "[Zeitpunkt4]\nTage=Fr\n"
+                                                     "[Feiertage]\nLand=NW\n"
+                                                     "[Betriebsferien]\n27.07.2026=31.07.2026\n");
+    const TWochenplan plan = ReadWochenplan(platform::IniFile(home.file("WinVarno.INI")));
+    // At 18:00 the Friday entry, lower in the list, wins over the weekday one, but only
+    // where it is meant for the day; 02:30 is skipped in March and repeated in October.
+    const std::array<Entry, kEntries> entries{Entry{"0800", "tag.vrn"}, Entry{"1800", "nacht.vrn"},
+                                              Entry{"0230", "sonntag.vrn"},
+                                              Entry{"1800", "wochenende.vrn"}};
+
+    // NRW's holidays in 2026 (Easter on 5 April) and the closing week.
+    const std::vector<QDate> sundays{{2026, 1, 1},  {2026, 4, 3},   {2026, 4, 6},   {2026, 5, 1},
+                                     {2026, 5, 14}, {2026, 5, 25},  {2026, 6, 4},   {2026, 10, 3},
+                                     {2026, 11, 1}, {2026, 12, 25}, {2026, 12, 26}, {2026, 7, 27},
+                                     {2026, 7, 28}, {2026, 7, 29},  {2026, 7, 30},  {2026, 7, 31}};
+    std::map<std::string, int> expected;
+    for (QDate d(2026, 1, 1); d.year() == 2026; d = d.addDays(1)) {
+        const bool sunday =
+            d.dayOfWeek() == 7 || std::find(sundays.begin(), sundays.end(), d) != sundays.end();
+        const int dow = sunday ? 7 : d.dayOfWeek();
+        if (dow <= 5)
+            ++expected["tag.vrn"];
+        if (dow <= 4)
+            ++expected["nacht.vrn"];
+        if (dow == 5)
+            ++expected["wochenende.vrn"];
+        if (dow == 7)
+            ++expected["sonntag.vrn"];
+    }
+    EXPECT_EQ(expected["tag.vrn"], 261 - 8 - 5) << "weekdays less weekday holidays and closing";
+
+    QDateTime now(QDate(2025, 12, 31), QTime(23, 0), berlin);
+    TZeitsteuerung zeitsteuerung([&] { return now; });
+    zeitsteuerung.SetDayRule([&](int entry, QDate date) { return plan.fires(entry, date); });
+    std::map<std::string, int> fired;
+    QStringList atClockChanges;
+    const QDateTime end(QDate(2027, 1, 1), QTime(0, 0), berlin);
+    for (; now < end; now = now.addSecs(60)) {
+        const QString path = zeitsteuerung.Tick(entries, false);
+        if (path.isEmpty())
+            continue;
+        ++fired[path.toStdString()];
+        if (now.date() == QDate(2026, 3, 29) || now.date() == QDate(2026, 10, 25))
+            atClockChanges << now.toString("dd.MM. HH:mm") +
+                                  QString(" +%1 ").arg(now.offsetFromUtc() / 3600) + path;
+    }
+    EXPECT_EQ(fired, expected);
+    EXPECT_EQ(atClockChanges,
+              QStringList({"29.03. 03:00 +2 sonntag.vrn", "25.10. 02:30 +2 sonntag.vrn"}));
 }
