@@ -92,6 +92,7 @@ struct SitzungFixture : ::testing::Test {
         const platform::IniFile ini(env.settingsPath);
         ASSERT_TRUE(sitzung->OeffneSchnittstelle(startup::LiesPortName(ini)));
         sitzung->EinstellungenAnwenden(startup::LiesEinstellungen(ini));
+        sitzung->WochenplanAnwenden(ini);
         sitzung->ArmeZyklus();
         line.calls.clear();
         protokoll.seen.clear();
@@ -204,4 +205,32 @@ TEST_F(SitzungFixture, AScheduledLoadWritesTheFileWithTheExchangesCounters) {
     sitzung->Sekunde();
     EXPECT_FALSE(sitzung->TransferAktiv()) << "once in its minute";
     EXPECT_TRUE(line.calls.isEmpty());
+}
+
+TEST_F(SitzungFixture, AnEntryNotMeantForTheDayIsAsIfItWereNotThere) {
+    // 7 December 2026 is a Monday.
+    start("[Allgemein]\nAnschluß=COM2\n[Zeitpunkt1]\nTage=Mon\n"
+          "[Zeitpunkt3]\nTage=Mo\n[Zeitpunkt4]\nTage=Sa\n");
+    ASSERT_TRUE(sitzung->StartRead());
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return readDone(); }));
+    config::ConfigImage file = sitzung->Image();
+    file.SetMsnText(0, u"4711");
+    ASSERT_TRUE(config::SaveParameterFile(home.file("montag.vrn"), file));
+    file.SetMsnText(0, u"6666");
+    ASSERT_TRUE(config::SaveParameterFile(home.file("samstag.vrn"), file));
+    sitzung->SetZeitpunkt(2, {"0906", home.file("montag.vrn")});
+    sitzung->SetZeitpunkt(3, {"0906", home.file("samstag.vrn")});
+
+    sitzung->Sekunde();
+    now = now.addSecs(60);
+    sitzung->Sekunde();
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return !sitzung->TransferAktiv() && protokoll.seen.contains("frei"); }));
+    EXPECT_EQ(sitzung->Image().MsnText(0), "4711") << "the Saturday entry does not outrank it";
+
+    // Re-applied settings take the file's days anew and tell what they passed over.
+    protokoll.seen.clear();
+    sitzung->WochenplanAnwenden(platform::IniFile(home.file("WinVarno.INI")));
+    EXPECT_EQ(protokoll.seen, QStringList({"meldung 75 2 [Zeitpunkt1] Tage=Mon"}));
+    EXPECT_EQ(sitzung->Wochenplan().tage[3], schedule::TWochentage::FromText("Sa"));
 }
