@@ -238,10 +238,15 @@ TEST_F(EditFixture, TimeEntriesAreStoredWhenLeft) {
     zeit->setZeitText("0730");
     EditDateiname(*w, 1)->setText("/tmp/morgens.vrn");
     EditDateiname(*w, 1)->setFocus();
+    Control<QLineEdit>(*w, "EditTage2")->setText("fr-mo");
+    QCoreApplication::processEvents();
+    Control<QLineEdit>(*w, "EditTage2")->setFocus();
+    EditDateiname(*w, 1)->setFocus();
     QCoreApplication::processEvents();
     const platform::IniFile ini(settingsPath());
     EXPECT_EQ(ini.readString("Zeitpunkt2", "Zeit", ""), "0730");
     EXPECT_EQ(ini.readString("Zeitpunkt2", "Datei", ""), "/tmp/morgens.vrn");
+    EXPECT_EQ(ini.readString("Zeitpunkt2", "Tage", ""), "Mo,Fr,Sa,So");
 
     // An incomplete time refuses to be left and stores nothing.
     QStringList refusals;

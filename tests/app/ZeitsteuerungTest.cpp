@@ -1,5 +1,6 @@
 #include "support/WindowFixture.h"
 
+#include "app/StatusZeile.h"
 #include "app/ZeitEdit.h"
 #include "config/ParameterFile.h"
 #include "device/PacedSend.h"
@@ -7,6 +8,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 
 namespace {
 
@@ -122,4 +124,23 @@ TEST_F(ScheduleFixture, DueDuringAReadItWaitsForTheEnd) {
     EXPECT_TRUE(w->TransferAktiv());
     EXPECT_EQ(runSeconds(10), 1) << "fires once the time-out has ended the read";
     EXPECT_EQ(runSeconds(60), 0) << "and never twice";
+}
+
+TEST_F(ScheduleFixture, JetztSchreibenWritesTheEntrysFileAtOnceAndTheScheduleGoesOn) {
+    // 7 December 2026 is a Monday: the entry is not meant for today.
+    entry(1, "0930", datei);
+    Control<QLineEdit>(*w, "EditTage2")->setText("Sa");
+    Control<QPushButton>(*w, "ButtonJetztSchreiben2")->click();
+    EXPECT_EQ(runSeconds(1), 1);
+    EXPECT_EQ(MSNTabelle(*w, 0)->text(), "8888");
+    EXPECT_EQ(w->Sitzung().Image().UnitCounterValue(1), 40) << "as a scheduled load";
+    EXPECT_EQ(runSeconds(120), 0) << "its days still count for its time";
+
+    Control<QLineEdit>(*w, "EditTage2")->setText("Mo-Fr");
+    now = QDateTime(now.date().addDays(1), QTime(9, 29, 58));
+    EXPECT_EQ(runSeconds(120), 1) << "the schedule goes on, on Tuesday";
+
+    Control<QPushButton>(*w, "ButtonJetztSchreiben3")->click();
+    EXPECT_EQ(runSeconds(1), 0);
+    EXPECT_TRUE(Control<TStatusZeile>(*w, "StatusZeile")->panelText(0).contains("kein Dateiname"));
 }
