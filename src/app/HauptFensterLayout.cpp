@@ -409,12 +409,12 @@ void THauptFenster::BaueZeitParametrierung(QWidget* page) {
         ButtonDurchsuchen[n] =
             Placed(b, QStringLiteral("ButtonDurchsuchen%1").arg(n + 1), QRect(265, y, 27, 21), 118);
         EditTage[n] =
-            Edit(page, QStringLiteral("EditTage%1").arg(n + 1), QRect(295, y, 70, 21), 117);
+            Edit(page, QStringLiteral("EditTage%1").arg(n + 1), QRect(295, y, 70, 21), 175);
         EditTage[n]->setToolTip(QStringLiteral(" Wochentage, z. B. Mo-Fr \n leer: jeden Tag "));
         EditTage[n]->setAccessibleName(QStringLiteral("Tage %1").arg(n + 1));
         ButtonJetztSchreiben[n] =
             GlyphButton(page, QStringLiteral("ButtonJetztSchreiben%1").arg(n + 1), QString(),
-                        app::Glyph::Schreiben, QRect(368, y, 23, 21), 118);
+                        app::Glyph::Schreiben, QRect(368, y, 23, 21), 176);
         ButtonJetztSchreiben[n]->setToolTip(QStringLiteral(" Jetzt schreiben "));
         ButtonJetztSchreiben[n]->setAccessibleName(QStringLiteral("Jetzt schreiben %1").arg(n + 1));
     }

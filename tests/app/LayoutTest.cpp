@@ -177,6 +177,8 @@ TEST_F(WindowFixture, HelpContextNumbers) {
         {"EditUhrzeit1", 116},
         {"EditUhrzeit4", 116},
         {"EditDateiname2", 117},
+        {"EditTage1", 175},
+        {"ButtonJetztSchreiben4", 176},
         {"ButtonDurchsuchen3", 118},
         {"DruckenButton", 119},
         {"Kosten21", 0},
