@@ -42,8 +42,6 @@ TEST_P(EndSignal, MidWriteEndsTheProgramWithItsPortAndLock) {
     config::ConfigImage eightPorts;
     const varnosim::TImage image = varnosim::DefaultImage();
     std::copy(image.begin(), image.end(), eightPorts.Bytes().begin());
-    // Another configuration than the exchange's, or the scheduled load writes nothing.
-    eightPorts.SetMsnText(0, u"4711");
     ASSERT_TRUE(config::SaveParameterFile(file, eightPorts));
     // The schedule fires at the first tick after the start-up read; an entry for
     // the next minute as well covers a start just before the minute ends.
