@@ -234,29 +234,3 @@ TEST_F(SitzungFixture, AnEntryNotMeantForTheDayIsAsIfItWereNotThere) {
     EXPECT_EQ(protokoll.seen, QStringList({"meldung 75 2 [Zeitpunkt1] Tage=Mon"}));
     EXPECT_EQ(sitzung->Wochenplan().tage[3], schedule::TWochentage::FromText("Sa"));
 }
-
-TEST_F(SitzungFixture, AFileTheExchangeAlreadyHoldsIsNotWrittenAgain) {
-    start("[Allgemein]\nAnschluß=COM2\n");
-    ASSERT_TRUE(sitzung->StartRead());
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return readDone(); }));
-    config::ConfigImage file = sitzung->Image();
-    file.SetUnitCounterValue(1, 500); // counters are no configuration
-    ASSERT_TRUE(config::SaveParameterFile(home.file("gleich.vrn"), file));
-    file.SetMsnText(0, u"4711");
-    ASSERT_TRUE(config::SaveParameterFile(home.file("anders.vrn"), file));
-    const auto jetzt = [&](const QString& name) {
-        sitzung->SetZeitpunkt(0, {"9999", home.file(name)});
-        line.calls.clear();
-        protokoll.seen.clear();
-        EXPECT_TRUE(sitzung->JetztSchreiben(0));
-        EXPECT_TRUE(testsupport::WaitUntil(
-            [&] { return !sitzung->TransferAktiv() && protokoll.seen.size() > 1; }));
-        return !line.calls.isEmpty();
-    };
-
-    EXPECT_FALSE(jetzt("gleich.vrn")) << "as the last complete read left it";
-    EXPECT_EQ(protokoll.seen.last(), QString::fromUtf8("meldung 78 1 gleich.vrn"));
-    EXPECT_TRUE(jetzt("anders.vrn"));
-    EXPECT_FALSE(jetzt("anders.vrn")) << "as the last write left it";
-    EXPECT_TRUE(jetzt("gleich.vrn"));
-}
