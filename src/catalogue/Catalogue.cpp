@@ -81,7 +81,6 @@ constexpr std::array kEntries{
     Entry{75, "Zeitsteuerung: übergangen %s"},
     Entry{76, "Nicht geschrieben: kein Dateiname für diesen Zeitpunkt"},
     Entry{77, "Nicht geschrieben: eine Übertragung läuft"},
-    Entry{78, "Nicht geschrieben: die Anlage hat die Konfiguration aus %s schon"},
 };
 
 } // namespace

@@ -54,7 +54,6 @@ inline constexpr int ProtokollAbgeschnitten = 61;        // the log ended in a c
 inline constexpr int EinstellungenUnlesbar = 62;
 inline constexpr int ZeitsteuerungUebergangen = 75; // lines of the week plan passed over
 inline constexpr int KeinZeitpunktDatei = 76;       // "Jetzt schreiben" without a file
-inline constexpr int SchonKonfiguriert = 78;        // a scheduled file the exchange has
 inline constexpr int UebertragungLaeuft = 77;       // "Jetzt schreiben" during a transfer
 } // namespace meldung
 

@@ -3,7 +3,6 @@
 #include "catalogue/Catalogue.h"
 #include "charges/ChargeLog.h"
 #include "charges/ChargeReport.h"
-#include "config/ConfigDiff.h"
 #include "config/ParameterFile.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramFiles.h"
@@ -81,10 +80,7 @@ public:
             break;
         }
     }
-    void ReadComplete() override {
-        m_s.m_anlageKonfiguration = config::ConfigurationOnly(m_s.m_image);
-        m_s.m_beobachter.LesenVollstaendig();
-    }
+    void ReadComplete() override { m_s.m_beobachter.LesenVollstaendig(); }
     void CounterEditKept(int port, std::uint16_t value) override {
         m_s.CounterEditKept(port, value);
     }
@@ -199,13 +195,7 @@ device::TWriteResult TSitzung::Schreiben() {
     for (int i = 0; i < m_arrays.UsedPorts(); ++i)
         if (m_arrays.UnitCounterEdited[i])
             edits[std::size_t(i)] = std::uint16_t(m_arrays.UnitCounter[i]);
-    const device::TWriteResult result = m_transfer->Write(m_arrays.UsedPorts(), edits);
-    // A write cut short leaves the exchange in a state nobody knows.
-    if (result == device::TWriteResult::Written)
-        m_anlageKonfiguration = config::ConfigurationOnly(m_image);
-    else if (result != device::TWriteResult::NotStarted && result != device::TWriteResult::Refused)
-        m_anlageKonfiguration.reset();
-    return result;
+    return m_transfer->Write(m_arrays.UsedPorts(), edits);
 }
 
 void TSitzung::Receive(QByteArrayView answer) {
@@ -266,7 +256,6 @@ bool TSitzung::SchnittstelleOeffnen() {
     if (geraet != m_geraet) {
         if (!m_geraet.isEmpty()) {
             m_transfer->ForgetImage();
-            m_anlageKonfiguration.reset();
             m_beobachter.BildVergessen();
         }
         m_geraet = geraet;
@@ -529,12 +518,6 @@ void TSitzung::ZeitgesteuertLaden(const QString& path) {
     // write's first status message shows the loaded views before it goes on.
     if (!LadeParameterDatei(path))
         return;
-    // Rewriting what the exchange holds would cost 40 s of a blocked line for nothing.
-    if (m_anlageKonfiguration &&
-        config::CompareConfigurations(*m_anlageKonfiguration, m_image).empty()) {
-        Melde(meldung::SchonKonfiguriert, stufe::Fortschritt, QFileInfo(path).fileName());
-        return;
-    }
     Schreiben();
 }
 

@@ -154,8 +154,6 @@ public:
     // Entry n's days as its field shows them now.
     void SetTage(int n, const schedule::TWochentage& tage);
     const schedule::TWochenplan& Wochenplan() const { return m_wochenplan; }
-    // A scheduled load (and "Jetzt schreiben") writes nothing when the file holds the
-    // configuration the exchange has as of the last complete read or write.
     void ZeitsteuerungPruefen();
     // "Jetzt schreiben": entry n's file loaded and written now, as when its time
     // comes; false when the line is busy or the entry names no file.
@@ -247,8 +245,6 @@ private:
     schedule::TZeitsteuerung m_zeitsteuerung{[this] { return Jetzt(); }};
     std::array<schedule::Entry, schedule::kEntries> m_zeitpunkte;
     schedule::TWochenplan m_wochenplan;
-    // The configuration the exchange holds as of the last complete read or write.
-    std::optional<config::ConfigImage> m_anlageKonfiguration;
 };
 
 } // namespace session
