@@ -14,10 +14,11 @@ cmake --build "$build" -j"${JOBS:-2}" --target "${tests[@]}"
 reports=$build/tsan-report
 rm -f "$reports".*
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:log_path=$reports}
-# Ending by signal starts the whole program as a child process; TSan refuses a
-# child of a threaded process that starts a thread, and that test is about
-# processes, not threads: it runs in the ordinary suite.
-export GTEST_FILTER=${GTEST_FILTER:--Signals/*}
+# Ending by signal, and the FIFO in each user file's place, start the whole program
+# as a child process; TSan refuses a child of a threaded process that starts a
+# thread, and those tests are about processes, not threads: they run in the
+# ordinary suite.
+export GTEST_FILTER=${GTEST_FILTER:--Signals/*:Places/*}
 pattern=$(IFS='|'; echo "^(${tests[*]})\$")
 # Under TSan the program runs several times slower, and a test's wait for the
 # simulator now and then runs out: a test fails only when it fails twice.

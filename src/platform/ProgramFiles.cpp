@@ -22,7 +22,7 @@ QString UserDataDirectory() {
 }
 
 QString DataFile(const QString& programPath, const QString& extension) {
-    const QString beside = BesideProgram(programPath, extension);
+    QString beside = BesideProgram(programPath, extension);
     const QByteArray dir = QFile::encodeName(QFileInfo(beside).absolutePath());
     if (::access(dir.constData(), W_OK) == 0)
         return beside;

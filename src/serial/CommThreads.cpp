@@ -239,7 +239,6 @@ void TReadThread::Execute() {
         }
         if (vanished || failed) {
             PostReceived(buffer, count);
-            count = 0;
             if (vanished)
                 CommLog(InvalidHandleLine);
             PostHangupRequest();
