@@ -24,6 +24,12 @@ void THauptFenster::KonfigurationsVerlaufClick() {
     KonfigurationsVerlauf->activateWindow();
 }
 
+void THauptFenster::TransferBeendet() {
+    // A read changes what a version is compared with.
+    if (KonfigurationsVerlauf && KonfigurationsVerlauf->isVisible())
+        KonfigurationsVerlauf->AuswahlChange();
+}
+
 void THauptFenster::KonfigurationsVerlaufPruefen() {
     if (KonfigurationsVerlauf)
         KonfigurationsVerlauf->PruefeWiederherstellen();

@@ -156,8 +156,11 @@ TEST_F(KonfigurationsVerlaufFixture, RestoreLoadsTheVersionIntoThePagesReadyToWr
     v->WiederherstellenClick();
     EXPECT_EQ(v->Meldung->text(), u"Nicht wiederhergestellt: eine Übertragung läuft"_qs);
     EXPECT_EQ(w->Sitzung().Image().ToByteArray(), before);
+    EXPECT_TRUE(v->VergleichText->text().endsWith(u"kein Vergleich, eine Übertragung läuft"_qs));
     LetReadTimeOut(*w);
     EXPECT_TRUE(v->WiederherstellenButton->isEnabled());
+    // The comparison follows the transfer's end.
+    EXPECT_TRUE(v->VergleichText->text().endsWith(u"noch nichts vollständig gelesen"_qs));
 
     v->WiederherstellenButton->click();
     EXPECT_TRUE(config::CompareConfigurations(w->Sitzung().Image(), v2).empty());
