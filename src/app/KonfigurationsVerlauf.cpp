@@ -345,9 +345,15 @@ void TKonfigurationsVerlauf::WiederherstellenClick() {
         ZeigeMeldung(sperre, true);
         return;
     }
-    // A file that is not what the index says goes nowhere near the exchange.
-    if (!Bild(i)) {
-        ZeigeMeldung(catalogue::Fill(meldung::NichtWiederhergestellt, m_eintraege[i].grund), true);
+    // A file that is not what the index says goes nowhere near the exchange. Checked
+    // afresh: the window may have been open while the file changed.
+    QString grund;
+    if (!m_verlauf.Load(version.id, &grund)) {
+        for (std::size_t k = i; k < m_eintraege.size() && k <= i + 1; ++k)
+            m_eintraege[k] = Eintrag{};
+        Versionen->viewport()->update();
+        PruefeWiederherstellen();
+        ZeigeMeldung(catalogue::Fill(meldung::NichtWiederhergestellt, grund), true);
         return;
     }
     if (!LadeVersion(version)) {

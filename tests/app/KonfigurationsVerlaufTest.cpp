@@ -201,6 +201,17 @@ TEST_F(KonfigurationsVerlaufFixture, DamageShowsItsReasonAndAnEmptyHistorySaysSo
               "Nicht wiederhergestellt: Version 2: Datei " + damaged + " hat 10 statt 588 Bytes");
     EXPECT_EQ(w->Sitzung().Image().ToByteArray(), before.ToByteArray());
 
+    // Damaged while the window showed it whole: the click reads the file afresh.
+    choose(v, {2});
+    ASSERT_TRUE(v->WiederherstellenButton->isEnabled());
+    const QString first = h.FilePath(h.Versions()[0]);
+    testsupport::writeAll(first, v3.ToByteArray());
+    v->WiederherstellenClick();
+    EXPECT_EQ(v->Meldung->text(),
+              "Nicht wiederhergestellt: Version 1: Datei " + first + " ist beschädigt");
+    EXPECT_EQ(w->Sitzung().Image().ToByteArray(), before.ToByteArray());
+    EXPECT_FALSE(v->WiederherstellenButton->isEnabled());
+
     // An empty history: no rows, and a word why.
     w.reset();
     dir = home.file("Leer");
