@@ -81,6 +81,12 @@ constexpr std::array kEntries{
     Entry{75, "Zeitsteuerung: übergangen %s"},
     Entry{76, "Nicht geschrieben: kein Dateiname für diesen Zeitpunkt"},
     Entry{77, "Nicht geschrieben: eine Übertragung läuft"},
+    // Not in the original set: the window "Konfigurationsverlauf".
+    Entry{100, "Konfigurationsverlauf %s ist leer"},
+    Entry{101, "Version %s geladen, noch nicht in die Anlage geschrieben"},
+    Entry{102, "Nicht wiederhergestellt: %s"},
+    Entry{103, "Nicht wiederhergestellt: eine Übertragung läuft"},
+    Entry{104, "Konfigurationsverlauf: %s weitere Zeilen übersprungen"},
 };
 
 } // namespace

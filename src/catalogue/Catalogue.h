@@ -55,6 +55,12 @@ inline constexpr int EinstellungenUnlesbar = 62;
 inline constexpr int ZeitsteuerungUebergangen = 75; // lines of the week plan passed over
 inline constexpr int KeinZeitpunktDatei = 76;       // "Jetzt schreiben" without a file
 inline constexpr int UebertragungLaeuft = 77;       // "Jetzt schreiben" during a transfer
+// The window "Konfigurationsverlauf".
+inline constexpr int VerlaufLeer = 100;
+inline constexpr int VersionGeladen = 101;         // restored into the pages, %s = number
+inline constexpr int NichtWiederhergestellt = 102; // %s = why
+inline constexpr int WiederherstellenLaeuft = 103; // refused during a transfer
+inline constexpr int VerlaufWeitereZeilen = 104;   // more skipped index lines than shown
 } // namespace meldung
 
 // The severity of a message: its colour on the status line.
