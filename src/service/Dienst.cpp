@@ -175,6 +175,8 @@ bool TDienst::EinstellungenLaden(bool start) {
     const bool anders = port != m_port || geraet != m_geraet;
     m_port = port;
     m_geraet = geraet;
+    if (!start)
+        Journal(kInfo, QStringLiteral("Einstellungen neu gelesen: %1").arg(ini.path()));
     if (!start && anders) {
         Journal(kInfo, QStringLiteral("Einstellungen: Schnittstelle %1 (%2)").arg(port, geraet));
         m_sitzung->PortNeuOeffnen();

@@ -23,6 +23,25 @@ void Zeile(int prioritaet, const QString& text) {
     std::fflush(stderr);
 }
 
+// Qt's own warnings reach the journal with a priority too.
+void QtZeile(QtMsgType typ, const QMessageLogContext&, const QString& text) {
+    switch (typ) {
+    case QtDebugMsg:
+        Zeile(7, text);
+        break;
+    case QtInfoMsg:
+        Zeile(6, text);
+        break;
+    case QtWarningMsg:
+        Zeile(4, text);
+        break;
+    case QtCriticalMsg:
+    case QtFatalMsg:
+        Zeile(3, text);
+        break;
+    }
+}
+
 const char* const kHilfe =
     "Aufruf: winvarnod [--help] [--version]\n"
     "Liest die Anlage ohne Fenster: beim Start und alle \"Wartezeit\" Minuten, mit\n"
@@ -33,6 +52,7 @@ const char* const kHilfe =
 } // namespace
 
 int main(int argc, char** argv) {
+    qInstallMessageHandler(QtZeile);
     QCoreApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("winvarnod"));
     for (const QString& a : app.arguments().mid(1)) {

@@ -62,6 +62,7 @@ struct DienstFixture : ::testing::Test {
     testsupport::ScratchHome home;
     TFakeLine line;
     QStringList journal;
+    QDateTime jetzt{QDate(2026, 12, 7), QTime(9, 5, 58)};
     std::unique_ptr<service::TDienst> dienst;
     // Another connection, as another process would call.
     QDBusConnection klient =
@@ -86,6 +87,7 @@ struct DienstFixture : ::testing::Test {
         service::TDienstUmgebung env;
         env.sitzung.settingsPath = home.file("WinVarno.INI");
         env.sitzung.programPath = home.file("WinVarno");
+        env.sitzung.now = [this] { return jetzt; };
         env.journal = [this](int prioritaet, const QString& text) {
             journal << QStringLiteral("<%1>%2").arg(prioritaet).arg(text);
         };
@@ -102,6 +104,10 @@ struct DienstFixture : ::testing::Test {
     // One cyclic expiry, as the timer would bring it.
     void zyklus() {
         dienst->Sitzung().SetZyklusZaehler(1);
+        sekunde();
+    }
+    void sekunde() {
+        jetzt = jetzt.addSecs(1);
         dienst->Sitzung().Sekunde();
     }
     QDBusMessage rufe(const QString& methode, const QVariantList& argumente = {}) {
@@ -214,9 +220,31 @@ TEST_F(DienstFixture, AnOutageIsOneLineOfTheJournalAndItsEndAnother) {
     line.answers.clear();
     zyklus();
     for (int i = 0; i < 10 && dienst->Sitzung().TransferAktiv(); ++i)
-        dienst->Sitzung().Sekunde();
+        sekunde();
     EXPECT_EQ(journal.filter(QStringLiteral("<3>")).size(), 2)
         << "the same outage: " << journal.join(u'\n').toStdString();
+}
+
+TEST_F(DienstFixture, AScheduleWrittenWhileItRunsWritesAtItsTime) {
+    start("[Allgemein]\nAnschluß=COM2\n");
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return gelesen(); }));
+    const QByteArray bild = dienst->Zustand().value(QStringLiteral("Bild")).toByteArray();
+    testsupport::writeAll(home.file("nacht.vrn"), bild);
+    sekunde(); // the schedule's first look at the clock
+    testsupport::writeAll(home.file("WinVarno.INI"),
+                          "[Allgemein]\nAnschluß=COM2\n[Zeitpunkt1]\nZeit=0906\nDatei=" +
+                              QFile::encodeName(home.file("nacht.vrn")) + "\n");
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return journal.filter(QStringLiteral("Einstellungen neu gelesen")).size() == 1; }));
+    // A cyclic read runs when the time comes: the write waits for it.
+    line.calls.clear();
+    dienst->Sitzung().SetZyklusZaehler(1);
+    sekunde();
+    EXPECT_TRUE(dienst->Sitzung().TransferAktiv()) << jetzt.toString().toStdString();
+    ASSERT_TRUE(testsupport::WaitUntil([&] {
+        return journal.contains(QStringLiteral("<6>Grundkonfiguration wird übertragen"));
+    })) << journal.join(u'\n').toStdString();
+    EXPECT_EQ(line.calls.filter(QStringLiteral("send 83 0a")).size(), 1) << "the read came first";
 }
 
 TEST_F(DienstFixture, TheSettingsFileIsFollowedWhenReplaced) {
