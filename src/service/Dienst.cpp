@@ -68,6 +68,17 @@ QVariant AufDemBus(const QString& name, const QVariant& wert) {
     return QVariant::fromValue(arg);
 }
 
+// The file as it stands: inode, size and time of its last change; empty when absent.
+QByteArray Stand(const QString& pfad) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(pfad).constData(), &st) != 0)
+        return {};
+    return QByteArray::number(qulonglong(st.st_ino)) + ':' +
+           QByteArray::number(qlonglong(st.st_size)) + ':' +
+           QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.' +
+           QByteArray::number(qlonglong(st.st_mtim.tv_nsec));
+}
+
 // The interface's part of the introspection file.
 QString InterfaceXml() {
     const QString xml = QString::fromUtf8(kSitzung1Xml);
@@ -90,7 +101,7 @@ TDienst::TDienst(TDienstUmgebung umgebung, device::TLine& line, QObject* parent)
     // The journal hears of a port that cannot be opened once per outage, here.
     m_env.sitzung.grundAufStderr = false;
     session::TBeobachter& beobachter = *this;
-    m_sitzung = std::make_unique<session::TSitzung>(m_env.sitzung, line, beobachter, this);
+    m_sitzung = std::make_unique<session::TSitzung>(m_env.sitzung, line, beobachter);
     m_sekunde = new QTimer(this);
     m_sekunde->setInterval(m_env.sekundeMs);
     connect(m_sekunde, &QTimer::timeout, this, [this] { m_sitzung->Sekunde(); });
@@ -198,13 +209,7 @@ void TDienst::DateiBeobachten() {
         if (QFileInfo::exists(pfad) && !m_watcher->files().contains(pfad))
             m_watcher->addPath(pfad);
         // Other files of the folder (a log, a temporary file) change nothing here.
-        struct stat st {};
-        const bool da = ::stat(QFile::encodeName(pfad).constData(), &st) == 0;
-        const QByteArray stand = da ? QByteArray::number(qulonglong(st.st_ino)) + ':' +
-                                          QByteArray::number(qlonglong(st.st_size)) + ':' +
-                                          QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.' +
-                                          QByteArray::number(qlonglong(st.st_mtim.tv_nsec))
-                                    : QByteArray();
+        const QByteArray stand = Stand(pfad);
         if (stand == m_dateiStand)
             return;
         m_dateiStand = stand;
@@ -212,12 +217,7 @@ void TDienst::DateiBeobachten() {
     };
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, geaendert);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, geaendert);
-    struct stat st {};
-    if (::stat(QFile::encodeName(datei.absoluteFilePath()).constData(), &st) == 0)
-        m_dateiStand = QByteArray::number(qulonglong(st.st_ino)) + ':' +
-                       QByteArray::number(qlonglong(st.st_size)) + ':' +
-                       QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.' +
-                       QByteArray::number(qlonglong(st.st_mtim.tv_nsec));
+    m_dateiStand = Stand(datei.absoluteFilePath());
 }
 
 // --- the journal ---
@@ -285,9 +285,13 @@ void TDienst::Meldung(int nummer, int stufe, const QString& argument) {
         default:
             Stoerung(text, text);
         }
-    } else if (nummer == meldung::GrundSchreiben) {
+    } else if (nummer == meldung::GrundSchreiben && schreibt) {
+        m_schreibt = true;
+        m_schreibFehler.clear();
         Journal(kInfo, text);
     }
+    if (stufe == stufe::Fehler && m_schreibt)
+        m_schreibFehler = text;
     EigenschaftenMelden();
 }
 
@@ -392,6 +396,15 @@ void TDienst::BildVergessen() {
 
 void TDienst::TransferBeendet() {
     Senden(QStringLiteral("TransferBeendet"), {});
+    if (m_schreibt) {
+        m_schreibt = false;
+        // A fault is in the journal already; this says how the write ended.
+        const QString wie = m_beenden                   ? QStringLiteral("abgebrochen")
+                            : m_schreibFehler.isEmpty() ? QStringLiteral("vollständig")
+                                                        : m_schreibFehler;
+        Journal(wie == QStringLiteral("vollständig") ? kInfo : kWarnung,
+                QStringLiteral("Schreiben beendet: %1").arg(wie));
+    }
     if (m_liest) {
         m_liest = false;
         LesenEnde(m_vollstaendig           ? QStringLiteral("vollständig")
@@ -651,8 +664,6 @@ QDBusMessage TDienst::Schreiben(const QDBusMessage& m) {
         const device::TWriteResult r = m_sitzung->Schreiben();
         config::DecodedArrays& b = m_sitzung->Arrays();
         std::fill(b.UnitCounterEdited.begin(), b.UnitCounterEdited.end(), false);
-        Journal(r == device::TWriteResult::Written ? kInfo : kFehler,
-                QStringLiteral("Schreiben: %1").arg(Ergebnis(r)));
         Senden(QStringLiteral("SchreibenBeendet"), {Ergebnis(r)});
         EigenschaftenMelden();
     });

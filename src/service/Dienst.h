@@ -138,6 +138,8 @@ private:
     // The read in progress, and the journal's memory of standing faults.
     bool m_liest = false, m_vollstaendig = false;
     QString m_leseFehler;
+    bool m_schreibt = false; // a write's journal line when it ends
+    QString m_schreibFehler;
     QString m_grundErwartet; // message 5 waits for its reason
     QSet<QString> m_bekannt, m_diesesLesen;
     bool m_leitungGestoert = false;

@@ -185,8 +185,8 @@ TEST_F(DienstFixture, OnlyAnImageReadOrHandedOverIsWritten) {
     // The image the service holds, with a counter set: the line has it once.
     EXPECT_EQ(schreibe({}, {{1, 7}}).type(), QDBusMessage::ReplyMessage);
     ASSERT_TRUE(testsupport::WaitUntil(
-        [&] { return journal.contains(QStringLiteral("<6>Schreiben: geschrieben")); }));
-    EXPECT_EQ(journal.filter(QStringLiteral("Schreiben: ")).size(), 1);
+        [&] { return journal.contains(QStringLiteral("<6>Schreiben beendet: vollständig")); }));
+    EXPECT_EQ(journal.filter(QStringLiteral("Schreiben beendet")).size(), 1);
     EXPECT_FALSE(sends().isEmpty());
     EXPECT_FALSE(dienst->Sitzung().Arrays().UnitCounterEdited[0]) << "the edit went with the write";
 }
