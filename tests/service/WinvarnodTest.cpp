@@ -155,6 +155,7 @@ TEST(Winvarnod, RunsTheSessionUnattendedAndEndsOnSigtermMidWrite) {
         env.remove(QString::fromLatin1(name));
     env.insert(QStringLiteral("NOTIFY_SOCKET"), home.file("notify"));
     env.insert(QStringLiteral("WINVARNOD_ZYKLUS_SEKUNDEN"), QStringLiteral("1"));
+    env.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("2000000"));
     winvarnod.setProcessEnvironment(env);
     winvarnod.start(program, {});
     ASSERT_TRUE(winvarnod.waitForStarted());
@@ -170,6 +171,7 @@ TEST(Winvarnod, RunsTheSessionUnattendedAndEndsOnSigtermMidWrite) {
 
     // Ready once the settings are read; then a read at start, its row in the log.
     ASSERT_TRUE(notify.waitFor("READY=1", kWaitMs));
+    EXPECT_TRUE(notify.waitFor("WATCHDOG=1", kWaitMs)) << "the watchdog beats";
     ASSERT_TRUE(testsupport::WaitUntil(
         [&] { return testsupport::readAll(home.file("WinVarno.dat")).count('\n') >= 4; }, kWaitMs));
     QStringList units;
