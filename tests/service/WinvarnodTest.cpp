@@ -27,7 +27,7 @@
 
 namespace {
 
-constexpr int kWaitMs = 20000; // generous: the machine may be busy
+constexpr int kWaitMs = 30000; // generous: the machine may be busy, and a time-out is 10 s
 
 // The service manager's end of NOTIFY_SOCKET, read all the time as the manager
 // reads it: a socket left full would hold the service up in its next notification.
