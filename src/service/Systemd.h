@@ -11,7 +11,8 @@ namespace service {
 // at half its period. Without a manager (no NOTIFY_SOCKET) each is nothing.
 //
 // Threading: the thread that made it; the watchdog beats from its event loop, so a
-// stuck loop is what the manager sees.
+// stuck loop is what the manager sees. A notification waits while the manager's
+// socket is full (systemd empties it at once; a test's socket must be read too).
 class TSystemd : public QObject {
 public:
     explicit TSystemd(QObject* parent = nullptr);
