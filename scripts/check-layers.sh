@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Holds src/ to its layers (HACKING.md): a file includes headers only of its own
 # folder and of layers below it; a layer links only layers below it; a layer
-# without widgets (core) links nothing but Qt Core, Qt D-Bus and the threads.
+# without widgets (core) links nothing but Qt Core, Qt D-Bus, the threads and
+# libsystemd.
 #
 #   check-layers.sh SRC LAYERS
 #
@@ -36,7 +37,7 @@ while read -r k name links; do
                 complain "layer $name links $lib, which is not below it"
             fi
             ;;
-        Qt6::Core | Qt6::DBus | Threads::Threads) ;;
+        Qt6::Core | Qt6::DBus | Threads::Threads | PkgConfig::SYSTEMD) ;;
         *)
             [ "$k" = core ] && complain "core layer $name links $lib (core layers use no Qt Gui or Widgets)"
             ;;

@@ -17,7 +17,8 @@ SUDO=$([ "$(id -u)" = 0 ] || echo sudo)
 fail() { echo "FAIL: $*" >&2; exit 1; }
 ok() { echo "ok: $*"; }
 
-"$src/scripts/install-missing.sh" lintian desktop-file-utils appstream man-db xvfb xdotool strace
+"$src/scripts/install-missing.sh" lintian desktop-file-utils appstream man-db xvfb xdotool strace \
+    systemd
 
 make -C "$src" package PACKAGE_BUILD="$build"
 deb=$(ls -t "$build"/winvarno_*.deb | head -1)
@@ -30,6 +31,8 @@ for need in libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libqt6printsupport
     libqt6charts6 libqt6svg6 qt6-qpa-plugins fonts-liberation; do
     grep -q "\b$need\b" <<<"$depends" || fail "Depends lacks $need: $depends"
 done
+grep -q 'dbus-user-session | default-dbus-session-bus' <<<"$depends" ||
+    fail "Depends lacks the user bus: $depends"
 grep -q '\bman-db\b' <<<"$(dpkg-deb -f "$deb" Recommends)" || fail "Recommends lacks man-db"
 ok "dependencies declared"
 
@@ -48,7 +51,8 @@ $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y "$deb"
 files=$(dpkg -L winvarno)
 
 for f in /usr/lib/winvarno/WinVarno /usr/lib/winvarno/varno-sim /usr/lib/winvarno/winvarno-report \
-    /usr/lib/winvarno/winvarno-report-plot /usr/lib/winvarno/winvarno-diff; do
+    /usr/lib/winvarno/winvarno-report-plot /usr/lib/winvarno/winvarno-diff \
+    /usr/lib/winvarno/winvarnod; do
     [ -x "$f" ] && [ ! -L "$f" ] || fail "$f is not an executable file"
 done
 [ -f /usr/lib/winvarno/WinVarno.hlp ] || fail "help file missing"
@@ -58,13 +62,17 @@ done
     fail "/usr/bin/winvarno-report"
 [ "$(readlink -f /usr/bin/winvarno-diff)" = /usr/lib/winvarno/winvarno-diff ] ||
     fail "/usr/bin/winvarno-diff"
+[ "$(readlink -f /usr/bin/winvarnod)" = /usr/lib/winvarno/winvarnod ] || fail "/usr/bin/winvarnod"
+unit=/usr/lib/systemd/user/winvarnod.service
+[ -f "$unit" ] || fail "$unit missing"
+[ -f /usr/share/dbus-1/interfaces/$app_id.Sitzung1.xml ] || fail "D-Bus interface missing"
 desktop=/usr/share/applications/$app_id.desktop
 metainfo=/usr/share/metainfo/$app_id.metainfo.xml
 [ -f "$desktop" ] && [ -f "$metainfo" ] || fail "desktop entry or metainfo missing"
 for f in /usr/share/doc/winvarno/copyright /usr/share/doc/winvarno/changelog.gz; do
     [ -f "$f" ] || fail "$f missing"
 done
-for page in winvarno varno-sim winvarno-report winvarno-diff; do
+for page in winvarno varno-sim winvarno-report winvarno-diff winvarnod; do
     [ -f "/usr/share/man/man1/$page.1.gz" ] || fail "manual page $page missing"
 done
 for size in 16 32 48 64 128 256; do
@@ -89,7 +97,13 @@ grep -q AUTOENDE <<<"$(MANWIDTH=80 man winvarno)" || fail "man winvarno shows no
 grep -q charge-interval <<<"$(MANWIDTH=80 man varno-sim)" || fail "man varno-sim shows no options"
 grep -q -- --period <<<"$(MANWIDTH=80 man winvarno-report)" || fail "man winvarno-report"
 grep -q -- --history <<<"$(MANWIDTH=80 man winvarno-diff)" || fail "man winvarno-diff"
-ok "man winvarno, man varno-sim, man winvarno-report, man winvarno-diff"
+grep -q enable-linger <<<"$(MANWIDTH=80 man winvarnod)" || fail "man winvarnod"
+ok "man winvarno, man varno-sim, man winvarno-report, man winvarno-diff, man winvarnod"
+
+# The unit as installed, its program and manual page included: nothing to say.
+out=$(systemd-analyze --user verify "$unit" 2>&1) || fail "systemd-analyze verify: $out"
+[ -z "$out" ] || fail "systemd-analyze verify: $out"
+ok "systemd-analyze --user verify $unit"
 
 # A user who cannot write the program's directory: as root that is nobody.
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/winvarno-pkg.XXXXXX")

@@ -81,6 +81,16 @@ constexpr std::array kEntries{
     Entry{75, "Zeitsteuerung: übergangen %s"},
     Entry{76, "Nicht geschrieben: kein Dateiname für diesen Zeitpunkt"},
     Entry{77, "Nicht geschrieben: eine Übertragung läuft"},
+    // Not in the original set: the service's answers to a request on the bus, and
+    // its journal.
+    Entry{80, "Nicht geschrieben: das Bild hat %s Bytes statt 588"},
+    Entry{81, "Nicht geschrieben: Anschluß %s gibt es in diesem Bild nicht"},
+    Entry{82, "Nicht geschrieben: Anschluß %s ist mehrfach angegeben"},
+    Entry{83, "Zeitpunkt %s gibt es nicht"},
+    Entry{84, "Nicht gelesen: eine Übertragung läuft"},
+    Entry{85, "Anlage an %s ist wieder erreichbar"},
+    Entry{86, "Der WinVarno-Dienst läuft schon"},
+    Entry{87, "Der WinVarno-Dienst antwortet nicht: %s"},
     // Not in the original set: the window "Konfigurationsverlauf".
     Entry{100, "Konfigurationsverlauf %s ist leer"},
     Entry{101, "Version %s geladen, noch nicht in die Anlage geschrieben"},

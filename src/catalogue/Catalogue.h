@@ -61,6 +61,15 @@ inline constexpr int VersionGeladen = 101;         // restored into the pages, %
 inline constexpr int NichtWiederhergestellt = 102; // %s = why
 inline constexpr int WiederherstellenLaeuft = 103; // refused during a transfer
 inline constexpr int VerlaufWeitereZeilen = 104;   // more skipped index lines than shown
+// The service's refusals of a request on the bus, and its journal.
+inline constexpr int BildGroesse = 80;           // an image of %s bytes
+inline constexpr int AnschlussGibtEsNicht = 81;  // a counter for port %s
+inline constexpr int AnschlussDoppelt = 82;      // port %s given twice
+inline constexpr int ZeitpunktGibtEsNicht = 83;  // schedule entry %s
+inline constexpr int LesenLaeuft = 84;           // "Lesen" during a transfer
+inline constexpr int WiederErreichbar = 85;      // the exchange at %s answers again
+inline constexpr int DienstLaeuftSchon = 86;     // a second winvarnod
+inline constexpr int DienstNichtErreichbar = 87; // the service did not answer: %s
 } // namespace meldung
 
 // The severity of a message: its colour on the status line.

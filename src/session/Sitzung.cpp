@@ -271,6 +271,8 @@ bool TSitzung::SchnittstelleOeffnen() {
     }
     Melde(meldung::NichtGeoeffnet, stufe::Fehler, m_commPort);
     m_beobachter.MeldungsGrund(grund);
+    if (!m_env.grundAufStderr)
+        return false;
     // One line, so that it lands whole in the journal of a program started from the menu.
     const QString text =
         catalogue::PanelText(meldung::NichtGeoeffnet, stufe::Fehler, m_commPort).mid(2);

@@ -90,6 +90,9 @@ struct TSitzungsUmgebung {
     // Before each opening of the port, with the settings file: what the line takes
     // from it (the comms log, the names of the ports).
     std::function<void(const platform::IniFile&)> vorDemOeffnen;
+    // Why the port did not open, also as one line on stderr; a service that words
+    // its own journal turns it off.
+    bool grundAufStderr = true;
 };
 
 // A QObject only as the context of its deferred calls (the scheduled load), which
