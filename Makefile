@@ -10,7 +10,7 @@ JOBS     ?= 2
 PACKAGES := cmake ninja-build g++ qt6-base-dev qt6-qpa-plugins libgl-dev libgtest-dev \
             fonts-liberation qt6-translations-l10n dbus-daemon dbus-bin \
             xvfb at-spi2-core python3-gi gir1.2-atspi-2.0 \
-            qt6-charts-dev qt6-svg-dev
+            qt6-charts-dev qt6-svg-dev libfaketime
 
 .PHONY: demo check build deps shots bench package fuzz sanitize tsan release format format-check tidy ci clean
 

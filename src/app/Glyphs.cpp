@@ -104,6 +104,18 @@ void DrawGlyph(QPainter& p, Glyph glyph) {
         p.drawRect(4, 12, 7, 2);
         p.fillRect(12, 9, 2, 1, QColor(0, 255, 0));
         break;
+    case Glyph::Verlauf: // a clock over a stack of sheets
+        p.setPen(black);
+        p.fillRect(5, 9, 10, 6, white);
+        p.drawRect(5, 9, 9, 5);
+        p.drawLine(7, 15, 15, 15);
+        p.drawLine(15, 11, 15, 15);
+        p.setBrush(white);
+        p.drawEllipse(1, 1, 10, 10);
+        p.setPen(navy);
+        p.drawLine(6, 3, 6, 6);
+        p.drawLine(6, 6, 9, 6);
+        break;
     }
 }
 

@@ -8,7 +8,7 @@ namespace app {
 // The 18 × 18 picture of an empty sunken check box that every matrix image copies.
 QImage MakeMatrixTemplate();
 
-enum class Glyph { Lesen, Hilfe, Beenden, Oeffnen, Speichern, Schreiben, Drucken };
+enum class Glyph { Lesen, Hilfe, Beenden, Oeffnen, Speichern, Schreiben, Drucken, Verlauf };
 
 // A 16 × 16 button glyph with its disabled look (embossed grey) as the
 // icon's Disabled mode; drawn at twice the size too, for screens of twice the

@@ -150,13 +150,16 @@ void THauptFenster::OeffnenClick() {
     const QString path = m_env.dateiDialog ? m_env.dateiDialog(OpenDialog) : QString();
     if (path.isEmpty())
         return;
-    if (LadeParameterDatei(path)) {
-        // Not inside a transfer: the ports the file has may be edited.
-        for (int i = 0; i < m_sitzung->Arrays().UsedPorts(); ++i)
-            ZuordnungTabelle[i]->setEnabled(true);
-        SchreibenButton->setEnabled(true);
-        SchreibenPruefen();
-    }
+    if (LadeParameterDatei(path))
+        NachDateiGeladen();
+}
+
+void THauptFenster::NachDateiGeladen() {
+    // Not inside a transfer: the ports the file has may be edited.
+    for (int i = 0; i < m_sitzung->Arrays().UsedPorts(); ++i)
+        ZuordnungTabelle[i]->setEnabled(true);
+    SchreibenButton->setEnabled(true);
+    SchreibenPruefen();
 }
 
 void THauptFenster::SpeichernClick() {

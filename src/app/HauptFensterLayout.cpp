@@ -337,6 +337,12 @@ void THauptFenster::BaueParametrierung(QWidget* page) {
                     app::Glyph::Schreiben, QRect(x, 106, 85, 25), 105);
     DruckenButton = GlyphButton(page, QStringLiteral("DruckenButton"), QStringLiteral("Drucken"),
                                 app::Glyph::Drucken, QRect(x, 136, 85, 25), 119);
+    KonfigurationsVerlaufButton =
+        GlyphButton(page, QStringLiteral("KonfigurationsVerlaufButton"),
+                    QStringLiteral("Verlauf..."), app::Glyph::Verlauf, QRect(x, 166, 85, 25), 190);
+    KonfigurationsVerlaufButton->setToolTip(QStringLiteral("Konfigurationsverlauf"));
+    connect(KonfigurationsVerlaufButton, &QPushButton::clicked, this,
+            &THauptFenster::KonfigurationsVerlaufClick);
 }
 
 void THauptFenster::BaueMsnParametrierung(QWidget* page) {

@@ -68,6 +68,7 @@ void THauptFenster::SetControlsEnabled(bool enabled) {
                                          BerechtigungsAuswahl, DienstAuswahl, GebuehrenEinheiten})
         w->setEnabled(enabled);
     SchreibenPruefen();
+    KonfigurationsVerlaufPruefen();
 }
 
 void THauptFenster::SchreibenPruefen() {

@@ -47,6 +47,7 @@ class TTrayIcon;
 class TMessageHook;
 class TEinstellungenDialog;
 class TGebuehrenVerlauf;
+class TKonfigurationsVerlauf;
 
 // What the main window needs from its surroundings. The program passes the real
 // things; tests pass fakes, so start-up can be driven without a port or a user.
@@ -67,6 +68,8 @@ struct TUmgebung {
     // The comms log's file as the environment names it (WINVARNO_COMMSLOG); before
     // the settings file's own. Empty: the settings file decides.
     QString kommunikationsProtokoll;
+    // The configuration history's folder; empty: config::ConfigHistory::DefaultDirectory().
+    QString konfigurationsVerlauf;
 };
 
 // The main window: every control of the program, the control tables through which
@@ -174,6 +177,8 @@ public:
     void EvaluateCharges();
     // --- charge history (HauptFensterVerlauf.cpp) ---
     void VerlaufButtonClick();
+    // --- configuration history (HauptFensterKonfigurationsVerlauf.cpp) ---
+    void KonfigurationsVerlaufClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -191,6 +196,7 @@ private:
                             int ports) override;
     void ZaehlerBehalten(int port, std::uint16_t wert) override;
     void SteuerungFreigeben(bool frei) override;
+    void TransferBeendet() override; // HauptFensterKonfigurationsVerlauf.cpp
     void LesenVollstaendig() override;
     void FirmwareAbgelehnt() override;
     void BildVergessen() override;
@@ -206,6 +212,10 @@ private:
     void VerbindeParametrierung();
     // An open history window follows each charge read.
     void NachGebuehrenLesen();
+    // A parameter file or a version of the history went into the pages.
+    void NachDateiGeladen();
+    // An open configuration history offers "Wiederherstellen" only while loading is allowed.
+    void KonfigurationsVerlaufPruefen();
     // The reason behind the message shown: tool tip and accessible description.
     void SetzeStatusGrund(const QString& grund);
     bool StartMeldungZeigt() const; // message 22 or 5: a click leads to the settings
@@ -296,6 +306,8 @@ private:
     TDdeServer* WinVarno = nullptr;      // the exported items DDEEinheiten and DDEKosten
     QPushButton* VerlaufButton = nullptr;
     TGebuehrenVerlauf* GebuehrenVerlauf = nullptr; // made on first use
+    QPushButton* KonfigurationsVerlaufButton = nullptr;
+    TKonfigurationsVerlauf* KonfigurationsVerlauf = nullptr; // made on first use
 
     QWidget* m_hauptSeite = nullptr;         // the main page shown before a change
     QWidget* m_parametrierSeite = nullptr;   // likewise the inner page

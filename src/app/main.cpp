@@ -4,11 +4,10 @@
 #include "platform/DisplayServer.h"
 #include "platform/EndSignals.h"
 #include "platform/IniFile.h"
+#include "platform/QtTexte.h"
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QMessageBox>
 #include <QTranslator>
 #include <csignal>
@@ -25,11 +24,8 @@ int main(int argc, char** argv) {
     app.setWindowIcon(app::ProgramIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral(WINVARNO_APP_ID));
     app::ApplyLook(app);
-    // The program speaks German, so do Qt's own dialogs and boxes.
     QTranslator qtTexte;
-    if (qtTexte.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(&qtTexte);
+    platform::DeutscheQtTexte(qtTexte);
 
     TUmgebung env;
     env.arguments = app.arguments().mid(1);

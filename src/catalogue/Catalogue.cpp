@@ -91,6 +91,12 @@ constexpr std::array kEntries{
     Entry{85, "Anlage an %s ist wieder erreichbar"},
     Entry{86, "Der WinVarno-Dienst läuft schon"},
     Entry{87, "Der WinVarno-Dienst antwortet nicht: %s"},
+    // Not in the original set: the window "Konfigurationsverlauf".
+    Entry{100, "Konfigurationsverlauf %s ist leer"},
+    Entry{101, "Version %s geladen, noch nicht in die Anlage geschrieben"},
+    Entry{102, "Nicht wiederhergestellt: %s"},
+    Entry{103, "Nicht wiederhergestellt: eine Übertragung läuft"},
+    Entry{104, "Konfigurationsverlauf: %s weitere Zeilen übersprungen"},
 };
 
 } // namespace

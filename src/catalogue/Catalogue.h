@@ -64,6 +64,12 @@ inline constexpr int LesenLaeuft = 84;           // "Lesen" during a transfer
 inline constexpr int WiederErreichbar = 85;      // the exchange at %s answers again
 inline constexpr int DienstLaeuftSchon = 86;     // a second winvarnod
 inline constexpr int DienstNichtErreichbar = 87; // the service did not answer: %s
+// The window "Konfigurationsverlauf".
+inline constexpr int VerlaufLeer = 100;
+inline constexpr int VersionGeladen = 101;         // restored into the pages, %s = number
+inline constexpr int NichtWiederhergestellt = 102; // %s = why
+inline constexpr int WiederherstellenLaeuft = 103; // refused during a transfer
+inline constexpr int VerlaufWeitereZeilen = 104;   // more skipped index lines than shown
 } // namespace meldung
 
 // The severity of a message: its colour on the status line.

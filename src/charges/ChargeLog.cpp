@@ -28,21 +28,6 @@ char At(const QByteArray& line, int col) {
     return col >= 1 && col <= line.size() ? line[col - 1] : ' ';
 }
 
-bool WriteAll(int fd, const QByteArray& bytes) {
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= n;
-    }
-    return true;
-}
-
 } // namespace
 
 QByteArray LogHeader() {
@@ -115,8 +100,10 @@ bool CreateLog(const QByteArray& path, const QByteArray& bytes, int* error) {
         *error = EEXIST;
         return false;
     }
-    bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
-    *error = ok ? 0 : errno;
+    *error = platform::WriteFully(fd, bytes);
+    if (*error == 0 && ::fsync(fd) != 0)
+        *error = errno;
+    bool ok = *error == 0;
     ::close(fd);
     if (ok && ::link(temp.constData(), path.constData()) != 0) {
         *error = errno;
@@ -269,9 +256,10 @@ LogResult LogCharges(const QString& logPath, const QString& backupPath, const QD
         return LogResult::WriteFailed;
     // One write of the whole row. Should it stop short (a crash, a full disk), the
     // next visit finds the piece, ends its line and counts from the row before.
-    bool ok = WriteAll(fd, bytes);
+    const int geschrieben = platform::WriteFully(fd, bytes);
+    bool ok = geschrieben == 0;
     if (!ok)
-        state.error = errno != 0 ? errno : ENOSPC;
+        state.error = geschrieben;
     if (::close(fd) != 0 && ok) {
         state.error = errno;
         ok = false;

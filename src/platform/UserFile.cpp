@@ -141,21 +141,28 @@ bool TReplacement::Open() {
     return true;
 }
 
-bool TReplacement::Write(QByteArrayView bytes) {
-    if (m_fd < 0)
-        return false;
+int WriteFully(int fd, QByteArrayView bytes) {
     const char* p = bytes.data();
     qsizetype left = bytes.size();
     while (left > 0) {
-        const ssize_t n = ::write(m_fd, p, size_t(left));
+        const ssize_t n = ::write(fd, p, size_t(left));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return Fail(n < 0 ? Errno() : ENOSPC);
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return ENOSPC;
         p += n;
         left -= n;
     }
-    return true;
+    return 0;
+}
+
+bool TReplacement::Write(QByteArrayView bytes) {
+    if (m_fd < 0)
+        return false;
+    const int error = WriteFully(m_fd, bytes);
+    return error == 0 || Fail(error);
 }
 
 bool TReplacement::Commit() {

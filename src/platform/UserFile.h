@@ -25,6 +25,10 @@ int OpenRegular(const QString& path, int flags, int* error);
 std::optional<QByteArray> ReadRegular(const QString& path, qint64 limit, int* error,
                                       bool* truncated = nullptr);
 
+// Writes every byte, going on after a short or interrupted write; 0, or an errno
+// value (ENOSPC when the system took nothing without saying why).
+int WriteFully(int fd, QByteArrayView bytes);
+
 // The file a save changes: symbolic links are followed, also to a target that is
 // not there yet, so the link itself stays.
 QString ResolveLinks(const QString& path);

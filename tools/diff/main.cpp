@@ -6,12 +6,11 @@
 #include "config/ConfigDiff.h"
 #include "config/ConfigHistory.h"
 #include "platform/IniFile.h"
+#include "platform/QtTexte.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTranslator>
 #include <cstdio>
 #include <optional>
@@ -104,11 +103,8 @@ int ListHistory() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("winvarno-diff"));
-    // Qt's own texts (a wrong option) in German, like everything else here.
     QTranslator qtTexte;
-    if (qtTexte.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&qtTexte);
+    platform::DeutscheQtTexte(qtTexte);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Was sich von Konfiguration A zu Konfiguration B geändert hat, in den "

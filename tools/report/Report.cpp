@@ -3,12 +3,12 @@
 #include "catalogue/Catalogue.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramFiles.h"
+#include "platform/QtTexte.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QTranslator>
 #include <algorithm>
 #include <cstdio>
@@ -65,11 +65,8 @@ void Fehler(const QString& text) {
 
 int Run(QCoreApplication& app, const Zeichner& zeichne) {
     QCoreApplication::setApplicationName(QStringLiteral("winvarno-report"));
-    // WinVarno speaks German; so does the help text of the options.
     QTranslator qtTexte;
-    if (qtTexte.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&qtTexte);
+    platform::DeutscheQtTexte(qtTexte);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -3,15 +3,19 @@
 #include "app/EinstellungenDialog.h"
 #include "app/GebuehrenVerlauf.h"
 #include "app/HauptFormular.h"
+#include "app/KonfigurationsVerlauf.h"
 #include "app/Look.h"
 #include "charges/ChargeLog.h"
+#include "config/ConfigHistory.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -39,6 +43,27 @@ void WriteSampleHistory(const QString& path) {
     }
 }
 
+// A few configurations of the last days around `now`, the exchange's own last.
+void WriteSampleConfigurations(const QString& dir, const config::ConfigImage& now) {
+    QDateTime when = QDateTime::currentDateTimeUtc().addDays(-9);
+    config::ConfigHistory history(dir, [&when] { return when; });
+    history.Open();
+    config::ConfigImage image = now;
+    image.SetMsnText(2, u"4711");
+    image.Port(3).SetPermission(4);
+    image.Port(1).SetPulse(!image.Port(1).Pulse());
+    history.Record(image, config::Origin::Read);
+    when = when.addSecs(300);
+    image.SetMsnText(2, u"4712");
+    history.Record(image, config::Origin::File, QStringLiteral("Urlaub.vrn"));
+    when = when.addDays(3);
+    image.Port(2).SetForwardingPort(23);
+    image.SetAssignmentMask(1, std::uint8_t(image.AssignmentMask(1) | 0x04));
+    history.Record(image, config::Origin::Schedule, QStringLiteral("2"));
+    when = when.addDays(5);
+    history.Record(now, config::Origin::Written);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -60,6 +85,7 @@ int main(int argc, char** argv) {
     env.settingsPath = args.size() > 2 ? args[2] : runtime.filePath(QStringLiteral("none.INI"));
     // The charge log goes to the scratch directory, not into the build tree.
     env.programPath = runtime.filePath(QStringLiteral("WinVarno"));
+    env.konfigurationsVerlauf = runtime.filePath(QStringLiteral("Verlauf"));
     WriteSampleHistory(runtime.filePath(QStringLiteral("WinVarno.dat")));
     THauptFenster w(env);
     w.show();
@@ -95,6 +121,14 @@ int main(int argc, char** argv) {
     if (auto* verlauf = w.findChild<TGebuehrenVerlauf*>()) {
         QCoreApplication::processEvents();
         verlauf->grab().save(out + QStringLiteral("/GebuehrenVerlauf.png"));
+    }
+    WriteSampleConfigurations(env.konfigurationsVerlauf, w.Sitzung().Image());
+    seiten->setCurrentWidget(w.findChild<QWidget*>(QStringLiteral("TabParametrierung")));
+    w.findChild<QPushButton*>(QStringLiteral("KonfigurationsVerlaufButton"))->click();
+    if (auto* verlauf = w.findChild<TKonfigurationsVerlauf*>()) {
+        verlauf->Versionen->selectRow(2);
+        QCoreApplication::processEvents();
+        verlauf->grab().save(out + QStringLiteral("/KonfigurationsVerlauf.png"));
     }
     w.BeendenButtonClick();
     return 0;
