@@ -6,6 +6,7 @@
 #include "platform/DdeExport.h"
 #include "platform/IniFile.h"
 #include "service/DienstKlient.h"
+#include "service/Schnittstelle.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -162,9 +163,10 @@ void THauptFenster::DienstGekommen() {
     // The window's export of the charges stays: the service could not take the name
     // while the window held it, and the window shows every read of the service.
     ZeigeMeldung(meldung::DienstGekommen, stufe::Fortschritt, port);
-    // The service may have found the port still ours at its start: it reads now. A
-    // read of its own already running is as good.
-    m_dienst->Lesen();
+    // The service may have found the port still ours at its start: then it reads now.
+    if (!m_dienst->TransferLaeuft() &&
+        !(m_dienst->Eigenschaft(QStringLiteral("Bloecke")).toUInt() & service::kGebuehren))
+        ZeigeDienstAntwort(m_dienst->Lesen());
 }
 
 void THauptFenster::LeitungUebernehmen() {

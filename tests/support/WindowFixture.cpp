@@ -31,8 +31,7 @@ TUmgebung WindowFixture::umgebung(const QStringList& args) {
         warnings << caption + "|" + text;
     };
     env.line = line;
-    // No service: a winvarnod on the developer's own session bus must not take part.
-    env.dienstBus = [] { return QDBusConnection(QStringLiteral("winvarno-test-ohne-bus")); };
+    env.dienstBus = dienstBus;
     return env;
 }
 
