@@ -132,6 +132,12 @@ bool THauptFenster::DienstVerbinden() {
     else
         m_sitzung->Transfer().ForgetImage();
     SchreibenPruefen();
+    // A whole read is shown: from now on the window's moves are kept, as after one of ours.
+    const uint bloecke = m_dienst->Eigenschaft(QStringLiteral("Bloecke")).toUInt();
+    if ((bloecke & (service::kGrundblock | service::kEndgeraeteblock | service::kGebuehren)) ==
+            (service::kGrundblock | service::kEndgeraeteblock | service::kGebuehren) &&
+        !m_dienst->Eigenschaft(QStringLiteral("FirmwareAbgelehnt")).toBool())
+        LesenVollstaendig();
     return true;
 }
 

@@ -512,8 +512,10 @@ bool TSitzung::JetztSchreiben(int n) {
         Melde(meldung::KeinZeitpunktDatei, stufe::Fehler);
         return false;
     }
+    if (m_leitungAbgegeben)
+        return false;
     // Deferring would write it at some later moment nobody chose: refused instead.
-    if (TransferAktiv() || m_leitungAbgegeben) {
+    if (TransferAktiv()) {
         Melde(meldung::UebertragungLaeuft, stufe::Fehler);
         return false;
     }

@@ -2,6 +2,7 @@
 // own session bus), both on the simulated exchange: exactly one of them has the line.
 #include "E2eFixture.h"
 
+#include "desktop/UMsgHook.h"
 #include "platform/DdeExport.h"
 #include "service/Schnittstelle.h"
 
@@ -118,6 +119,7 @@ TEST_F(DienstFenster, TheWindowShowsTheServicesReadsAndHandsItsRequestsOver) {
     EXPECT_EQ(EinheitenTabelle(*w, 1)->text(), QString::number(sim->Units(2)));
     EXPECT_EQ(w->statusText(0), "0:");
     EXPECT_TRUE(Control<QPushButton>(*w, "SchreibenButton")->isEnabled());
+    EXPECT_TRUE(Control<TMessageHook>(*w, "MessageHook")->Active()) << "a whole read is shown";
 
     // The window's own cyclic read and schedule keep still; the clock goes on.
     w->Sitzung().SetZyklusZaehler(1);
