@@ -166,9 +166,10 @@ void THauptFenster::DienstGekommen() {
     const QString port = AnzeigePort();
     if (!DienstVerbinden())
         return;
-    // The window's export of the charges stays: the service could not take the name
-    // while the window held it, and the window shows every read of the service.
     ZeigeMeldung(meldung::DienstGekommen, stufe::Fortschritt, port);
+    // The service waits for the name of the export: it has it once ours is gone.
+    delete WinVarno;
+    WinVarno = nullptr;
     // The service may have found the port still ours at its start: then it reads now.
     if (!m_dienst->TransferLaeuft() &&
         !(m_dienst->Eigenschaft(QStringLiteral("Bloecke")).toUInt() & service::kGebuehren))

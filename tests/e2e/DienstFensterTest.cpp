@@ -183,6 +183,14 @@ TEST_F(DienstFenster, WithoutTheServiceTheWindowHasTheLineAndHandsItOverAndBack)
     ASSERT_NO_FATAL_FAILURE(dienstStarten());
     ASSERT_TRUE(QTest::qWaitFor([&] { return w->DienstVerbunden(); }, kWaitMs));
     EXPECT_FALSE(portOffen());
+    // The export of the charges goes with the line.
+    EXPECT_FALSE(exportiert());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return bus().interface()->serviceOwner(QStringLiteral("dde.WinVarno")).value() ==
+                   bus().interface()->serviceOwner(service::kBusName).value();
+        },
+        kWaitMs));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return requestsAnswered().size() == 6 && dienstFrei() && frei(); }, kWaitMs))
         << events().join('\n').toStdString();
