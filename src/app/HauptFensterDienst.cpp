@@ -145,13 +145,17 @@ void THauptFenster::DienstGegangen() {
     if (!DienstVerbunden() || m_dienst->DienstLaeuft())
         return;
     m_dienst->Trennen();
-    ZeigeMeldung(meldung::DienstGegangen, stufe::Fortschritt, AnzeigePort());
+    // The service's state went with it: the port is the one the settings file names.
+    ZeigeMeldung(meldung::DienstGegangen, stufe::Fortschritt,
+                 startup::LiesPortName(platform::IniFile(m_env.settingsPath)));
     LeitungUebernehmen();
 }
 
 void THauptFenster::DienstGekommen() {
-    if (!m_dienst || !m_dienst->DienstLaeuft())
+    if (!m_dienst || !m_dienst->DienstLaeuft()) {
+        m_dienstUebergabe = false; // it went again meanwhile
         return;
+    }
     if (DienstVerbunden()) {
         // Another process took the name: its state replaces the last one's.
         DienstVerbinden();

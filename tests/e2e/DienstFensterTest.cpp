@@ -31,7 +31,6 @@ struct SperrZaehler : QObject {
 
 struct DienstFenster : E2eFixture {
     QProcess dienst;
-
     void TearDown() override {
         w.reset();
         if (dienst.state() != QProcess::NotRunning) {
@@ -147,6 +146,15 @@ TEST_F(DienstFenster, TheWindowShowsTheServicesReadsAndHandsItsRequestsOver) {
     Tippe(Control<QLineEdit>(*w, "GebuehrenEinheiten"), "4321");
     w->CommitPortPage();
     Control<QPushButton>(*w, "SchreibenButton")->click();
+    // The service's status messages in blue, as the window's own; its controls locked.
+    // The first stands while the basic block is paced out, for seconds.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return w->statusText(0) == QString::fromUtf8("1:Grundkonfiguration wird übertragen");
+        },
+        kSchreibenMs));
+    EXPECT_GT(pixelsOf(*w, Qt::blue), 10);
+    EXPECT_FALSE(frei());
     ASSERT_TRUE(QTest::qWaitFor([&] { return zaehle("basic block written") == 1; }, kSchreibenMs));
     // A second write while the first runs is the service's to refuse, with its reason.
     w->OnSchreibenClick();
