@@ -6,19 +6,18 @@
 #include "catalogue/Catalogue.h"
 #include "desktop/TrayIcon.h"
 #include "desktop/UMsgHook.h"
-#include "platform/DdeExport.h"
 #include "platform/IniFile.h"
 #include "platform/Priority.h"
 #include "platform/ProgramFiles.h"
 #include "platform/SingleInstance.h"
 #include "serial/Comm32.h"
+#include "service/DienstKlient.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -37,6 +36,8 @@ THauptFenster::THauptFenster(TUmgebung umgebung, QWidget* parent)
 }
 
 THauptFenster::~THauptFenster() {
+    // The service's reports end here: they would land in a half-destroyed window.
+    m_dienst.reset();
     // QWidget's own teardown still sends events (deactivation, hiding); by then this
     // object is only a QWidget, so nothing may call back into it any more.
     delete MessageHook;
@@ -67,10 +68,11 @@ void THauptFenster::OnCreate() {
     platform::RaiseProcessPriority();
     m_sitzung->Vorbereiten();
     HelpFile = platform::programfiles::BesideProgram(m_env.programPath, QStringLiteral(".hlp"));
-    // The service name is the program file's name up to its first point.
-    WinVarno = new TDdeServer(QFileInfo(m_env.programPath).fileName().section(u'.', 0, 0),
-                              QStringLiteral("WinVarno"), this);
-    WinVarno->setObjectName(QStringLiteral("WinVarno"));
+    // While the service winvarnod runs, it has the line and exports the charges; the
+    // window shows what it reports.
+    const bool dienst = DienstSuchen();
+    if (!dienst)
+        DdeExportieren();
     Hilfe = new THilfe(HelpFile, this);
     Hilfe->setObjectName(QStringLiteral("Hilfe"));
     BaueTabellen();
@@ -89,7 +91,7 @@ void THauptFenster::OnCreate() {
     bool offen = false;
     if (ini.unreadable())
         ZeigeDateiFehler(meldung::EinstellungenUnlesbar, ini.path(), ini.error());
-    else
+    else if (!dienst)
         offen = m_sitzung->OeffneSchnittstelle(startup::LiesPortName(ini));
 
     ZeigeSeite(m_sitzung->AutoEnde() ? TabGebuehren : TabKonfiguration, MSNParametrierung);
@@ -116,7 +118,10 @@ void THauptFenster::OnCreate() {
 
     m_sitzung->ArmeZyklus();
     ZyklischNeuLesen->setChecked(m_sitzung->Zyklisch());
-    if (offen)
+    // The service's latest read instead of one of our own.
+    if (dienst)
+        DienstVerbinden();
+    else if (offen)
         LesenButtonClick();
 }
 

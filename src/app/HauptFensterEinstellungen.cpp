@@ -6,6 +6,7 @@
 #include "platform/IniFile.h"
 #include "serial/PortDiscovery.h"
 #include "serial/PortName.h"
+#include "service/DienstKlient.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -27,7 +28,11 @@ void THauptFenster::EinstellungenClick() {
         dialog, &QDialog::accepted, this,
         [this] {
             EinstellungenAnwenden(platform::IniFile(m_env.settingsPath));
-            PortNeuOeffnen();
+            // The service follows the file itself; asked, it does so at once.
+            if (DienstVerbunden())
+                ZeigeDienstAntwort(m_dienst->EinstellungenNeuLaden());
+            else
+                PortNeuOeffnen();
         },
         Qt::QueuedConnection);
     m_einstellungen = dialog;
@@ -68,10 +73,8 @@ void THauptFenster::SetzeStatusGrund(const QString& grund) {
 
 bool THauptFenster::StartMeldungZeigt() const {
     const QString text = StatusZeile->panelText(0);
-    return text == catalogue::PanelText(meldung::UngueltigerPort, stufe::Fehler,
-                                        m_sitzung->CommPort()) ||
-           text ==
-               catalogue::PanelText(meldung::NichtGeoeffnet, stufe::Fehler, m_sitzung->CommPort());
+    return text == catalogue::PanelText(meldung::UngueltigerPort, stufe::Fehler, AnzeigePort()) ||
+           text == catalogue::PanelText(meldung::NichtGeoeffnet, stufe::Fehler, AnzeigePort());
 }
 
 void THauptFenster::StatusZeileClick(int panel) {

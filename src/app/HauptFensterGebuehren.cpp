@@ -16,8 +16,10 @@ void THauptFenster::GebuehrenBerechnet(const charges::ChargeTexts& t, int ports)
         SetBlack(EinheitenTabelle[i], t.einheiten[i]);
         KostenTabelle[i]->setText(t.kosten[i]);
     }
-    WinVarno->SetEinheiten(t.ddeEinheiten);
-    WinVarno->SetKosten(t.ddeKosten);
+    if (WinVarno) { // none while the service exports them
+        WinVarno->SetEinheiten(t.ddeEinheiten);
+        WinVarno->SetKosten(t.ddeKosten);
+    }
     EinheitenSumme->setText(t.einheitenSumme);
     KostenSumme->setText(t.kostenSumme);
 }

@@ -4,6 +4,7 @@
 #include "config/ConfigHistory.h"
 
 #include <QPushButton>
+#include <QTimer>
 
 void THauptFenster::KonfigurationsVerlaufClick() {
     if (!KonfigurationsVerlauf) {
@@ -28,6 +29,12 @@ void THauptFenster::TransferBeendet() {
     // A read changes what a version is compared with.
     if (KonfigurationsVerlauf && KonfigurationsVerlauf->isVisible())
         KonfigurationsVerlauf->AuswahlChange();
+    // The service came during our transfer: the line is handed over once it is over.
+    if (m_dienstUebergabe)
+        QTimer::singleShot(0, this, [this] {
+            if (m_dienstUebergabe)
+                DienstGekommen();
+        });
 }
 
 void THauptFenster::KonfigurationsVerlaufPruefen() {

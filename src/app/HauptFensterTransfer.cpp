@@ -6,6 +6,7 @@
 #include "desktop/UMsgHook.h"
 #include "platform/IniFile.h"
 #include "serial/Comm32.h"
+#include "service/DienstKlient.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -117,7 +118,10 @@ void THauptFenster::ZaehlerBehalten(int port, std::uint16_t wert) {
 }
 
 void THauptFenster::LesenButtonClick() {
-    m_sitzung->StartRead();
+    if (DienstVerbunden())
+        ZeigeDienstAntwort(m_dienst->Lesen());
+    else
+        m_sitzung->StartRead();
 }
 
 void THauptFenster::OnReceiveData(const char* buffer, quint16 length) {
@@ -125,5 +129,10 @@ void THauptFenster::OnReceiveData(const char* buffer, quint16 length) {
 }
 
 void THauptFenster::OnSchreibenClick() {
-    m_sitzung->Schreiben();
+    // The image as the pages hold it, with the counters set, as a write of our own.
+    if (DienstVerbunden())
+        ZeigeDienstAntwort(
+            m_dienst->Schreiben(m_sitzung->Image(), m_sitzung->ZaehlerAenderungen()));
+    else
+        m_sitzung->Schreiben();
 }

@@ -4,6 +4,7 @@
 #include "app/ZeitEdit.h"
 #include "platform/IniFile.h"
 #include "schedule/Wochenplan.h"
+#include "service/DienstKlient.h"
 
 #include <QFileDialog>
 #include <QLineEdit>
@@ -21,6 +22,8 @@ void THauptFenster::OnUhrzeitClick(int entry) {
     schedule::WriteTage(ini, entry, tage);
     if (!ini.save())
         ZeigeDateiFehler(meldung::EinstellungenNichtGespeichert, ini.path(), ini.error());
+    else if (DienstVerbunden())
+        ZeigeDienstAntwort(m_dienst->EinstellungenNeuLaden());
 }
 
 void THauptFenster::ButtonDurchsuchenClick(int entry) {
@@ -36,11 +39,17 @@ void THauptFenster::ButtonDurchsuchenClick(int entry) {
                     EditDateiname[entry]->text());
     if (!ini.save())
         ZeigeDateiFehler(meldung::EinstellungenNichtGespeichert, ini.path(), ini.error());
+    else if (DienstVerbunden())
+        ZeigeDienstAntwort(m_dienst->EinstellungenNeuLaden());
 }
 
 void THauptFenster::ButtonJetztSchreibenClick(int entry) {
-    // The session has the file the field shows now; leaving the field stored it.
-    m_sitzung->JetztSchreiben(entry);
+    // The session has the file the field shows now; leaving the field stored it, and
+    // the service reads it from the settings file.
+    if (DienstVerbunden())
+        ZeigeDienstAntwort(m_dienst->JetztSchreiben(entry));
+    else
+        m_sitzung->JetztSchreiben(entry);
 }
 
 void THauptFenster::ZeitsteuerungPruefen() {

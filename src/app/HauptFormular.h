@@ -8,6 +8,7 @@
 #include "session/Sitzung.h"
 #include "settings/Startup.h"
 
+#include <QDBusConnection>
 #include <QDateTime>
 #include <QImage>
 #include <QPointer>
@@ -34,6 +35,9 @@ class SingleInstance;
 }
 namespace report {
 struct PrintoutData;
+}
+namespace service {
+class TDienstKlient;
 }
 
 class TComm32;
@@ -70,6 +74,9 @@ struct TUmgebung {
     QString kommunikationsProtokoll;
     // The configuration history's folder; empty: config::ConfigHistory::DefaultDirectory().
     QString konfigurationsVerlauf;
+    // The bus on which the service winvarnod is looked for; empty: the session bus.
+    // A bus that is not connected: no service, the window owns the line.
+    std::function<QDBusConnection()> dienstBus;
 };
 
 // The main window: every control of the program, the control tables through which
@@ -117,8 +124,12 @@ public:
     // "Schreiben" stays disabled, its tool tip saying why, while the image holds
     // nothing fit to write.
     void SchreibenPruefen();
-    // A read or a write runs: no second transfer may start.
-    bool TransferAktiv() const { return m_sitzung->TransferAktiv(); }
+    // A read or a write runs (the service's while it has the line): no second
+    // transfer may start.
+    bool TransferAktiv() const;
+    // The service winvarnod has the line and the window is its client
+    // (HauptFensterDienst.cpp).
+    bool DienstVerbunden() const;
     void OeffnenClick();
     void SpeichernClick();
 
@@ -206,6 +217,43 @@ private:
 
     void OnCreate();
     bool DoIExist();
+    // --- the service winvarnod (HauptFensterDienst.cpp) ---
+    // The service's reports, as the client hands them over: to the window's own
+    // handlers, with what only a report from another process needs.
+    class TDienstBeobachter final : public session::TBeobachter {
+    public:
+        explicit TDienstBeobachter(THauptFenster& w) : m_w(w) {}
+        void Meldung(int nummer, int stufe, const QString& argument) override;
+        void MeldungsGrund(const QString& grund) override;
+        void DateiFehler(int nummer, const QString& pfad, int fehler) override;
+        void GrundblockDecodiert(const config::BasicBlockView& view) override;
+        void EndgeraeteblockDecodiert(const config::TerminalBlockView& view) override;
+        void GebuehrenBerechnet(const charges::ChargeTexts& texte, int ports) override;
+        void ZuwaechseBerechnet(const std::array<QString, kPorts>& zuwaechse, const QString& summe,
+                                int ports) override;
+        void ZaehlerBehalten(int port, std::uint16_t wert) override;
+        void SteuerungFreigeben(bool frei) override;
+        void LesenVollstaendig() override;
+        void FirmwareAbgelehnt() override;
+        void BildVergessen() override;
+        void TransferBeendet() override;
+
+    private:
+        THauptFenster& m_w;
+    };
+    // Makes the client when there is a bus; true when the service owns its name.
+    bool DienstSuchen();
+    // Follows the service and shows its state; on failure the window takes the line.
+    bool DienstVerbinden();
+    void DienstGegangen();
+    void DienstGekommen();
+    // The window opens the port itself and reads, as at start-up.
+    void LeitungUebernehmen();
+    void DdeExportieren();
+    // A request the service refused, in red with its reason.
+    void ZeigeDienstAntwort(const QString& grund);
+    // The port as the status line names it: the service's while it has the line.
+    QString AnzeigePort() const;
     void OnClose(QCloseEvent* event);
     void OnStatusPanelDraw(QPainter& painter, int panel, const QRect& rect);
     void VerbindeSitzung();
@@ -246,6 +294,10 @@ private:
     std::unique_ptr<platform::SingleInstance> m_instance;
     bool m_terminated = false;
     std::unique_ptr<session::TSitzung> m_sitzung;
+    // After the session: the client writes into its image and is gone before it.
+    std::unique_ptr<TDienstBeobachter> m_dienstBeobachter;
+    std::unique_ptr<service::TDienstKlient> m_dienst;
+    bool m_dienstUebergabe = false; // the service came during a transfer of the window
 
     QImage MatrixVorlage; // the empty box every matrix image starts from
     std::array<QString, 5> BerechtigungsNamen;

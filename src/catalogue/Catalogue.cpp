@@ -97,6 +97,9 @@ constexpr std::array kEntries{
     Entry{102, "Nicht wiederhergestellt: %s"},
     Entry{103, "Nicht wiederhergestellt: eine Übertragung läuft"},
     Entry{104, "Konfigurationsverlauf: %s weitere Zeilen übersprungen"},
+    // Not in the original set: the window hands the line to the service and takes it back.
+    Entry{110, "WinVarno-Dienst beendet: WinVarno übernimmt die Schnittstelle %s"},
+    Entry{111, "WinVarno-Dienst gestartet: er übernimmt die Schnittstelle %s"},
 };
 
 } // namespace

@@ -70,6 +70,9 @@ inline constexpr int VersionGeladen = 101;         // restored into the pages, %
 inline constexpr int NichtWiederhergestellt = 102; // %s = why
 inline constexpr int WiederherstellenLaeuft = 103; // refused during a transfer
 inline constexpr int VerlaufWeitereZeilen = 104;   // more skipped index lines than shown
+// The window and the service: who has the line (%s = the port).
+inline constexpr int DienstGegangen = 110;
+inline constexpr int DienstGekommen = 111;
 } // namespace meldung
 
 // The severity of a message: its colour on the status line.

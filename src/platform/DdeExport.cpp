@@ -1,10 +1,12 @@
 #include "platform/DdeExport.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QVariantMap>
 
-TDdeServer::TDdeServer(const QString& service, const QString& topic, QObject* parent)
+TDdeServer::TDdeServer(const QString& service, const QString& topic, QObject* parent,
+                       bool anstellen)
     : QObject(parent), m_service(QStringLiteral("dde.") + service),
       m_path(QStringLiteral("/") + topic) {
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -12,7 +14,16 @@ TDdeServer::TDdeServer(const QString& service, const QString& topic, QObject* pa
         return;
     if (!bus.registerObject(m_path, this, QDBusConnection::ExportAllProperties))
         return;
-    if (!bus.registerService(m_service)) {
+    bool angemeldet = false;
+    if (anstellen && bus.interface()) {
+        const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> r =
+            bus.interface()->registerService(m_service, QDBusConnectionInterface::QueueService,
+                                             QDBusConnectionInterface::DontAllowReplacement);
+        angemeldet = r.isValid() && r.value() != QDBusConnectionInterface::ServiceNotRegistered;
+    } else {
+        angemeldet = bus.registerService(m_service);
+    }
+    if (!angemeldet) {
         bus.unregisterObject(m_path);
         return;
     }

@@ -14,7 +14,11 @@ class TDdeServer : public QObject {
     Q_PROPERTY(QString DDEEinheiten READ DDEEinheiten)
     Q_PROPERTY(QString DDEKosten READ DDEKosten)
 public:
-    TDdeServer(const QString& service, const QString& topic, QObject* parent = nullptr);
+    // `anstellen`: while another process holds the name, wait in the bus's queue and
+    // take it over once that one lets it go (the service behind a window that had
+    // the line); exported() then says the request stands.
+    TDdeServer(const QString& service, const QString& topic, QObject* parent = nullptr,
+               bool anstellen = false);
     ~TDdeServer() override;
 
     bool exported() const { return m_exported; }

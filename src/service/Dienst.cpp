@@ -143,7 +143,9 @@ void TDienst::Starten() {
     m_sitzung->SetzeSchalter({false, true});
     m_sitzung->SetZyklischNeuLesen(true);
     if (m_env.ddeExport)
-        m_dde = new TDdeServer(QStringLiteral("WinVarno"), QStringLiteral("WinVarno"), this);
+        // Queued behind a window that still exports them; it lets go when it hands
+        // over the line.
+        m_dde = new TDdeServer(QStringLiteral("WinVarno"), QStringLiteral("WinVarno"), this, true);
     const bool gelesen = EinstellungenLaden(true);
     DateiBeobachten();
     emit Bereit();

@@ -168,6 +168,13 @@ void TSitzung::ArmeZyklus() {
 // --- the one-second timer ---
 
 void TSitzung::Sekunde() {
+    if (m_leitungAbgegeben) {
+        // The line's owner reads, writes and keeps the schedule; here only what shows.
+        if (m_autoEndeZaehler > 0 && --m_autoEndeZaehler == 0)
+            m_beobachter.EndeAngefordert();
+        m_beobachter.Uhrzeit(Jetzt());
+        return;
+    }
     if (m_zyklusZaehler > 0 && --m_zyklusZaehler == 0) {
         m_zyklusZaehler = m_zyklusSekunden;
         // Falling due during a transfer skips this turn; the next period comes anyway.
@@ -187,15 +194,32 @@ void TSitzung::Sekunde() {
 bool TSitzung::StartRead() {
     // Start-up, the cyclic read and "Lesen" come here; none of them may cut into a
     // running transfer, which the sequence refuses.
+    if (m_leitungAbgegeben)
+        return false;
     return m_transfer->StartRead();
 }
 
-device::TWriteResult TSitzung::Schreiben() {
+device::TCounterEdits TSitzung::ZaehlerAenderungen() const {
     device::TCounterEdits edits;
     for (int i = 0; i < m_arrays.UsedPorts(); ++i)
         if (m_arrays.UnitCounterEdited[i])
             edits[std::size_t(i)] = std::uint16_t(m_arrays.UnitCounter[i]);
-    return m_transfer->Write(m_arrays.UsedPorts(), edits);
+    return edits;
+}
+
+device::TWriteResult TSitzung::Schreiben() {
+    if (m_leitungAbgegeben)
+        return device::TWriteResult::NotStarted;
+    return m_transfer->Write(m_arrays.UsedPorts(), ZaehlerAenderungen());
+}
+
+bool TSitzung::LeitungAbgeben() {
+    if (TransferAktiv())
+        return false;
+    m_leitungAbgegeben = true;
+    m_portNeuOeffnen = false;
+    m_line.Close();
+    return true;
 }
 
 void TSitzung::Receive(QByteArrayView answer) {
@@ -227,6 +251,8 @@ void TSitzung::TransferEnde() {
 }
 
 void TSitzung::PortNeuOeffnen() {
+    if (m_leitungAbgegeben)
+        return;
     if (TransferAktiv()) {
         m_portNeuOeffnen = true; // TransferEnde comes back here
         return;
@@ -486,6 +512,8 @@ bool TSitzung::JetztSchreiben(int n) {
         Melde(meldung::KeinZeitpunktDatei, stufe::Fehler);
         return false;
     }
+    if (m_leitungAbgegeben)
+        return false;
     // Deferring would write it at some later moment nobody chose: refused instead.
     if (TransferAktiv()) {
         Melde(meldung::UebertragungLaeuft, stufe::Fehler);

@@ -124,6 +124,8 @@ public:
     bool StartRead();
     // The write of the image as it stands, with the counters the user set.
     device::TWriteResult Schreiben();
+    // The counters the user set since the last read (ports 1..UsedPorts).
+    device::TCounterEdits ZaehlerAenderungen() const;
     void Receive(QByteArrayView answer);
     bool TransferAktiv() const { return m_transfer->Busy(); }
     // Opens the port the settings file names now and reads; during a transfer,
@@ -131,6 +133,13 @@ public:
     void PortNeuOeffnen();
     // The check box "ZyklischNeuLesen": whether a cyclic expiry reads.
     void SetZyklischNeuLesen(bool an) { m_zyklischNeuLesen = an; }
+    // The line belongs to another process (the service), whose reports the image
+    // receives: the port is closed, and no read, write, cyclic read or scheduled load
+    // of this session starts until it is taken back. False while a transfer runs.
+    bool LeitungAbgeben();
+    // This session may use the line again; it opens the port when it next needs it.
+    void LeitungZuruecknehmen() { m_leitungAbgegeben = false; }
+    bool LeitungAbgegeben() const { return m_leitungAbgegeben; }
 
     // --- the image ---
     void DecodeBasicBlock();
@@ -224,6 +233,7 @@ private:
     QString m_commPort;            // the configured port name ("COM1" ... "COM4")
     QString m_geraet;              // the device the port was last opened on
     bool m_portNeuOeffnen = false; // asked for during a transfer
+    bool m_leitungAbgegeben = false;
 
     bool m_autoEnde = false;
     bool m_zyklisch = false;

@@ -234,3 +234,34 @@ TEST_F(SitzungFixture, AnEntryNotMeantForTheDayIsAsIfItWereNotThere) {
     EXPECT_EQ(protokoll.seen, QStringList({"meldung 75 2 [Zeitpunkt1] Tage=Mon"}));
     EXPECT_EQ(sitzung->Wochenplan().tage[3], schedule::TWochentage::FromText("Sa"));
 }
+
+TEST_F(SitzungFixture, ALineHandedToAnotherProcessIsLeftAloneUntilTakenBack) {
+    start("[Allgemein]\nAnschluß=COM2\n", {false, true});
+    sitzung->SetZyklischNeuLesen(true);
+    ASSERT_TRUE(sitzung->StartRead());
+    EXPECT_FALSE(sitzung->LeitungAbgeben()) << "not in the middle of a read";
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return readDone(); }));
+    const QString path = home.file("nacht.vrn");
+    ASSERT_TRUE(config::SaveParameterFile(path, sitzung->Image()));
+    sitzung->SetZeitpunkt(0, {"0905", path});
+    line.calls.clear();
+    protokoll.seen.clear();
+
+    ASSERT_TRUE(sitzung->LeitungAbgeben());
+    EXPECT_EQ(line.calls, QStringList{"close"});
+    // A cyclic read and a scheduled load both fall due: neither comes.
+    sitzung->SetZyklusZaehler(1);
+    sitzung->Sekunde();
+    EXPECT_FALSE(sitzung->StartRead());
+    EXPECT_EQ(sitzung->Schreiben(), device::TWriteResult::NotStarted);
+    EXPECT_FALSE(sitzung->JetztSchreiben(0));
+    sitzung->PortNeuOeffnen();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(sitzung->TransferAktiv());
+    EXPECT_EQ(line.calls, QStringList{"close"});
+
+    // Taken back, the line is opened again for the next read.
+    sitzung->LeitungZuruecknehmen();
+    ASSERT_TRUE(sitzung->StartRead());
+    EXPECT_EQ(line.calls, QStringList({"close", "open COM2", "send 83 0a 00 00"}));
+}

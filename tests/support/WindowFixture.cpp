@@ -31,6 +31,7 @@ TUmgebung WindowFixture::umgebung(const QStringList& args) {
         warnings << caption + "|" + text;
     };
     env.line = line;
+    env.dienstBus = dienstBus;
     return env;
 }
 

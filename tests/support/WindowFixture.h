@@ -51,6 +51,11 @@ struct WindowFixture : ::testing::Test {
     QStringList& calls = line->calls;
     QStringList warnings;
     QDateTime now{QDate(2026, 12, 7), QTime(9, 5, 3)};
+    // Where the window looks for the service winvarnod: by default on no bus, so one on
+    // the developer's own session bus takes no part.
+    std::function<QDBusConnection()> dienstBus = [] {
+        return QDBusConnection(QStringLiteral("winvarno-test-ohne-bus"));
+    };
 
     QString settingsPath() const { return home.file("WinVarno.INI"); }
     void settings(const QByteArray& bytes) { testsupport::writeAll(settingsPath(), bytes); }

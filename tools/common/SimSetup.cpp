@@ -39,6 +39,8 @@ bool TSimSetup::Start() {
 
 THauptFenster& TSimSetup::OpenWindow() {
     TUmgebung env;
+    // Its own exchange, never a service winvarnod on the user's session bus.
+    env.dienstBus = [] { return QDBusConnection(QStringLiteral("winvarno-ohne-dienst")); };
     env.settingsPath = m_home.filePath("WinVarno.INI");
     env.programPath = m_home.filePath("WinVarno");
     env.warnung = [](const QString&, const QString& text) {

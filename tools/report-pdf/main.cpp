@@ -54,6 +54,8 @@ int main(int argc, char** argv) {
     printer.setPageSize(QPageSize(QPageSize::A4));
 
     TUmgebung env;
+    // Its own exchange, never a service winvarnod on the user's session bus.
+    env.dienstBus = [] { return QDBusConnection(QStringLiteral("winvarno-ohne-dienst")); };
     env.settingsPath = ini;
     env.programPath = home.filePath(QStringLiteral("WinVarno"));
     env.line = std::make_shared<TSilentLine>();

@@ -146,6 +146,8 @@ int main(int argc, char** argv) {
     double again = 0;
     for (int i = 0; i < 5; ++i) {
         TUmgebung env;
+        // Its own exchange, never a service winvarnod on the user's session bus.
+        env.dienstBus = [] { return QDBusConnection(QStringLiteral("winvarno-ohne-dienst")); };
         env.settingsPath = dir.filePath("WinVarno.INI");
         // No settings: start-up opens no port, so nothing but the log is read.
         env.programPath = dir.filePath("WinVarno"); // its log is the 100 MB one

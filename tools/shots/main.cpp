@@ -82,6 +82,8 @@ int main(int argc, char** argv) {
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
 
     TUmgebung env;
+    // Its own exchange, never a service winvarnod on the user's session bus.
+    env.dienstBus = [] { return QDBusConnection(QStringLiteral("winvarno-ohne-dienst")); };
     env.settingsPath = args.size() > 2 ? args[2] : runtime.filePath(QStringLiteral("none.INI"));
     // The charge log goes to the scratch directory, not into the build tree.
     env.programPath = runtime.filePath(QStringLiteral("WinVarno"));
