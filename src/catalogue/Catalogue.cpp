@@ -81,6 +81,16 @@ constexpr std::array kEntries{
     Entry{75, "Zeitsteuerung: übergangen %s"},
     Entry{76, "Nicht geschrieben: kein Dateiname für diesen Zeitpunkt"},
     Entry{77, "Nicht geschrieben: eine Übertragung läuft"},
+    // Not in the original set: a write is read back, since the exchange acknowledges
+    // nothing, and every configuration is kept in the history.
+    Entry{90, "Konfiguration geschrieben und geprüft"},
+    Entry{91, "Die Anlage weicht vom Geschriebenen ab (geschrieben → gelesen): %s"},
+    Entry{92, "Konfiguration geschrieben, aber nicht geprüft: die Anlage antwortet nicht"},
+    Entry{93, "Konfigurationsverlauf nicht gespeichert: %s"},
+    Entry{94, "Die Konfiguration wurde an der Anlage geändert: %s"},
+    Entry{95, "Nicht geschrieben: die Anlage hat die Konfiguration aus %s schon"},
+    Entry{96, "Nicht wiederhergestellt: %s"},
+    Entry{97, "Geschriebene Konfiguration wird zurückgelesen"},
 };
 
 } // namespace

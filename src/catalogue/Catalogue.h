@@ -55,6 +55,15 @@ inline constexpr int EinstellungenUnlesbar = 62;
 inline constexpr int ZeitsteuerungUebergangen = 75; // lines of the week plan passed over
 inline constexpr int KeinZeitpunktDatei = 76;       // "Jetzt schreiben" without a file
 inline constexpr int UebertragungLaeuft = 77;       // "Jetzt schreiben" during a transfer
+// The write read back, and the configuration history.
+inline constexpr int GeschriebenGeprueft = 90;    // the exchange holds what was written
+inline constexpr int AnlageWeichtAb = 91;         // it holds something else; %s = the changes
+inline constexpr int NichtGeprueft = 92;          // it did not answer the read-back
+inline constexpr int VerlaufFehler = 93;          // a configuration not kept; %s = why
+inline constexpr int AnDerAnlageGeaendert = 94;   // a read found another one; %s = the changes
+inline constexpr int SchonKonfiguriert = 95;      // a scheduled file the exchange has
+inline constexpr int NichtWiederhergestellt = 96; // a version not loaded; %s = why
+inline constexpr int WirdZurueckgelesen = 97;     // the write's read-back runs
 } // namespace meldung
 
 // The severity of a message: its colour on the status line.
