@@ -85,7 +85,20 @@ void TTransferSequence::Finish() {
 
 QByteArray TTransferSequence::FramedAnswer(QByteArrayView block, State state, int maxDataBytes) {
     const int wanted = AnswerDataBytes(state);
-    const TFramedMessage found = FindFramedMessage(block, wanted);
+    TFramedMessage found;
+    if (maxDataBytes == wanted) {
+        // The read-back takes only its own size. Noise in front may read as the start
+        // of a message that swallows or overlaps the answer's start, which the search
+        // below would pass over whole; so every place is tried, from the end, where
+        // the answer stands.
+        const qsizetype length = (wanted + 2) / 3 * 4;
+        for (qsizetype at = block.size() - length; at >= 0 && !found.Found(); --at)
+            if (const TFramedMessage m = FindFramedMessage(block.sliced(at, length), wanted);
+                m.offset == 0 && m.dataBytes == wanted)
+                found = {at, length, wanted};
+    } else {
+        found = FindFramedMessage(block, wanted);
+    }
     if (!found.Found() || found.dataBytes > maxDataBytes) {
         // Counts as no answer: the time-out still runs and says so.
         m_line.Log(QStringLiteral("Refused %1 bytes: no framed block of %2 data bytes")
