@@ -211,6 +211,10 @@ device::TWriteResult TSitzung::SchreibenAls(config::Origin origin, const QString
     m_schreibHerkunft = origin;
     m_schreibAngabe = detail;
     m_transfer->SetPortNames(PortNamen());
+    // A write cut short (the program ended, or was killed) leaves a configuration
+    // nobody knows: forgotten before the first byte, known again once read back.
+    if (!TransferAktiv() && m_transfer->WriteBlocker() == device::TWriteBlocker::None)
+        SetzeAnlagenKonfiguration(std::nullopt);
     return m_transfer->Write(m_arrays.UsedPorts(), edits);
 }
 

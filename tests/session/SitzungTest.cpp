@@ -365,6 +365,18 @@ TEST_F(SitzungFixture, AScheduledFileTheExchangeHoldsIsNotWrittenAlsoAfterAResta
     // The history tells configurations apart by every byte written, the firmware too.
     EXPECT_EQ(versions(),
               QStringList({"1 gelesen 123", "2 Zeitpunkt 1 4711", "3 Zeitpunkt 1 123"}));
+
+    // A write cut short by the program's end leaves the next run knowing nothing.
+    int sent = 0;
+    line.onSend = [&](QByteArrayView) {
+        if (++sent == 10)
+            sitzung->Beenden();
+        return true;
+    };
+    EXPECT_EQ(sitzung->Schreiben(), device::TWriteResult::Aborted);
+    line.onSend = nullptr;
+    start("[Allgemein]\nAnschluß=COM2\n");
+    EXPECT_FALSE(sitzung->AnlagenKonfiguration());
 }
 
 TEST_F(SitzungFixture, AHistoryThatCannotBeKeptIsToldOnceAndBlocksNothing) {
