@@ -59,6 +59,8 @@ void TBeobachter::EndeAngefordert() {
 }
 void TBeobachter::Uhrzeit(const QDateTime&) {
 }
+void TBeobachter::VerlaufErgaenzt(int) {
+}
 
 // The sequences' view of the session and the line's listener in one.
 class TSitzung::TLeitung final : public device::TTransferView, public device::TLineListener {
@@ -424,6 +426,8 @@ void TSitzung::Aufnehmen(const config::ConfigImage& image, config::Origin origin
     const config::RecordResult r = Konfigurationsverlauf().Record(image, origin, detail);
     if (r.id != 0) {
         m_verlaufFehlerGemeldet = false;
+        if (r.isNew)
+            m_beobachter.VerlaufErgaenzt(r.id);
         return;
     }
     // Said once, not after every read: the transfer goes on regardless.

@@ -80,6 +80,9 @@ public:
     virtual void EndeAngefordert();
     // The clock duty of the one-second timer.
     virtual void Uhrzeit(const QDateTime& jetzt);
+    // A configuration not seen before was kept as version `id` of the history
+    // (Konfigurationsverlauf()).
+    virtual void VerlaufErgaenzt(int id);
 
     virtual ~TBeobachter() = default;
 };

@@ -62,6 +62,7 @@ struct TProtokoll : session::TBeobachter {
     void SteuerungFreigeben(bool frei) override { seen << (frei ? "frei" : "gesperrt"); }
     void LesenVollstaendig() override { seen << "vollstaendig"; }
     void BudgetWarnung(const QString& text) override { seen << "budget " + text; }
+    void VerlaufErgaenzt(int id) override { seen << QStringLiteral("verlauf %1").arg(id); }
 };
 
 struct SitzungFixture : ::testing::Test {
@@ -143,12 +144,12 @@ TEST_F(SitzungFixture, AFullReadDecodesLogsItsRowAndChecksTheBudgets) {
               QStringList({"send 83 0a 00 00", "send 83 08 00 00", "send 83 06 00 00"}));
     const QString budget =
         QString::fromUtf8("Anschluß 21: Kosten 1,20 im Monat 12/2026, Budget 1,00");
-    EXPECT_EQ(
-        protokoll.seen,
-        QStringList({"meldung 2 1 ", "gesperrt", "grundblock 1.93 123", "meldung 3 1 ",
-                     "endgeraete 2", "meldung 1 1 ", "meldung 0 0 ", "gebuehren 2 12 1,20",
-                     "zuwaechse (+12) (+12)", "budget " + budget,
-                     QString::fromUtf8("meldung 50 2 21: 1,20 von 1,00"), "vollstaendig", "frei"}));
+    EXPECT_EQ(protokoll.seen,
+              QStringList({"meldung 2 1 ", "gesperrt", "grundblock 1.93 123", "meldung 3 1 ",
+                           "endgeraete 2", "meldung 1 1 ", "meldung 0 0 ", "gebuehren 2 12 1,20",
+                           "zuwaechse (+12) (+12)", "budget " + budget,
+                           QString::fromUtf8("meldung 50 2 21: 1,20 von 1,00"), "verlauf 1",
+                           "vollstaendig", "frei"}));
     EXPECT_EQ(testsupport::readAll(sitzung->ChargeLogPath()), before + Row(now, 12));
     EXPECT_EQ(sitzung->LoggedSum(), 0) << "the row that was last before";
     EXPECT_FALSE(sitzung->BackupPending());
@@ -260,7 +261,9 @@ TEST_F(SitzungFixture, AnEntryNotMeantForTheDayIsAsIfItWereNotThere) {
 TEST_F(SitzungFixture, TheHistoryKeepsEachConfigurationOnceWithWhereItCameFrom) {
     start("[Allgemein]\nAnschluß=COM2\n");
     ASSERT_TRUE(read());
+    EXPECT_TRUE(protokoll.seen.contains("verlauf 1"));
     ASSERT_TRUE(read());
+    EXPECT_TRUE(protokoll.seen.filter("verlauf").isEmpty());
     EXPECT_EQ(versions(), QStringList({"1 gelesen 123"})) << "seen again, kept once";
     EXPECT_TRUE(protokoll.seen.filter("meldung 94").isEmpty());
 
