@@ -37,6 +37,11 @@ void THauptFenster::TransferBeendet() {
         });
 }
 
+void THauptFenster::VerlaufErgaenzt(int) {
+    if (KonfigurationsVerlauf && KonfigurationsVerlauf->isVisible())
+        KonfigurationsVerlauf->Aktualisiere();
+}
+
 void THauptFenster::KonfigurationsVerlaufPruefen() {
     if (KonfigurationsVerlauf)
         KonfigurationsVerlauf->PruefeWiederherstellen();

@@ -20,6 +20,8 @@ void THauptFenster::VerbindeSitzung() {
     session::TSitzungsUmgebung umgebung;
     umgebung.settingsPath = m_env.settingsPath;
     umgebung.programPath = m_env.programPath;
+    if (!m_env.konfigurationsVerlauf.isEmpty())
+        umgebung.historyDirectory = m_env.konfigurationsVerlauf;
     if (m_env.now)
         umgebung.now = m_env.now;
     umgebung.vorDemOeffnen = [this](const platform::IniFile& ini) {

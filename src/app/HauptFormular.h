@@ -207,7 +207,8 @@ private:
                             int ports) override;
     void ZaehlerBehalten(int port, std::uint16_t wert) override;
     void SteuerungFreigeben(bool frei) override;
-    void TransferBeendet() override; // HauptFensterKonfigurationsVerlauf.cpp
+    void TransferBeendet() override;       // HauptFensterKonfigurationsVerlauf.cpp
+    void VerlaufErgaenzt(int id) override; // HauptFensterKonfigurationsVerlauf.cpp
     void LesenVollstaendig() override;
     void FirmwareAbgelehnt() override;
     void BildVergessen() override;

@@ -256,10 +256,18 @@ QString TKonfigurationsVerlauf::Benennung(std::size_t index) const {
 }
 
 std::optional<config::ConfigImage> TKonfigurationsVerlauf::Anlage(QString* grund) const {
-    const session::TSitzung& sitzung = *m_quelle.sitzung;
+    session::TSitzung& sitzung = *m_quelle.sitzung;
     // Mid-read the image is half old, half new.
     if (sitzung.TransferAktiv()) {
         *grund = QStringLiteral("eine Übertragung läuft");
+        return std::nullopt;
+    }
+    // What was last read or read back, not the pages: they may hold a restored version.
+    // While the service has the line, the pages hold what it read.
+    if (!sitzung.LeitungAbgegeben()) {
+        if (std::optional<config::ConfigImage> anlage = sitzung.AnlagenKonfiguration())
+            return anlage;
+        *grund = QStringLiteral("von der Anlage ist noch nichts vollständig gelesen");
         return std::nullopt;
     }
     if (sitzung.Transfer().WriteBlocker() == device::TWriteBlocker::NotRead) {
@@ -332,7 +340,7 @@ void TKonfigurationsVerlauf::PruefeWiederherstellen() {
 }
 
 bool TKonfigurationsVerlauf::LadeVersion(const config::HistoryVersion& version) {
-    return m_quelle.sitzung->LadeParameterDatei(m_verlauf.FilePath(version));
+    return m_quelle.sitzung->WiederherstellenVersion(version.id);
 }
 
 void TKonfigurationsVerlauf::WiederherstellenClick() {

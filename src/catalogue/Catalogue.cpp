@@ -91,10 +91,19 @@ constexpr std::array kEntries{
     Entry{85, "Anlage an %s ist wieder erreichbar"},
     Entry{86, "Der WinVarno-Dienst läuft schon"},
     Entry{87, "Der WinVarno-Dienst antwortet nicht: %s"},
+    // Not in the original set: a write is read back, since the exchange acknowledges
+    // nothing, and every configuration is kept in the history.
+    Entry{90, "Konfiguration geschrieben und geprüft"},
+    Entry{91, "Die Anlage weicht vom Geschriebenen ab (geschrieben → gelesen): %s"},
+    Entry{92, "Konfiguration geschrieben, aber nicht geprüft: die Anlage antwortet nicht"},
+    Entry{93, "Konfigurationsverlauf nicht gespeichert: %s"},
+    Entry{94, "Die Konfiguration wurde an der Anlage geändert: %s"},
+    Entry{95, "Nicht geschrieben: die Anlage hat die Konfiguration aus %s schon"},
+    Entry{96, "Nicht wiederhergestellt: %s"},
+    Entry{97, "Geschriebene Konfiguration wird zurückgelesen"},
     // Not in the original set: the window "Konfigurationsverlauf".
     Entry{100, "Konfigurationsverlauf %s ist leer"},
     Entry{101, "Version %s geladen, noch nicht in die Anlage geschrieben"},
-    Entry{102, "Nicht wiederhergestellt: %s"},
     Entry{103, "Nicht wiederhergestellt: eine Übertragung läuft"},
     Entry{104, "Konfigurationsverlauf: %s weitere Zeilen übersprungen"},
     // Not in the original set: the window hands the line to the service and takes it back.

@@ -64,10 +64,18 @@ inline constexpr int LesenLaeuft = 84;           // "Lesen" during a transfer
 inline constexpr int WiederErreichbar = 85;      // the exchange at %s answers again
 inline constexpr int DienstLaeuftSchon = 86;     // a second winvarnod
 inline constexpr int DienstNichtErreichbar = 87; // the service did not answer: %s
+// The write read back, and the configuration history.
+inline constexpr int GeschriebenGeprueft = 90;    // the exchange holds what was written
+inline constexpr int AnlageWeichtAb = 91;         // it holds something else; %s = the changes
+inline constexpr int NichtGeprueft = 92;          // it did not answer the read-back
+inline constexpr int VerlaufFehler = 93;          // a configuration not kept; %s = why
+inline constexpr int AnDerAnlageGeaendert = 94;   // a read found another one; %s = the changes
+inline constexpr int SchonKonfiguriert = 95;      // a scheduled file the exchange has
+inline constexpr int NichtWiederhergestellt = 96; // a version not loaded; %s = why
+inline constexpr int WirdZurueckgelesen = 97;     // the write's read-back runs
 // The window "Konfigurationsverlauf".
 inline constexpr int VerlaufLeer = 100;
 inline constexpr int VersionGeladen = 101;         // restored into the pages, %s = number
-inline constexpr int NichtWiederhergestellt = 102; // %s = why
 inline constexpr int WiederherstellenLaeuft = 103; // refused during a transfer
 inline constexpr int VerlaufWeitereZeilen = 104;   // more skipped index lines than shown
 // The window and the service: who has the line (%s = the port).

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace device {
 
@@ -84,7 +85,20 @@ void TTransferSequence::Finish() {
 
 QByteArray TTransferSequence::FramedAnswer(QByteArrayView block, State state, int maxDataBytes) {
     const int wanted = AnswerDataBytes(state);
-    const TFramedMessage found = FindFramedMessage(block, wanted);
+    TFramedMessage found;
+    if (maxDataBytes == wanted) {
+        // The read-back takes only its own size. Noise in front may read as the start
+        // of a message that swallows or overlaps the answer's start, which the search
+        // below would pass over whole; so every place is tried, from the end, where
+        // the answer stands.
+        const qsizetype length = (wanted + 2) / 3 * 4;
+        for (qsizetype at = block.size() - length; at >= 0 && !found.Found(); --at)
+            if (const TFramedMessage m = FindFramedMessage(block.sliced(at, length), wanted);
+                m.offset == 0 && m.dataBytes == wanted)
+                found = {at, length, wanted};
+    } else {
+        found = FindFramedMessage(block, wanted);
+    }
     if (!found.Found() || found.dataBytes > maxDataBytes) {
         // Counts as no answer: the time-out still runs and says so.
         m_line.Log(QStringLiteral("Refused %1 bytes: no framed block of %2 data bytes")
@@ -107,9 +121,12 @@ void TTransferSequence::Receive(QByteArrayView block) {
             return;
         }
         // Fewer data bytes than a terminal block: a late terminal answer of a read
-        // that timed out would otherwise go out as counters.
+        // that timed out would otherwise go out as counters. A block read back is
+        // taken only at its own size.
         const QByteArray answer =
-            FramedAnswer(block, ChargeBlock, AnswerDataBytes(TerminalBlock) - 1);
+            FramedAnswer(block, m_freshState,
+                         m_freshState == ChargeBlock ? AnswerDataBytes(TerminalBlock) - 1
+                                                     : AnswerDataBytes(m_freshState));
         if (!answer.isEmpty()) {
             m_fresh = answer;
             m_freshAwaited = false;
@@ -188,27 +205,51 @@ bool TTransferSequence::Pause(int milliseconds) {
     return PacedWait(milliseconds, [this] { return m_abort; });
 }
 
-bool TTransferSequence::ReadChargesAfresh() {
-    m_view.ShowMessage(meldung::GebuehrenLesen, stufe::Fortschritt);
+QByteArray TTransferSequence::ReadInsideWrite(State state, std::uint8_t code, int timeout) {
     m_fresh.clear();
+    m_freshState = state;
     m_freshAwaited = true;
     m_line.FlushInput();
-    if (m_line.Send(ReadRequest(command::ReadChargeBlock))) {
+    if (m_line.Send(ReadRequest(code))) {
         // The time-out is counted by the one-second timer, which ticks meanwhile; the
         // clock only bounds the wait should the timer stand still.
-        m_timeout = kChargeTimeout;
+        m_timeout = timeout;
         QElapsedTimer waited;
         waited.start();
-        while (m_freshAwaited && m_timeout > 0 && !m_abort && waited.elapsed() < kFreshReadLimitMs)
+        while (m_freshAwaited && m_timeout > 0 && !m_abort &&
+               waited.elapsed() < 3 * qint64(timeout) * 1000)
             PacedWait(1, [this] { return !m_freshAwaited || m_abort; });
         m_timeout = -1;
     }
     m_freshAwaited = false;
-    if (m_fresh.isEmpty() || m_abort)
+    return m_abort ? QByteArray() : std::exchange(m_fresh, {});
+}
+
+bool TTransferSequence::ReadChargesAfresh() {
+    m_view.ShowMessage(meldung::GebuehrenLesen, stufe::Fortschritt);
+    const QByteArray fresh = ReadInsideWrite(ChargeBlock, command::ReadChargeBlock, kChargeTimeout);
+    if (fresh.isEmpty())
         return false;
-    m_image.StoreAnswer(config::Region::Charge, m_fresh);
+    m_image.StoreAnswer(config::Region::Charge, fresh);
     m_view.BlockStored(config::Region::Charge); // evaluated and logged as any read
     return true;
+}
+
+std::optional<config::ConfigImage> TTransferSequence::ReadBack() {
+    m_view.ShowMessage(meldung::WirdZurueckgelesen, stufe::Fortschritt);
+    // Into a copy: the pages keep what was written, to be written again should the
+    // exchange not have taken it.
+    config::ConfigImage held = m_image;
+    const QByteArray basic = ReadInsideWrite(BasicBlock, command::ReadBasicBlock, kBasicTimeout);
+    if (basic.isEmpty())
+        return std::nullopt; // no need to wait for the second one too
+    const QByteArray terminal =
+        ReadInsideWrite(TerminalBlock, command::ReadTerminalBlock, kTerminalTimeout);
+    if (terminal.isEmpty())
+        return std::nullopt;
+    held.StoreAnswer(config::Region::Basic, basic);
+    held.StoreAnswer(config::Region::Terminal, terminal);
+    return held;
 }
 
 TWriteBlocker TTransferSequence::WriteBlocker() const {
@@ -293,18 +334,45 @@ TWriteResult TTransferSequence::Write(int portCount, const TCounterEdits& edits)
             return TWriteResult::Aborted;
     }
 
-    // The exchange never acknowledges a write: a byte the line refused is the only sign.
-    if (!handedOver)
+    // A byte the line refused is sign enough; otherwise the exchange is asked what it
+    // took, since it never acknowledges a write.
+    std::optional<config::ConfigImage> readBack;
+    if (handedOver) {
+        readBack = ReadBack();
+        if (stopped())
+            return TWriteResult::Aborted;
+    }
+    TWriteResult result = TWriteResult::LineRefused;
+    if (!handedOver) {
         m_view.ShowMessage(meldung::NichtBeschrieben, stufe::Fehler, m_portName);
-    else if (!fresh)
+    } else if (!readBack) {
+        m_view.ShowMessage(meldung::NichtGeprueft, stufe::Fehler);
+        result = TWriteResult::NotChecked;
+    } else if (const auto changes = WriteDifferences(m_image, *readBack, m_portNames);
+               !changes.empty()) {
+        m_view.ShowMessage(meldung::AnlageWeichtAb, stufe::Fehler, config::ChangeSummary(changes));
+        result = TWriteResult::Differs;
+    } else if (!fresh) {
         m_view.ShowMessage(meldung::GebuehrenNichtGeschrieben, stufe::Fehler);
-    else
-        m_view.ShowMessage(meldung::Keine, stufe::Normal);
+        result = TWriteResult::ChargesNotWritten;
+    } else {
+        m_view.ShowMessage(meldung::GeschriebenGeprueft, stufe::Fortschritt);
+        result = TWriteResult::Written;
+    }
+    m_view.WriteChecked(readBack);
     m_view.SetControlsEnabled(true);
     Finish();
-    if (!handedOver)
-        return TWriteResult::LineRefused;
-    return fresh ? TWriteResult::Written : TWriteResult::ChargesNotWritten;
+    return result;
+}
+
+std::vector<config::ConfigChange> WriteDifferences(const config::ConfigImage& written,
+                                                   const config::ConfigImage& held,
+                                                   const config::PortNames& names) {
+    std::vector<config::ConfigChange> changes = config::CompareConfigurations(written, held, names);
+    std::erase_if(changes, [](const config::ConfigChange& c) {
+        return c.field == config::ChangedField::Firmware;
+    });
+    return changes;
 }
 
 } // namespace device

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/ConfigDiff.h"
 #include "config/ConfigImage.h"
 #include "protocol/Exchange.h"
 #include "protocol/Line.h"
@@ -9,6 +10,7 @@
 #include <QString>
 #include <array>
 #include <optional>
+#include <vector>
 
 // The conversation with the exchange: the read sequence block by block, the write
 // sequence, the answer time-outs and the firmware gate, apart from any widget.
@@ -34,6 +36,11 @@ public:
     virtual void CounterEditKept(int port, std::uint16_t value) = 0;
     // The basic block names another firmware: only help and end stay usable.
     virtual void FirmwareRefused() = 0;
+    // A write sent its last message and has shown how it ended: `readBack` is the
+    // image with the basic and terminal blocks as the exchange answered them after
+    // the write; nullopt when it did not answer or the line refused a byte, so what
+    // the exchange holds is unknown. Comes before the controls are given back.
+    virtual void WriteChecked(const std::optional<config::ConfigImage>& readBack) = 0;
     // The transfer is over and another may start.
     virtual void TransferEnded() = 0;
 
@@ -42,10 +49,13 @@ protected:
 };
 
 enum class TWriteResult {
-    NotStarted, // another transfer runs, or the port cannot be opened
-    Written,
+    NotStarted,        // another transfer runs, or the port cannot be opened
+    Written,           // and the exchange answered with what was written
+    Differs,           // the exchange answered with another configuration
+    NotChecked,        // the exchange did not answer the read-back
     LineRefused,       // a line byte could not be handed over
     ChargesNotWritten, // the counters could not be read afresh, so they were not sent
+                       // (the configuration was read back as written)
     Aborted,           // stopped between two line bytes, the program is ending
     Refused,           // the image holds nothing fit to write (WriteBlocker says why)
 };
@@ -77,6 +87,8 @@ public:
 
     // The port name the failure messages quote ("COM1" ... "COM4").
     void SetPortName(const QString& name) { m_portName = name; }
+    // The names of ports 21..28 a difference found after a write is told with.
+    void SetPortNames(const config::PortNames& names) { m_portNames = names; }
 
     bool Busy() const { return m_phase != Phase::Idle; }
     bool Writing() const { return m_phase == Phase::Writing; }
@@ -98,7 +110,9 @@ public:
     // Runs the whole write sequence of ports 1..portCount and returns at its end;
     // refused with a red message, nothing sent, while WriteBlocker names a reason.
     // Right before the charge message the counters are read afresh, so the exchange
-    // keeps what it counted since the last read; `edits` go over them as set.
+    // keeps what it counted since the last read; `edits` go over them as set. At the
+    // end the basic and terminal blocks are read back and compared with what was
+    // sent: the exchange acknowledges nothing, so this is the only proof.
     TWriteResult Write(int portCount, const TCounterEdits& edits = {});
     // Ends a running write between two line bytes; used when the program ends.
     void Abort() { m_abort = true; }
@@ -120,7 +134,11 @@ private:
     void Finish();
     bool SendMessage(QByteArrayView message);
     bool Pause(int milliseconds);
+    // Asks for one block in the middle of a write and waits for it, the one-second
+    // timer counting its time-out; empty when none came or the write is aborted.
+    QByteArray ReadInsideWrite(State state, std::uint8_t code, int timeout);
     bool ReadChargesAfresh();
+    std::optional<config::ConfigImage> ReadBack();
 
     TLine& m_line;
     config::ConfigImage& m_image;
@@ -131,8 +149,10 @@ private:
     bool m_awaiting = false; // a request went out and its answer has not been taken
     int m_timeout = -1;
     bool m_abort = false;
-    bool m_freshAwaited = false; // the write waits for the charge block read afresh
+    bool m_freshAwaited = false; // the write waits for a block it asked for
+    State m_freshState = ChargeBlock;
     QByteArray m_fresh;
+    config::PortNames m_portNames;
     // Basic and terminal block come from one read of firmware 1.93 or from a loaded file.
     bool m_imageFit = false;
 };
@@ -142,5 +162,12 @@ int AnswerDataBytes(TTransferSequence::State state);
 
 // The one firmware the program works with.
 bool IsSupportedFirmware(const config::ConfigImage& image);
+
+// What differs between a configuration as written and as the exchange holds it,
+// leaving out the firmware, which the exchange sets itself: empty when it took
+// everything the write sends.
+std::vector<config::ConfigChange> WriteDifferences(const config::ConfigImage& written,
+                                                   const config::ConfigImage& held,
+                                                   const config::PortNames& names = {});
 
 } // namespace device

@@ -62,6 +62,7 @@ QString TZeitsteuerung::Tick(const std::array<Entry, kEntries>& entries, bool bu
     // The latest instant whose winner (the highest entry at it) names a file.
     std::optional<Wall> best;
     QString path;
+    int entry = 0;
     for (int n = 0; n < kEntries; ++n) {
         const auto& at = passed[size_t(n)];
         if (!at)
@@ -74,20 +75,23 @@ QString TZeitsteuerung::Tick(const std::array<Entry, kEntries>& entries, bool bu
             continue;
         best = at;
         path = datei.left(kPathLength);
+        entry = n;
     }
     if (path.isEmpty())
         return {};
     if (busy) {
         // Two transfers must never mix on the line: this one waits its turn.
-        m_deferred = path;
+        Defer(path, entry);
         return {};
     }
+    m_entry = entry;
     return path;
 }
 
 QString TZeitsteuerung::TakeDeferred() {
     QString path;
     path.swap(m_deferred);
+    m_entry = m_deferredEntry;
     return path;
 }
 

@@ -51,7 +51,12 @@ public:
     QString Tick(const std::array<Entry, kEntries>& entries, bool busy);
     // The running transfer has ended; returns a deferred path, or empty.
     QString TakeDeferred();
-    void Defer(const QString& path) { m_deferred = path; }
+    void Defer(const QString& path, int entry) {
+        m_deferred = path;
+        m_deferredEntry = entry;
+    }
+    // The entry (0..3) whose path Tick or TakeDeferred returned last.
+    int FiredEntry() const { return m_entry; }
     void SetDayRule(DayRule rule) { m_dayRule = std::move(rule); }
 
 private:
@@ -71,6 +76,8 @@ private:
     std::optional<Wall> m_last; // the clock at the previous check
     std::array<Fired, kEntries> m_fired;
     QString m_deferred;
+    int m_deferredEntry = 0;
+    int m_entry = 0;
 };
 
 } // namespace schedule

@@ -37,6 +37,10 @@ QString Ergebnis(device::TWriteResult r) {
     switch (r) {
     case device::TWriteResult::Written:
         return QStringLiteral("geschrieben");
+    case device::TWriteResult::Differs:
+        return QStringLiteral("geschrieben, die Anlage weicht ab");
+    case device::TWriteResult::NotChecked:
+        return QStringLiteral("geschrieben, nicht geprüft");
     case device::TWriteResult::NotStarted:
         return QStringLiteral("nicht gestartet");
     case device::TWriteResult::LineRefused:

@@ -3,9 +3,11 @@
 #include "catalogue/Catalogue.h"
 #include "charges/ChargeLog.h"
 #include "charges/ChargeReport.h"
+#include "config/ConfigDiff.h"
 #include "config/ParameterFile.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramFiles.h"
+#include "platform/UserFile.h"
 #include "serial/Comm32.h"
 #include "serial/PortName.h"
 
@@ -13,6 +15,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QMap>
 #include <QStringList>
 #include <QTimer>
 #include <algorithm>
@@ -56,6 +59,8 @@ void TBeobachter::EndeAngefordert() {
 }
 void TBeobachter::Uhrzeit(const QDateTime&) {
 }
+void TBeobachter::VerlaufErgaenzt(int) {
+}
 
 // The sequences' view of the session and the line's listener in one.
 class TSitzung::TLeitung final : public device::TTransferView, public device::TLineListener {
@@ -80,7 +85,13 @@ public:
             break;
         }
     }
-    void ReadComplete() override { m_s.m_beobachter.LesenVollstaendig(); }
+    void ReadComplete() override {
+        m_s.GelesenAufnehmen();
+        m_s.m_beobachter.LesenVollstaendig();
+    }
+    void WriteChecked(const std::optional<config::ConfigImage>& readBack) override {
+        m_s.GeschriebenAufnehmen(readBack);
+    }
     void CounterEditKept(int port, std::uint16_t value) override {
         m_s.CounterEditKept(port, value);
     }
@@ -208,8 +219,19 @@ device::TCounterEdits TSitzung::ZaehlerAenderungen() const {
 }
 
 device::TWriteResult TSitzung::Schreiben() {
+    return SchreibenAls(config::Origin::Written, {});
+}
+
+device::TWriteResult TSitzung::SchreibenAls(config::Origin origin, const QString& detail) {
     if (m_leitungAbgegeben)
         return device::TWriteResult::NotStarted;
+    m_schreibHerkunft = origin;
+    m_schreibAngabe = detail;
+    m_transfer->SetPortNames(PortNamen());
+    // A write cut short (the program ended, or was killed) leaves a configuration
+    // nobody knows: forgotten before the first byte, known again once read back.
+    if (!TransferAktiv() && m_transfer->WriteBlocker() == device::TWriteBlocker::None)
+        SetzeAnlagenKonfiguration(std::nullopt);
     return m_transfer->Write(m_arrays.UsedPorts(), ZaehlerAenderungen());
 }
 
@@ -240,7 +262,7 @@ void TSitzung::TransferEnde() {
     // A scheduled load that fell due meanwhile comes next, before any other.
     const QString deferred = m_zeitsteuerung.TakeDeferred();
     if (!deferred.isEmpty())
-        ZeitgesteuertStarten(deferred);
+        ZeitgesteuertStarten(deferred, m_zeitsteuerung.FiredEntry());
     if (m_portNeuOeffnen)
         QTimer::singleShot(0, this, [this] {
             if (m_portNeuOeffnen)
@@ -285,6 +307,8 @@ bool TSitzung::SchnittstelleOeffnen() {
             m_beobachter.BildVergessen();
         }
         m_geraet = geraet;
+        m_anlage.reset();
+        m_anlageNachgesehen = false;
     }
     QString grund;
     try {
@@ -326,6 +350,13 @@ void TSitzung::DecodeTerminalBlock() {
 }
 
 bool TSitzung::LadeParameterDatei(const QString& path) {
+    if (!LadeDatei(path))
+        return false;
+    Aufnehmen(m_image, config::Origin::File, QFileInfo(path).fileName());
+    return true;
+}
+
+bool TSitzung::LadeDatei(const QString& path) {
     int fehler = 0;
     if (!config::LoadParameterFile(path, m_image, &fehler)) {
         m_beobachter.DateiFehler(meldung::DateiNichtGeoeffnet, path, fehler);
@@ -339,10 +370,162 @@ bool TSitzung::LadeParameterDatei(const QString& path) {
 
 bool TSitzung::SpeichereParameterDatei(const QString& path) {
     int fehler = 0;
-    if (config::SaveParameterFile(path, m_image, &fehler))
+    if (config::SaveParameterFile(path, m_image, &fehler)) {
+        Aufnehmen(m_image, config::Origin::File, QFileInfo(path).fileName());
         return true;
+    }
     m_beobachter.DateiFehler(meldung::DateiNichtGespeichert, path, fehler);
     return false;
+}
+
+bool TSitzung::WiederherstellenVersion(int id) {
+    // The pages must not change under a running write.
+    if (TransferAktiv()) {
+        Melde(meldung::NichtWiederhergestellt, stufe::Fehler,
+              QStringLiteral("eine Übertragung läuft"));
+        return false;
+    }
+    QString grund;
+    std::optional<config::ConfigImage> version = Konfigurationsverlauf().Load(id, &grund);
+    if (!version) {
+        Melde(meldung::NichtWiederhergestellt, stufe::Fehler, grund);
+        return false;
+    }
+    // As a loaded file: the exchange gets its own counters back.
+    const auto charges = m_image.Block(config::Region::Charge);
+    std::copy(charges.begin(), charges.end(), version->Block(config::Region::Charge).begin());
+    m_image = *version;
+    m_transfer->ImageLoaded();
+    DecodeBasicBlock();
+    DecodeTerminalBlock();
+    Aufnehmen(m_image, config::Origin::Restored);
+    return true;
+}
+
+// --- the configuration history ---
+
+namespace {
+
+// Beside the history: per device, the fingerprint of the configuration its exchange
+// held as last known, one line "fingerprint<TAB>device" each. A restart thus knows
+// what the exchange had, also when it was switched between configurations the
+// history has long kept.
+const QString kAnlagenDatei = QStringLiteral("Anlage.txt");
+constexpr qint64 kAnlagenGroesste = 1 << 20;
+
+QString AnlagenPfad(const config::ConfigHistory& verlauf) {
+    return verlauf.Directory() + u'/' + kAnlagenDatei;
+}
+
+QMap<QString, QByteArray> LiesAnlagen(const QString& pfad) {
+    QMap<QString, QByteArray> anlagen;
+    int fehler = 0;
+    const std::optional<QByteArray> inhalt =
+        platform::ReadRegular(pfad, kAnlagenGroesste, &fehler, nullptr);
+    if (!inhalt)
+        return anlagen;
+    for (const QByteArray& zeile : inhalt->split('\n')) {
+        const qsizetype tab = zeile.indexOf('\t');
+        if (tab == 32) // anything else is no line of this file
+            anlagen.insert(QString::fromUtf8(zeile.mid(tab + 1)), zeile.left(tab));
+    }
+    return anlagen;
+}
+
+} // namespace
+
+config::ConfigHistory& TSitzung::Konfigurationsverlauf() {
+    if (!m_konfigVerlauf) {
+        m_konfigVerlauf.emplace(m_env.historyDirectory);
+        m_konfigVerlauf->Open();
+    }
+    return *m_konfigVerlauf;
+}
+
+config::PortNames TSitzung::PortNamen() const {
+    const auto namen = charges::ReadPortNames(platform::IniFile(m_env.settingsPath));
+    config::PortNames result;
+    std::copy_n(namen.begin(), std::min(namen.size(), result.size()), result.begin());
+    return result;
+}
+
+void TSitzung::Aufnehmen(const config::ConfigImage& image, config::Origin origin,
+                         const QString& detail) {
+    const config::RecordResult r = Konfigurationsverlauf().Record(image, origin, detail);
+    if (r.id != 0) {
+        m_verlaufFehlerGemeldet = false;
+        if (r.isNew)
+            m_beobachter.VerlaufErgaenzt(r.id);
+        return;
+    }
+    // Said once, not after every read: the transfer goes on regardless.
+    if (!m_verlaufFehlerGemeldet)
+        Melde(meldung::VerlaufFehler, stufe::Fehler, r.error);
+    m_verlaufFehlerGemeldet = true;
+}
+
+std::optional<config::ConfigImage> TSitzung::AnlagenKonfiguration() {
+    if (m_anlageNachgesehen)
+        return m_anlage;
+    m_anlageNachgesehen = true;
+    config::ConfigHistory& verlauf = Konfigurationsverlauf();
+    const QByteArray kennung = LiesAnlagen(AnlagenPfad(verlauf)).value(m_geraet);
+    if (kennung.isEmpty())
+        return m_anlage;
+    for (const config::HistoryVersion& v : verlauf.Versions())
+        if (v.key == kennung) {
+            // A damaged version is as good as none: nothing is known then.
+            if (std::optional<config::ConfigImage> image = verlauf.Load(v.id))
+                m_anlage = config::ConfigurationOnly(*image);
+            break;
+        }
+    return m_anlage;
+}
+
+void TSitzung::SetzeAnlagenKonfiguration(const std::optional<config::ConfigImage>& image) {
+    std::optional<config::ConfigImage> neu;
+    if (image)
+        neu = config::ConfigurationOnly(*image);
+    const bool gleich = AnlagenKonfiguration() == neu;
+    m_anlage = neu;
+    if (gleich)
+        return; // every cyclic read would otherwise rewrite the file
+    const QString pfad = AnlagenPfad(Konfigurationsverlauf());
+    QMap<QString, QByteArray> anlagen = LiesAnlagen(pfad);
+    if (neu)
+        anlagen.insert(m_geraet, config::ConfigHistory::Key(*neu));
+    else
+        anlagen.remove(m_geraet);
+    QByteArray inhalt;
+    for (auto it = anlagen.cbegin(); it != anlagen.cend(); ++it)
+        inhalt += it.value() + '\t' + it.key().toUtf8() + '\n';
+    // Only a memory: when it cannot be kept, the next run knows less, nothing more.
+    if (QDir().mkpath(QFileInfo(pfad).absolutePath()))
+        platform::ReplaceFile(pfad, inhalt);
+}
+
+void TSitzung::GelesenAufnehmen() {
+    // Nothing known before (the first read ever on this device) is no change.
+    const std::optional<config::ConfigImage> vorher = AnlagenKonfiguration();
+    if (!vorher || config::CompareConfigurations(*vorher, m_image).empty()) {
+        Aufnehmen(m_image, config::Origin::Read);
+    } else {
+        // Programmed from a telephone or another PC since the program last knew.
+        Melde(meldung::AnDerAnlageGeaendert, stufe::Fortschritt,
+              config::ChangeSummary(config::CompareConfigurations(*vorher, m_image, PortNamen())));
+        Aufnehmen(m_image, config::Origin::ChangedAtExchange);
+    }
+    SetzeAnlagenKonfiguration(m_image);
+}
+
+void TSitzung::GeschriebenAufnehmen(const std::optional<config::ConfigImage>& readBack) {
+    if (readBack) {
+        Aufnehmen(m_image, m_schreibHerkunft, m_schreibAngabe);
+        // Kept too when the exchange holds something else (already kept: nothing).
+        Aufnehmen(*readBack, config::Origin::Read);
+    }
+    // Without a read-back nobody knows what the exchange holds after the write.
+    SetzeAnlagenKonfiguration(readBack);
 }
 
 // --- charges ---
@@ -519,36 +702,44 @@ bool TSitzung::JetztSchreiben(int n) {
         Melde(meldung::UebertragungLaeuft, stufe::Fehler);
         return false;
     }
-    ZeitgesteuertStarten(path);
+    ZeitgesteuertStarten(path, n);
     return true;
 }
 
 void TSitzung::ZeitsteuerungPruefen() {
     const QString path = m_zeitsteuerung.Tick(m_zeitpunkte, TransferAktiv());
     if (!path.isEmpty())
-        ZeitgesteuertStarten(path);
+        ZeitgesteuertStarten(path, m_zeitsteuerung.FiredEntry());
 }
 
-void TSitzung::ZeitgesteuertStarten(const QString& path) {
+void TSitzung::ZeitgesteuertStarten(const QString& path, int n) {
     if (!m_transfer->Reserve()) {
-        m_zeitsteuerung.Defer(path);
+        m_zeitsteuerung.Defer(path, n);
         return;
     }
     // The write takes about 40 s: run inside the timer's handler, it would keep the
     // timer from ticking (no clock, no countdowns) until it ended.
-    QTimer::singleShot(0, this, [this, path] {
+    QTimer::singleShot(0, this, [this, path, n] {
         m_transfer->Release();
         if (!m_beendenAngefordert)
-            ZeitgesteuertLaden(path);
+            ZeitgesteuertLaden(path, n);
     });
 }
 
-void TSitzung::ZeitgesteuertLaden(const QString& path) {
+void TSitzung::ZeitgesteuertLaden(const QString& path, int n) {
     // Loading keeps the charge block: the exchange gets its own counters back. The
     // write's first status message shows the loaded views before it goes on.
-    if (!LadeParameterDatei(path))
+    if (!LadeDatei(path))
         return;
-    Schreiben();
+    // 40 s of a blocked line, and the units counted meanwhile overwritten, for
+    // nothing: the history has this configuration already, as the exchange's.
+    if (const auto anlage = AnlagenKonfiguration();
+        anlage && device::WriteDifferences(*anlage, m_image).empty()) {
+        m_line.Log(QStringLiteral("Scheduled write of %1 left out: the exchange has it").arg(path));
+        Melde(meldung::SchonKonfiguriert, stufe::Fortschritt, QFileInfo(path).fileName());
+        return;
+    }
+    SchreibenAls(config::Origin::Schedule, QString::number(n + 1));
 }
 
 } // namespace session

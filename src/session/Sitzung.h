@@ -3,6 +3,7 @@
 #include "charges/Budget.h"
 #include "charges/ChargeEvaluation.h"
 #include "charges/ChargeHistory.h"
+#include "config/ConfigHistory.h"
 #include "config/ConfigImage.h"
 #include "config/ConfigViews.h"
 #include "device/TransferSequence.h"
@@ -79,6 +80,9 @@ public:
     virtual void EndeAngefordert();
     // The clock duty of the one-second timer.
     virtual void Uhrzeit(const QDateTime& jetzt);
+    // A configuration not seen before was kept as version `id` of the history
+    // (Konfigurationsverlauf()).
+    virtual void VerlaufErgaenzt(int id);
 
     virtual ~TBeobachter() = default;
 };
@@ -93,6 +97,8 @@ struct TSitzungsUmgebung {
     // Why the port did not open, also as one line on stderr; a service that words
     // its own journal turns it off.
     bool grundAufStderr = true;
+    // Where every configuration read, written, loaded or saved is kept.
+    QString historyDirectory = config::ConfigHistory::DefaultDirectory();
 };
 
 // A QObject only as the context of its deferred calls (the scheduled load), which
@@ -122,7 +128,8 @@ public:
 
     // --- the exchange ---
     bool StartRead();
-    // The write of the image as it stands, with the counters the user set.
+    // The write of the image as it stands, with the counters the user set, read back
+    // at its end; kept in the configuration history as written.
     device::TWriteResult Schreiben();
     // The counters the user set since the last read (ports 1..UsedPorts).
     device::TCounterEdits ZaehlerAenderungen() const;
@@ -150,6 +157,19 @@ public:
     bool LadeParameterDatei(const QString& path);
     // Message 33 when the file cannot be written.
     bool SpeichereParameterDatei(const QString& path);
+    // Loads version `id` of the configuration history into the image (keeping the
+    // charge block), fit to be written as a loaded file is, and decodes it; message
+    // 96 with the reason and no change when it cannot be loaded or a transfer runs.
+    bool WiederherstellenVersion(int id);
+
+    // --- the configuration history ---
+    // Every distinct configuration read, written (and read back), loaded, saved or
+    // restored is kept there; opened at its first use.
+    config::ConfigHistory& Konfigurationsverlauf();
+    // The configuration the exchange on the port holds as far as the program knows:
+    // as last read completely or read back after a write, also in an earlier run;
+    // nullopt when unknown.
+    std::optional<config::ConfigImage> AnlagenKonfiguration();
 
     // --- charges ---
     // Evaluates the counters of the image, visits the log, checks the budgets.
@@ -166,6 +186,8 @@ public:
     // Entry n's days as its field shows them now.
     void SetTage(int n, const schedule::TWochentage& tage);
     const schedule::TWochenplan& Wochenplan() const { return m_wochenplan; }
+    // A scheduled load (and "Jetzt schreiben") writes nothing when the file holds the
+    // configuration the exchange has (AnlagenKonfiguration, the firmware left out).
     void ZeitsteuerungPruefen();
     // "Jetzt schreiben": entry n's file loaded and written now, as when its time
     // comes; false when the line is busy or the entry names no file.
@@ -215,10 +237,18 @@ private:
     void TransferEnde();
     void CounterEditKept(int port, std::uint16_t value);
     void BudgetsPruefen();
-    // Holds the line for the scheduled load and runs it once the calling handler
-    // (the timer's, or the one that ended a transfer) has returned.
-    void ZeitgesteuertStarten(const QString& path);
-    void ZeitgesteuertLaden(const QString& path);
+    // Holds the line for the scheduled load of entry n (0..3) and runs it once the
+    // calling handler (the timer's, or the one that ended a transfer) has returned.
+    void ZeitgesteuertStarten(const QString& path, int n);
+    void ZeitgesteuertLaden(const QString& path, int n);
+    bool LadeDatei(const QString& path);
+    device::TWriteResult SchreibenAls(config::Origin origin, const QString& detail);
+    void GelesenAufnehmen();
+    void GeschriebenAufnehmen(const std::optional<config::ConfigImage>& readBack);
+    void Aufnehmen(const config::ConfigImage& image, config::Origin origin,
+                   const QString& detail = {});
+    void SetzeAnlagenKonfiguration(const std::optional<config::ConfigImage>& image);
+    config::PortNames PortNamen() const;
     QDateTime Jetzt() const;
     void Melde(int nummer, int stufe, const QString& argument = QString());
 
@@ -258,6 +288,15 @@ private:
     schedule::TZeitsteuerung m_zeitsteuerung{[this] { return Jetzt(); }};
     std::array<schedule::Entry, schedule::kEntries> m_zeitpunkte;
     schedule::TWochenplan m_wochenplan;
+
+    std::optional<config::ConfigHistory> m_konfigVerlauf;
+    bool m_verlaufFehlerGemeldet = false; // until a configuration is kept again
+    // Where the write running now came from, for the history.
+    config::Origin m_schreibHerkunft = config::Origin::Written;
+    QString m_schreibAngabe;
+    // See AnlagenKonfiguration; looked up in the history once per device.
+    std::optional<config::ConfigImage> m_anlage;
+    bool m_anlageNachgesehen = false;
 };
 
 } // namespace session

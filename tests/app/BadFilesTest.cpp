@@ -185,7 +185,10 @@ TEST_F(BadFiles, ChargeLogWhoseDirectoryIsAFileIsNeverCreated) {
     ASSERT_NO_FATAL_FAILURE(lese({4, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(EinheitenTabelle(*w, 0)->text(), "4");
     EXPECT_EQ(readAll(blocker), mine);
-    EXPECT_EQ(EntriesOf(home.path()), entries) << "no temporary file left behind";
+    QStringList after = EntriesOf(home.path());
+    if (!entries.contains("WinVarno"))
+        after.removeOne("WinVarno"); // the configuration history's folder, made by the read
+    EXPECT_EQ(after, entries) << "no temporary file left behind";
 }
 
 TEST_F(BadFiles, HandEditedChargeLogsKeepEveryByte) {

@@ -125,13 +125,26 @@ TEST_F(KonfigurationsVerlaufFixture, ComparesTwoVersionsOrOneWithTheExchange) {
         "vollständig gelesen"));
     EXPECT_TRUE(Lines(v->Aenderungen).isEmpty());
 
+    // A file loaded into the pages is no news of the exchange.
     ConfigImage exchange = v3;
     exchange.SetMsnText(0, u"4711");
     exchange.SetUnitCounterValue(1, 99); // counters are no configuration
     const QString file = home.file("Anlage.vrn");
     testsupport::writeAll(file, exchange.ToByteArray());
     ASSERT_TRUE(w->LadeParameterDatei(file));
-    v->AuswahlChange();
+    choose(v, {2});
+    EXPECT_TRUE(v->VergleichText->text().endsWith(u"noch nichts vollständig gelesen"_qs));
+
+    // A read of it is; the file became version 4 meanwhile.
+    line->answers[QByteArray::fromHex("830a0000")] =
+        testsupport::TFakeLine::BlockAnswer(QByteArray::fromHex("830a0000"), exchange);
+    line->answers[QByteArray::fromHex("83080000")] =
+        testsupport::TFakeLine::BlockAnswer(QByteArray::fromHex("83080000"), exchange);
+    line->answers[QByteArray::fromHex("83060000")] = DeviceAnswer(QByteArray(132, '\0'));
+    w->LesenButtonClick();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !w->TransferAktiv(); }));
+    EXPECT_EQ(v->zelle(0, 2), "Datei Anlage.vrn");
+    choose(v, {2});
     EXPECT_EQ(v->VergleichText->text(),
               "Von Version 2 (07.12.2026 10:07:00) zur Anlage, wie zuletzt gelesen:");
     EXPECT_EQ(Lines(v->Aenderungen),

@@ -194,10 +194,13 @@ TEST_F(EditFixture, TheLastPortsCounterSurvivesSchreiben) {
     choosePort(0);
     QByteArray wire;
     line->onSend = [&](QByteArrayView bytes) {
-        wire += bytes.toByteArray();
-        if (bytes.size() == 4) // the fresh read: the exchange counted 9 on every port
+        if (bytes.size() == 1)
+            wire += bytes.toByteArray();
+        else if (bytes == QByteArray::fromHex("83060000")) // the exchange counted 9 on every port
             line->Post(DeviceAnswer(QByteArray::fromHex("00" + QByteArray("0900").repeated(8)) +
                                     QByteArray(115, '\0')));
+        else // the read-back
+            line->Post(line->BlockAnswer(bytes, w->Sitzung().Image()));
         return true;
     };
     w->OnSchreibenClick();

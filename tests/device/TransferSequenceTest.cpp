@@ -43,8 +43,15 @@ struct TRecordingView final : device::TTransferView {
         log << QStringLiteral("kept %1=%2").arg(port).arg(value);
     }
     void FirmwareRefused() override { log << "refused"; }
+    void WriteChecked(const std::optional<config::ConfigImage>& back) override {
+        log << (back ? "checked" : "unchecked");
+        readBack = back;
+    }
     void TransferEnded() override { log << "ended"; }
+    std::optional<config::ConfigImage> readBack;
 };
+
+using testsupport::TFakeLine;
 
 QByteArray Answer(int dataBytes, std::uint8_t marker, int firmwareMinor = 93) {
     QByteArray data(dataBytes, char(marker));
@@ -99,8 +106,10 @@ TEST_F(SequenceFixture, NoSecondTransferFromInsideARunningOne) {
     view.inside = [&] { EXPECT_FALSE(sequence.StartRead()) << "a request cut into the write"; };
     int chargeRequests = 0;
     line.onSend = [&](QByteArrayView bytes) {
-        // Paced line bytes, and the write's own fresh read of the counters.
-        if (bytes.size() == 4) {
+        // Paced line bytes, the write's own fresh read of the counters, and its read-back.
+        if (const QByteArray back = TFakeLine::BlockAnswer(bytes, image); !back.isEmpty()) {
+            line.Post(back);
+        } else if (bytes.size() == 4) {
             EXPECT_EQ(bytes.toByteArray().toHex(' '), "83 06 00 00");
             ++chargeRequests;
             line.Post(kCharge);
@@ -190,7 +199,9 @@ TEST_F(SequenceFixture, NoiseInFrontOfEachAnswerNeverChangesAStoredCounter) {
     QByteArray wire;
     line.onSend = [&](QByteArrayView bytes) {
         wire += bytes.toByteArray();
-        if (bytes.size() == 4) {
+        if (const QByteArray back = TFakeLine::BlockAnswer(bytes, image); !back.isEmpty()) {
+            line.Post(kNoise + back);
+        } else if (bytes.size() == 4) {
             line.Post(kNoise);
             line.Post(kNoise + Counters({{1, 13}, {3, 345}, {8, 2}}));
         }
@@ -199,7 +210,7 @@ TEST_F(SequenceFixture, NoiseInFrontOfEachAnswerNeverChangesAStoredCounter) {
     EXPECT_EQ(sequence.Write(8), device::TWriteResult::Written);
     EXPECT_EQ(image.UnitCounterValue(1), 13);
     EXPECT_EQ(image.UnitCounterValue(8), 2);
-    EXPECT_EQ(line.flushes, 4) << "before each of the four requests";
+    EXPECT_EQ(line.flushes, 6) << "before each of the six requests";
 }
 
 TEST_F(SequenceFixture, StrayBytesNeverStandInFrontOfAnAnswer) {
@@ -294,7 +305,9 @@ TEST_F(SequenceFixture, AWriteSendsTheCountersReadAfreshWithTheUsersEditsOver) {
     QByteArray wire;
     line.onSend = [&](QByteArrayView bytes) {
         wire += bytes.toByteArray();
-        if (bytes.size() == 4) {
+        if (const QByteArray back = TFakeLine::BlockAnswer(bytes, image); !back.isEmpty()) {
+            line.Post(back);
+        } else if (bytes.size() == 4) {
             EXPECT_TRUE(view.log.contains("message 1/1"));
             line.Post(Answer(195, 0)); // a late terminal answer is no charge block
             line.Post(testsupport::TFakeLine::Frame(fresh));
@@ -313,7 +326,7 @@ TEST_F(SequenceFixture, AWriteSendsTheCountersReadAfreshWithTheUsersEditsOver) {
     EXPECT_EQ(quint8(sent[15]) + 256 * quint8(sent[16]), 4660) << "the last port's edit";
     EXPECT_TRUE(view.log.contains("stored 2")) << "evaluated and logged as any read";
     EXPECT_TRUE(view.log.contains("kept 2=0"));
-    EXPECT_TRUE(view.log.contains("message 0/0"));
+    EXPECT_TRUE(view.log.contains("message 90/1"));
 }
 
 TEST_F(SequenceFixture, WithoutAFreshReadTheCountersAreNotWritten) {
@@ -322,6 +335,7 @@ TEST_F(SequenceFixture, WithoutAFreshReadTheCountersAreNotWritten) {
     QByteArray wire;
     line.onSend = [&](QByteArrayView bytes) {
         wire += bytes.toByteArray();
+        line.Post(TFakeLine::BlockAnswer(bytes, image)); // the counters stay unanswered
         return true;
     };
     device::TCounterEdits edits;
@@ -330,10 +344,66 @@ TEST_F(SequenceFixture, WithoutAFreshReadTheCountersAreNotWritten) {
     QObject::connect(&seconds, &QTimer::timeout, [&] { sequence.Tick(); });
     seconds.start(1);
     EXPECT_EQ(sequence.Write(8, edits), device::TWriteResult::ChargesNotWritten);
-    EXPECT_TRUE(wire.endsWith(QByteArray("\x83\x06\x00\x00", 4))) << "no charge message";
+    EXPECT_TRUE(wire.endsWith(QByteArray("\x83\x06\x00\x00\x83\x0a\x00\x00\x83\x08\x00\x00", 12)))
+        << "no charge message, only the read-back after the charge request";
     EXPECT_EQ(image.UnitCounterValue(1), 100) << "the edit stays pending";
     EXPECT_FALSE(view.log.filter("kept").size());
     EXPECT_TRUE(view.log.contains("message 40/2"));
+}
+
+TEST_F(SequenceFixture, AWriteIsReadBackAndComparedWithWhatWasSent) {
+    loadImage();
+    image.SetMsnText(2, u"0221");
+    config::ConfigImage held;
+    QStringList asked;
+    line.onSend = [&](QByteArrayView bytes) {
+        if (bytes.size() == 4)
+            asked << QString::fromLatin1(bytes.toByteArray().toHex(' '));
+        line.Post(bytes == QByteArray::fromHex("83060000") ? kCharge
+                                                           : TFakeLine::BlockAnswer(bytes, held));
+        return true;
+    };
+    QTimer seconds; // the one-second timer, quickened
+    QObject::connect(&seconds, &QTimer::timeout, [&] { sequence.Tick(); });
+    seconds.start(1);
+
+    // Taken as sent; the firmware is the exchange's own and not compared.
+    held = image;
+    held.BasicBlock()[5] = 94;
+    EXPECT_EQ(sequence.Write(8), device::TWriteResult::Written);
+    EXPECT_EQ(asked, QStringList({"83 06 00 00", "83 0a 00 00", "83 08 00 00"}));
+    EXPECT_EQ(view.log.mid(view.log.indexOf("message 97/1")),
+              QStringList({"message 97/1", "message 90/1", "checked", "enabled", "ended"}));
+    ASSERT_TRUE(view.readBack);
+    EXPECT_EQ(view.readBack->FirmwareMinor(), 94);
+
+    // A message the exchange lost: named, with how many more differ; the pages keep
+    // what was written, to be written again.
+    held.SetMsnText(2, u"0222");
+    held.Port(3).Bytes()[1] = 4;
+    view.log.clear();
+    EXPECT_EQ(sequence.Write(8), device::TWriteResult::Differs);
+    EXPECT_TRUE(view.log.contains(
+        QString::fromUtf8("message 91/2MSN 2: 0221 → 0222 und 1 weitere Änderung")))
+        << view.log.join('\n').toStdString();
+    EXPECT_EQ(image.MsnText(2), "0221");
+    EXPECT_EQ(view.readBack->MsnText(2), "0222");
+
+    // No answer to the basic block: the terminal block is not asked for.
+    held = image;
+    asked.clear();
+    line.onSend = [&](QByteArrayView bytes) {
+        if (bytes.size() == 4)
+            asked << QString::fromLatin1(bytes.toByteArray().toHex(' '));
+        if (bytes == QByteArray::fromHex("83060000"))
+            line.Post(kCharge);
+        return true;
+    };
+    view.log.clear();
+    EXPECT_EQ(sequence.Write(8), device::TWriteResult::NotChecked);
+    EXPECT_EQ(asked, QStringList({"83 06 00 00", "83 0a 00 00"}));
+    EXPECT_TRUE(view.log.contains("message 92/2"));
+    EXPECT_TRUE(view.log.contains("unchecked"));
 }
 
 TEST_F(SequenceFixture, AbortStopsAWriteBetweenTwoLineBytes) {

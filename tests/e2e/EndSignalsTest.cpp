@@ -1,6 +1,7 @@
 // The program as a desktop logout or a Ctrl+C ends it: a signal in the middle of a
 // scheduled write, and with a FIFO where one of its files should be.
 #include "PtySimulator.h"
+#include "config/ConfigDiff.h"
 #include "config/ParameterFile.h"
 #include "platform/SingleInstance.h"
 #include "support/TestSupport.h"
@@ -63,6 +64,11 @@ TEST_P(EndSignal, MidWriteEndsTheProgramWithItsPortAndLock) {
     config::ConfigImage eightPorts;
     const varnosim::TImage image = varnosim::DefaultImage();
     std::copy(image.begin(), image.end(), eightPorts.Bytes().begin());
+    // Another configuration than the exchange's, or the scheduled load would write
+    // nothing. (The simulated exchange's MSN 0 is 4711 already.)
+    const config::ConfigImage exchange = eightPorts;
+    eightPorts.SetMsnText(0, u"4799");
+    ASSERT_FALSE(config::CompareConfigurations(exchange, eightPorts).empty());
     ASSERT_TRUE(config::SaveParameterFile(file, eightPorts));
     // The schedule fires at the first tick after the start-up read; an entry for
     // the next minute as well covers a start just before the minute ends.

@@ -222,20 +222,24 @@ TEST_F(E2eFixture, WriteWithTwoPortsPutsTheFramedImageOnTheLine) {
     w->OnSchreibenClick();
     watch.stop();
 
+    const QString checked = QString::fromUtf8("1:Konfiguration geschrieben und geprüft");
     statuses.removeAll("0:"); // the fresh charge read's evaluation clears the line
-    EXPECT_EQ(statuses, QStringList({QString::fromUtf8("1:Grundkonfiguration wird übertragen"),
-                                     QString::fromUtf8("1:Anschluß 21 wird konfiguriert"),
-                                     QString::fromUtf8("1:Anschluß 22 wird konfiguriert"),
-                                     QString::fromUtf8("1:Gebühreninformationen werden gelesen"),
-                                     QString::fromUtf8("1:Gebühreneinheiten werden geschrieben")}));
-    EXPECT_EQ(w->statusText(0), "0:");
+    statuses.removeAll(checked);
+    EXPECT_EQ(statuses,
+              QStringList({QString::fromUtf8("1:Grundkonfiguration wird übertragen"),
+                           QString::fromUtf8("1:Anschluß 21 wird konfiguriert"),
+                           QString::fromUtf8("1:Anschluß 22 wird konfiguriert"),
+                           QString::fromUtf8("1:Gebühreninformationen werden gelesen"),
+                           QString::fromUtf8("1:Gebühreneinheiten werden geschrieben"),
+                           QString::fromUtf8("1:Geschriebene Konfiguration wird zurückgelesen")}));
+    EXPECT_EQ(w->statusText(0), checked);
     EXPECT_EQ(enabledControls().size(), 11);
 
     ASSERT_TRUE(sim->WaitForWrites(5, kWaitMs)) << events().join("\n").toStdString();
     const QByteArray wire = tap.Sent().mid(12);
-    EXPECT_EQ(wire.size(), 144 + 32 + 32 + 4 + 4 + 172);
+    EXPECT_EQ(wire.size(), 144 + 32 + 32 + 4 + 4 + 172 + 4 + 4);
     const QList<LineMessage> messages = SplitMessages(wire);
-    ASSERT_EQ(messages.size(), 6);
+    ASSERT_EQ(messages.size(), 8);
     EXPECT_EQ(messages[0].headers.toHex(' '), Headers(36, 0x82).toHex(' '));
     EXPECT_EQ(messages[0].data.toHex(' '), basic.toHex(' '));
     for (int p = 1; p <= 2; ++p) {
@@ -248,6 +252,8 @@ TEST_F(E2eFixture, WriteWithTwoPortsPutsTheFramedImageOnTheLine) {
     EXPECT_EQ(messages[4].data.toHex(' '), "06 00 00");
     EXPECT_EQ(messages[5].headers.toHex(' '), Headers(43, 0x83).toHex(' '));
     EXPECT_EQ(messages[5].data.toHex(' '), charges.toHex(' '));
+    EXPECT_EQ(messages[6].data.toHex(' '), "0a 00 00") << "then the configuration read back";
+    EXPECT_EQ(messages[7].data.toHex(' '), "08 00 00");
 
     // The exchange took every message and now holds the image.
     EXPECT_EQ(events().filter(QRegularExpression("written|end of port records")),
@@ -263,6 +269,20 @@ TEST_F(E2eFixture, WriteWithTwoPortsPutsTheFramedImageOnTheLine) {
         << "port 23 is not written";
     EXPECT_EQ(Bytes(std::span(after).subspan(412), 129).mid(1), charges.mid(1));
     EXPECT_EQ(after[2], 2);
+}
+
+TEST_F(E2eFixture, AWriteMessageTheExchangeLostIsNamedInRed) {
+    exchange.SetPortCount(2);
+    exchange.Faults().ignoreWrite = 3; // the record of port 22
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readDone(); }, kWaitMs));
+    w->Sitzung().Image().Port(2).SetPermission(4);
+    device::SetPacingStep(2ms);
+    w->OnSchreibenClick();
+    EXPECT_EQ(w->statusText(0),
+              QString::fromUtf8("2:Die Anlage weicht vom Geschriebenen ab (geschrieben → gelesen): "
+                                "Anschluß 22: Berechtigung \"Keine\" → \"Inland\""));
+    EXPECT_EQ(w->Sitzung().Image().Port(2).Permission(), 4) << "kept, to be written again";
 }
 
 TEST_F(E2eFixture, AnswerArrivingDuringAWriteChangesNothing) {
@@ -294,7 +314,8 @@ TEST_F(E2eFixture, AnswerArrivingDuringAWriteChangesNothing) {
     w->OnSchreibenClick();
 
     // The late answer, dropped, then the answer to the write's own fresh read.
-    ASSERT_EQ(deliveredDuringWrite, QList<bool>({true, true}))
+    // Then the answers to the read-back.
+    ASSERT_EQ(deliveredDuringWrite, QList<bool>({true, true, true, true}))
         << "the late answer must arrive while the write runs";
     // Basic and terminal block as they were; the counters are the fresh ones.
     config::ConfigImage expected = before;
@@ -307,11 +328,12 @@ TEST_F(E2eFixture, AnswerArrivingDuringAWriteChangesNothing) {
     EXPECT_EQ(BerechtigungTabelle(*w, 1)->text(), berechtigung);
     EXPECT_FALSE(Control<TMessageHook>(*w, "MessageHook")->Active());
     EXPECT_EQ(w->Sitzung().Transfer().CurrentState(), 3);
-    EXPECT_EQ(w->statusText(0), "0:");
+    EXPECT_EQ(w->statusText(0), QString::fromUtf8("1:Konfiguration geschrieben und geprüft"));
     EXPECT_EQ(enabledControls().size(), 11);
     EXPECT_TRUE(sim->WaitForWrites(5, kWaitMs));
     QTest::qWait(300);
-    EXPECT_EQ(requestsAnswered().size(), 4) << "nothing but the fresh read of the counters";
+    EXPECT_EQ(requestsAnswered().size(), 6)
+        << "nothing but the fresh read of the counters and the read-back";
 }
 
 TEST_F(E2eFixture, CyclicReadDoesNotCutIntoAWrite) {
@@ -341,7 +363,7 @@ TEST_F(E2eFixture, CyclicReadDoesNotCutIntoAWrite) {
     EXPECT_GE(dueDuringWrite, 1) << "the re-read fell due inside the write";
     ASSERT_TRUE(sim->WaitForWrites(5, kWaitMs));
     QTest::qWait(300);
-    EXPECT_EQ(requestsAnswered().size(), 4) << "no request but the write's own went out";
+    EXPECT_EQ(requestsAnswered().size(), 6) << "no request but the write's own went out";
     EXPECT_TRUE(events().filter(QRegularExpression("unknown|dropped")).isEmpty())
         << events().join("\n").toStdString();
     EXPECT_EQ(w->Sitzung().Transfer().CurrentState(), 3);
@@ -351,7 +373,7 @@ TEST_F(E2eFixture, CyclicReadDoesNotCutIntoAWrite) {
     w->Sitzung().SetZyklusZaehler(1);
     ticks(1);
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return readDone() && requestsAnswered().size() == 7; }, kWaitMs));
+        QTest::qWaitFor([&] { return readDone() && requestsAnswered().size() == 9; }, kWaitMs));
 }
 
 TEST_F(E2eFixture, ScheduledEntryWritesTheFileWithTheExchangesOwnCounters) {
@@ -388,7 +410,8 @@ TEST_F(E2eFixture, ScheduledEntryWritesTheFileWithTheExchangesOwnCounters) {
     EXPECT_EQ(held.Port(4).Permission(), 4);
     EXPECT_EQ(Data(image, varnosim::ChargeRegion), counters) << "its own counters came back";
     EXPECT_EQ(MSNTabelle(*w, 0)->text(), "5550199");
-    EXPECT_EQ(w->statusText(0), "0:");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->Sitzung().Transfer().Busy(); }, kWaitMs));
+    EXPECT_EQ(w->statusText(0), QString::fromUtf8("1:Konfiguration geschrieben und geprüft"));
 }
 
 // An adapter at a stable link (a udev rule's /dev/varno): missing at start-up, there

@@ -62,6 +62,7 @@ struct TProtokoll : session::TBeobachter {
     void SteuerungFreigeben(bool frei) override { seen << (frei ? "frei" : "gesperrt"); }
     void LesenVollstaendig() override { seen << "vollstaendig"; }
     void BudgetWarnung(const QString& text) override { seen << "budget " + text; }
+    void VerlaufErgaenzt(int id) override { seen << QStringLiteral("verlauf %1").arg(id); }
 };
 
 struct SitzungFixture : ::testing::Test {
@@ -70,6 +71,7 @@ struct SitzungFixture : ::testing::Test {
     TProtokoll protokoll;
     QDateTime now{QDate(2026, 12, 7), QTime(9, 5, 3)};
     std::unique_ptr<session::TSitzung> sitzung;
+    QString historyDirectory = home.file("Verlauf");
 
     void SetUp() override {
         device::SetPacingStep(std::chrono::milliseconds(1));
@@ -86,6 +88,8 @@ struct SitzungFixture : ::testing::Test {
         env.settingsPath = home.file("WinVarno.INI");
         env.programPath = home.file("WinVarno");
         env.now = [this] { return now; };
+        env.historyDirectory = historyDirectory;
+        sitzung.reset(); // a restart: the old session lets go of the line first
         sitzung = std::make_unique<session::TSitzung>(env, line, protokoll);
         sitzung->Vorbereiten();
         sitzung->SetzeSchalter(schalter);
@@ -99,6 +103,25 @@ struct SitzungFixture : ::testing::Test {
     }
     bool readDone() const {
         return !sitzung->TransferAktiv() && protokoll.seen.contains("vollstaendig");
+    }
+    bool read() {
+        protokoll.seen.clear();
+        return sitzung->StartRead() && testsupport::WaitUntil([&] { return readDone(); });
+    }
+    // What the exchange answers from now on: its MSN 0 with the digits packed.
+    void exchangeHolds(const char* msn0) {
+        line.answers[QByteArray::fromHex("830a0000")] = Grundblock(2, QByteArray::fromHex(msn0));
+    }
+    // The history as another process reads it: "number origin MSN0" per version.
+    QStringList versions() const {
+        config::ConfigHistory history(historyDirectory);
+        history.Open();
+        QStringList out;
+        for (const config::HistoryVersion& v : history.Versions())
+            out << QStringLiteral("%1 %2 %3")
+                       .arg(v.id)
+                       .arg(config::OriginText(v.origin, v.detail), history.Load(v.id)->MsnText(0));
+        return out;
     }
 };
 
@@ -121,12 +144,12 @@ TEST_F(SitzungFixture, AFullReadDecodesLogsItsRowAndChecksTheBudgets) {
               QStringList({"send 83 0a 00 00", "send 83 08 00 00", "send 83 06 00 00"}));
     const QString budget =
         QString::fromUtf8("Anschluß 21: Kosten 1,20 im Monat 12/2026, Budget 1,00");
-    EXPECT_EQ(
-        protokoll.seen,
-        QStringList({"meldung 2 1 ", "gesperrt", "grundblock 1.93 123", "meldung 3 1 ",
-                     "endgeraete 2", "meldung 1 1 ", "meldung 0 0 ", "gebuehren 2 12 1,20",
-                     "zuwaechse (+12) (+12)", "budget " + budget,
-                     QString::fromUtf8("meldung 50 2 21: 1,20 von 1,00"), "vollstaendig", "frei"}));
+    EXPECT_EQ(protokoll.seen,
+              QStringList({"meldung 2 1 ", "gesperrt", "grundblock 1.93 123", "meldung 3 1 ",
+                           "endgeraete 2", "meldung 1 1 ", "meldung 0 0 ", "gebuehren 2 12 1,20",
+                           "zuwaechse (+12) (+12)", "budget " + budget,
+                           QString::fromUtf8("meldung 50 2 21: 1,20 von 1,00"), "verlauf 1",
+                           "vollstaendig", "frei"}));
     EXPECT_EQ(testsupport::readAll(sitzung->ChargeLogPath()), before + Row(now, 12));
     EXPECT_EQ(sitzung->LoggedSum(), 0) << "the row that was last before";
     EXPECT_FALSE(sitzung->BackupPending());
@@ -264,4 +287,140 @@ TEST_F(SitzungFixture, ALineHandedToAnotherProcessIsLeftAloneUntilTakenBack) {
     sitzung->LeitungZuruecknehmen();
     ASSERT_TRUE(sitzung->StartRead());
     EXPECT_EQ(line.calls, QStringList({"close", "open COM2", "send 83 0a 00 00"}));
+}
+
+TEST_F(SitzungFixture, TheHistoryKeepsEachConfigurationOnceWithWhereItCameFrom) {
+    start("[Allgemein]\nAnschluß=COM2\n");
+    ASSERT_TRUE(read());
+    EXPECT_TRUE(protokoll.seen.contains("verlauf 1"));
+    ASSERT_TRUE(read());
+    EXPECT_TRUE(protokoll.seen.filter("verlauf").isEmpty());
+    EXPECT_EQ(versions(), QStringList({"1 gelesen 123"})) << "seen again, kept once";
+    EXPECT_TRUE(protokoll.seen.filter("meldung 94").isEmpty());
+
+    // A write the exchange takes, read back as written.
+    sitzung->Image().SetMsnText(0, u"4711");
+    exchangeHolds("7411ffffff");
+    protokoll.seen.clear();
+    EXPECT_EQ(sitzung->Schreiben(), device::TWriteResult::Written);
+    EXPECT_TRUE(protokoll.seen.contains("meldung 90 1 "));
+
+    sitzung->Image().SetMsnText(0, u"5555");
+    ASSERT_TRUE(sitzung->SpeichereParameterDatei(home.file("a.vrn")));
+    ASSERT_TRUE(sitzung->LadeParameterDatei(home.file("a.vrn")));
+
+    // Entry 3 by its time: recorded as the schedule's, not as the file's.
+    config::ConfigImage file = sitzung->Image();
+    file.SetMsnText(0, u"6666");
+    ASSERT_TRUE(config::SaveParameterFile(home.file("b.vrn"), file));
+    sitzung->SetZeitpunkt(2, {"0906", home.file("b.vrn")});
+    exchangeHolds("6666ffffff");
+    sitzung->Sekunde();
+    now = now.addSecs(60);
+    protokoll.seen.clear();
+    sitzung->Sekunde();
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return !sitzung->TransferAktiv() && protokoll.seen.contains("frei"); }));
+    EXPECT_TRUE(protokoll.seen.contains("meldung 90 1 "));
+
+    // Programmed at the exchange meanwhile: said once.
+    exchangeHolds("7777ffffff");
+    ASSERT_TRUE(read());
+    EXPECT_TRUE(protokoll.seen.contains(QString::fromUtf8("meldung 94 1 MSN 0: 6666 → 7777")));
+    ASSERT_TRUE(read());
+    EXPECT_TRUE(protokoll.seen.filter("meldung 94").isEmpty());
+
+    EXPECT_EQ(versions(), QStringList({"1 gelesen 123", "2 geschrieben 4711", "3 Datei a.vrn 5555",
+                                       "4 Zeitpunkt 3 6666",
+                                       QString::fromUtf8("5 an der Anlage geändert 7777")}));
+
+    // A version back into the pages, with the exchange's counters.
+    protokoll.seen.clear();
+    ASSERT_TRUE(sitzung->WiederherstellenVersion(2));
+    EXPECT_EQ(protokoll.seen.first(), "grundblock 1.93 4711");
+    EXPECT_EQ(sitzung->Image().UnitCounterValue(1), 12);
+    EXPECT_EQ(sitzung->Transfer().WriteBlocker(), device::TWriteBlocker::None);
+    EXPECT_FALSE(sitzung->WiederherstellenVersion(9));
+    EXPECT_EQ(protokoll.seen.last(),
+              QString::fromUtf8("meldung 96 2 Version 9 gibt es im Konfigurationsverlauf nicht"));
+    EXPECT_EQ(sitzung->Image().MsnText(0), "4711");
+}
+
+TEST_F(SitzungFixture, AWriteTheExchangeDidNotTakeIsRedAndBothAreKept) {
+    start("[Allgemein]\nAnschluß=COM2\n[Bezeichnungen]\n21=Büro\n");
+    ASSERT_TRUE(read());
+    sitzung->Image().SetAssignmentMask(0, 0x01);
+    sitzung->Image().SetAssignmentMask(1, 0x01);
+    protokoll.seen.clear();
+    EXPECT_EQ(sitzung->Schreiben(), device::TWriteResult::Differs);
+    EXPECT_TRUE(protokoll.seen.contains(QString::fromUtf8(
+        "meldung 91 2 Anschluß 21 (Büro) klingelt nicht mehr bei MSN 0 und 1 weitere Änderung")));
+    config::ConfigHistory history(historyDirectory);
+    history.Open();
+    ASSERT_EQ(history.Versions().size(), 2u);
+    EXPECT_EQ(history.Versions()[0].origin, config::Origin::Read);
+    EXPECT_EQ(history.Load(2)->AssignmentMask(1), 0x01) << "as written";
+    ASSERT_TRUE(sitzung->AnlagenKonfiguration());
+    EXPECT_EQ(sitzung->AnlagenKonfiguration()->AssignmentMask(1), 0) << "as read back";
+    EXPECT_EQ(sitzung->Image().AssignmentMask(1), 0x01) << "the pages keep it, to write again";
+}
+
+TEST_F(SitzungFixture, AScheduledFileTheExchangeHoldsIsNotWrittenAlsoAfterARestart) {
+    start("[Allgemein]\nAnschluß=COM2\n");
+    ASSERT_TRUE(read());
+    config::ConfigImage file = sitzung->Image();
+    file.SetUnitCounterValue(1, 500); // counters are no configuration
+    file.BasicBlock()[5] = 92;        // nor is the firmware, which the exchange sets
+    ASSERT_TRUE(config::SaveParameterFile(home.file("gleich.vrn"), file));
+    file.SetMsnText(0, u"4711");
+    file.BasicBlock()[5] = 93;
+    ASSERT_TRUE(config::SaveParameterFile(home.file("anders.vrn"), file));
+    const auto jetzt = [&](const QString& name) {
+        sitzung->SetZeitpunkt(0, {"9999", home.file(name)});
+        line.calls.clear();
+        protokoll.seen.clear();
+        EXPECT_TRUE(sitzung->JetztSchreiben(0));
+        EXPECT_TRUE(testsupport::WaitUntil(
+            [&] { return !sitzung->TransferAktiv() && protokoll.seen.size() > 2; }));
+        return !line.calls.isEmpty();
+    };
+
+    EXPECT_FALSE(jetzt("gleich.vrn")) << "as the last complete read left it";
+    EXPECT_EQ(protokoll.seen.last(), "meldung 95 1 gleich.vrn");
+    exchangeHolds("7411ffffff");
+    EXPECT_TRUE(jetzt("anders.vrn"));
+    EXPECT_FALSE(jetzt("anders.vrn")) << "as the last write read it back";
+
+    // The next run knows what the exchange holds before it has read anything.
+    start("[Allgemein]\nAnschluß=COM2\n");
+    EXPECT_FALSE(jetzt("anders.vrn"));
+    EXPECT_TRUE(jetzt("gleich.vrn"));
+    EXPECT_TRUE(protokoll.seen.contains("meldung 91 2 MSN 0: 123 → 4711")) << "not taken";
+    // The history tells configurations apart by every byte written, the firmware too.
+    EXPECT_EQ(versions(),
+              QStringList({"1 gelesen 123", "2 Zeitpunkt 1 4711", "3 Zeitpunkt 1 123"}));
+
+    // A write cut short by the program's end leaves the next run knowing nothing.
+    int sent = 0;
+    line.onSend = [&](QByteArrayView) {
+        if (++sent == 10)
+            sitzung->Beenden();
+        return true;
+    };
+    EXPECT_EQ(sitzung->Schreiben(), device::TWriteResult::Aborted);
+    line.onSend = nullptr;
+    start("[Allgemein]\nAnschluß=COM2\n");
+    EXPECT_FALSE(sitzung->AnlagenKonfiguration());
+}
+
+TEST_F(SitzungFixture, AHistoryThatCannotBeKeptIsToldOnceAndBlocksNothing) {
+    historyDirectory = home.file("Verlauf.txt");
+    testsupport::writeAll(historyDirectory, "no directory");
+    start("[Allgemein]\nAnschluß=COM2\n");
+    ASSERT_TRUE(read());
+    EXPECT_EQ(protokoll.seen.filter("meldung 93 2 Verzeichnis").size(), 1);
+    ASSERT_TRUE(read());
+    EXPECT_TRUE(protokoll.seen.filter("meldung 93").isEmpty()) << "told once";
+    protokoll.seen.clear();
+    EXPECT_EQ(sitzung->Schreiben(), device::TWriteResult::Written);
 }

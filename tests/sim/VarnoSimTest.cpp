@@ -122,6 +122,27 @@ TEST(VarnoDevice, WriteMessagesAreTakenIntoTheConfiguration) {
     EXPECT_EQ(device.AppliedWrites(), 1 + 3 + 1 + 1 + 1);
 }
 
+TEST(VarnoDevice, AWriteMessageCanBeLostOnPurpose) {
+    TVarnoDevice device;
+    device.Faults().ignoreWrite = 3; // basic block, port 21, then port 22's record
+    const TImage before = device.Image();
+    uint8_t basic[106] = {};
+    FeedAll(device, Message(9, basic, 106));
+    uint8_t records[3][21];
+    for (int p = 0; p < 3; ++p) {
+        std::fill(std::begin(records[p]), std::end(records[p]), uint8_t(0x40 + p));
+        FeedAll(device, Message(7, records[p], 21));
+    }
+    const auto record = [&](const TImage& image, int p) {
+        return std::vector<uint8_t>(image.begin() + 152 + 24 * p,
+                                    image.begin() + 152 + 24 * p + 21);
+    };
+    EXPECT_EQ(record(device.Image(), 0), std::vector<uint8_t>(21, 0x40));
+    EXPECT_EQ(record(device.Image(), 1), record(before, 1)) << "port 22 as it was";
+    EXPECT_EQ(record(device.Image(), 2), std::vector<uint8_t>(21, 0x42)) << "23 at its place";
+    EXPECT_EQ(device.AppliedWrites(), 3);
+}
+
 TEST(VarnoDevice, BadInputIsSkippedWithoutHarm) {
     TVarnoDevice device;
     const auto before = device.Image();

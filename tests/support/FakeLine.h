@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/ConfigImage.h"
+#include "protocol/Exchange.h"
 #include "protocol/Line.h"
 
 #include <QByteArray>
@@ -62,6 +64,21 @@ public:
                     QByteArray(3 - valid, '\0');
         }
         return line;
+    }
+
+    // What an exchange holding `image` answers to the read request of its basic or
+    // terminal block (the write's read-back); empty for any other bytes.
+    static QByteArray BlockAnswer(QByteArrayView request, const config::ConfigImage& image) {
+        const auto block = [&](config::Region region, int size) {
+            const auto bytes = image.Block(region);
+            return Frame(
+                QByteArray(reinterpret_cast<const char*>(bytes.data()), exchange::DataBytes(size)));
+        };
+        if (request == QByteArray::fromHex("830a0000"))
+            return block(config::Region::Basic, exchange::kBasicSize);
+        if (request == QByteArray::fromHex("83080000"))
+            return block(config::Region::Terminal, exchange::kTerminalSize);
+        return {};
     }
 
     // The block arrives now, inside this call.

@@ -193,6 +193,15 @@ std::optional<TAnswer> TVarnoDevice::Dispatch() {
     uint8_t* basic = m_image.data() + BasicRegion.offset;
     uint8_t* terminal = m_image.data() + TerminalRegion.offset;
     uint8_t* charges = m_image.data() + ChargeRegion.offset;
+    const bool write = (code == 9 && msg.size() == 107) || (code == 7 && msg.size() == 22) ||
+                       (code == 12 && msg.size() == 1) || (code == 5 && msg.size() == 129);
+    if (write && ++m_writeMessages == m_faults.ignoreWrite) {
+        Note("write message " + std::to_string(m_writeMessages) + " (code " + std::to_string(code) +
+             ") lost");
+        if (code == 7 && m_portRecords < 8)
+            ++m_portRecords;
+        return std::nullopt;
+    }
     if (code == 9 && msg.size() == 107) {
         std::copy(msg.begin() + 1, msg.end(), basic + 1);
         m_portRecords = 0;

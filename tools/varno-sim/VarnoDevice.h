@@ -52,6 +52,10 @@ struct TFaults {
     int pauseMs = 0;
     int garbage = 0;       // bytes of noise in front of every answer
     long hangupAfter = -1; // hang up after sending this many bytes in all
+    // The n-th write message (9, 7, 12 or 5; 1 = the first) is lost as a line fault
+    // would lose it: nothing of it is taken, but a port record keeps its place, so
+    // the records after it still go to their own ports.
+    int ignoreWrite = -1;
 };
 
 // What the device wants sent after a message: bytes, a delay before them and a
@@ -106,6 +110,7 @@ private:
     int64_t m_lastByteMs = 0;
     int m_portRecords = 0;
     int m_appliedWrites = 0;
+    int m_writeMessages = 0; // every write message received, taken or lost
     int m_ignoredBytes = 0;
     uint64_t m_ticks = 0;
     uint32_t m_noise = 0x1234567;

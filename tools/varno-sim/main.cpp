@@ -80,6 +80,9 @@ int main(int argc, char** argv) {
          QStringLiteral("n")},
         {QStringLiteral("hangup-after"),
          QStringLiteral("Hang the line up after sending <n> bytes in all."), QStringLiteral("n")},
+        {QStringLiteral("ignore-write"),
+         QStringLiteral("Lose the <n>-th write message (1 = the first), as a line fault would."),
+         QStringLiteral("n")},
         {QStringLiteral("charge-interval"),
          QStringLiteral("Count charge units every <s> seconds, 0 = never (default 10)."),
          QStringLiteral("s"), QStringLiteral("10")},
@@ -132,6 +135,11 @@ int main(int argc, char** argv) {
         faults.hangupAfter = parser.value(QStringLiteral("hangup-after")).toLong(&ok);
         if (!ok || faults.hangupAfter < 1)
             Fail(QStringLiteral("--hangup-after wants n >= 1"));
+    }
+    if (parser.isSet(QStringLiteral("ignore-write"))) {
+        faults.ignoreWrite = parser.value(QStringLiteral("ignore-write")).toInt(&ok);
+        if (!ok || faults.ignoreWrite < 1)
+            Fail(QStringLiteral("--ignore-write wants n >= 1"));
     }
     TSimOptions options;
     options.linkPath = parser.value(QStringLiteral("link")).toStdString();
