@@ -42,14 +42,16 @@ shots: build
 
 # Timings of the read and write sequences against the simulated exchange (about a minute),
 # then of the charge history on a 100 MB log, then of comparing configurations and of
-# the configuration history with 10,000 versions.
+# the configuration history with 10,000 versions, then the service winvarnod's start,
+# idle CPU and memory over 1,000 reads (about seven minutes, on a session bus of its own).
 bench: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j$(JOBS) --target winvarno-bench winvarno-reportbench \
-	  winvarno-historybench
+	  winvarno-historybench winvarno-servicebench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/bench/winvarno-bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/reportbench/winvarno-reportbench
 	$(BUILD)/tools/historybench/winvarno-historybench
+	$(BUILD)/tools/servicebench/winvarno-servicebench
 
 # The package is built in a tree of its own with Debian's hardening flags from
 # dpkg-buildflags (dpkg-dev); dpkg-shlibdeps (dpkg-dev, file) works out its library

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package, checks it with lintian, installs it, checks where its
-# files went, validates the desktop files, looks up the manual pages, runs the installed
-# program against the installed simulator, and removes the package again, checking
-# nothing is left.
+# files went, validates the desktop files, looks up the manual pages, verifies the user
+# unit, runs the installed program and service against the installed simulator, and
+# removes the package again, checking nothing is left.
 #
 #   scripts/package-test.sh [BUILD]      (default BUILD: build-package, make package's tree)
 #
@@ -100,11 +100,6 @@ grep -q -- --history <<<"$(MANWIDTH=80 man winvarno-diff)" || fail "man winvarno
 grep -q enable-linger <<<"$(MANWIDTH=80 man winvarnod)" || fail "man winvarnod"
 ok "man winvarno, man varno-sim, man winvarno-report, man winvarno-diff, man winvarnod"
 
-# The unit as installed, its program and manual page included: nothing to say.
-out=$(systemd-analyze --user verify "$unit" 2>&1) || fail "systemd-analyze verify: $out"
-[ -z "$out" ] || fail "systemd-analyze verify: $out"
-ok "systemd-analyze --user verify $unit"
-
 # A user who cannot write the program's directory: as root that is nobody.
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/winvarno-pkg.XXXXXX")
 chmod 755 "$scratch"
@@ -119,6 +114,14 @@ cleanup() {
     rm -rf "$scratch"
 }
 trap cleanup EXIT
+
+# The unit as installed, its program and manual page included: nothing to say. The
+# user manager wants a runtime directory, which root outside a login session lacks.
+mkdir -m 700 "$scratch/verify"
+out=$(XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$scratch/verify} systemd-analyze --user verify "$unit" 2>&1) ||
+    fail "systemd-analyze verify: $out"
+[ -z "$out" ] || fail "systemd-analyze verify: $out"
+ok "systemd-analyze --user verify $unit"
 
 user_dirs() {
     local d=$scratch/$1
@@ -179,6 +182,23 @@ out=$(winvarno-diff --no-names "$scratch/a.vrn" "$scratch/b.vrn") || status=$?
 [ "$status" = 1 ] && [ "$out" = 'Protokoll: "1TR6" → "DSS1"' ] ||
     fail "winvarno-diff: status $status, output '$out'"
 ok "winvarno-diff: $out"
+
+# The service as its unit starts it, on a session bus of its own and without a display:
+# ready, one full read with its row in the charge log, then ended by SIGTERM (timeout's
+# status 124; 137 had it still run 3 s later).
+user_dirs service
+start_sim service
+status=0
+run_env service "${as_user[@]}" dbus-run-session -- timeout -s TERM -k 3 6 winvarnod \
+    >/dev/null 2>"$scratch/service.log" || status=$?
+[ "$status" = 124 ] || { cat "$scratch/service.log"; fail "winvarnod ended with $status"; }
+[ -s "$scratch/service/data/WinVarno/WinVarno.dat" ] ||
+    { cat "$scratch/service.log"; fail "winvarnod wrote no charge log"; }
+grep -qx '<6>winvarnod bereit' "$scratch/service.log" || fail "winvarnod was never ready"
+# The bus daemon may have a word of its own on the same stderr.
+bare=$(grep -v -e '^<[0-7]>' -e '^dbus-daemon\[' "$scratch/service.log" || true)
+[ -z "$bare" ] || fail "journal lines without a priority: $bare"
+ok "winvarnod read and logged, ended by SIGTERM"
 
 # On an X display: press "Hilfe" and watch the help file being opened.
 user_dirs x11
