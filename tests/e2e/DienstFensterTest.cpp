@@ -164,7 +164,8 @@ TEST_F(DienstFenster, TheWindowShowsTheServicesReadsAndHandsItsRequestsOver) {
                                 kSchreibenMs))
         << events().join('\n').toStdString();
     EXPECT_EQ(zaehle("basic block written"), 1);
-    EXPECT_EQ(requestsAnswered().size(), 7) << "the write's fresh read of the counters";
+    EXPECT_EQ(requestsAnswered().size(), 9)
+        << "the write's fresh read of the counters, and its read-back of two blocks";
     EXPECT_EQ(sim->Units(2), 4321);
     EXPECT_EQ(EinheitenTabelle(*w, 1)->text(), "4321");
     EXPECT_FALSE(portOffen());

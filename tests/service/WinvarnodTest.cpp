@@ -141,6 +141,8 @@ TEST(Winvarnod, RunsTheSessionUnattendedAndEndsOnSigtermMidWrite) {
     config::ConfigImage achtAnschluesse;
     const varnosim::TImage image = varnosim::DefaultImage();
     std::copy(image.begin(), image.end(), achtAnschluesse.Bytes().begin());
+    // Not the exchange's own configuration, which the schedule would not write again.
+    achtAnschluesse.SetMsnText(0, u"4799");
     ASSERT_TRUE(config::SaveParameterFile(datei, achtAnschluesse));
     const QByteArray einstellungen =
         "[Allgemein]\nAnschluß=COM1\nKosten=0,12\n[Schnittstellen]\nCOM1=" +
