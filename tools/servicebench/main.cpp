@@ -5,6 +5,8 @@
 // with the adapter pulled and put back now and then.
 #include "PtySimulator.h"
 
+#include "Spin.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -30,26 +32,15 @@
 
 namespace {
 
+// Looked at often: the start-up is measured in milliseconds.
+bool Spin(const std::function<bool()>& done, int limitMs) {
+    return tools::Spin(done, limitMs, 5);
+}
+
 const QString kBusName = QStringLiteral("de.winvarno.WinVarno");
 const QString kPfad = QStringLiteral("/de/winvarno/WinVarno");
 const QString kInterface = QStringLiteral("de.winvarno.WinVarno.Sitzung1");
 constexpr int kWaitMs = 30000; // a read that fails ends with its 10 s time-out
-
-// Runs the event loop until done() holds (checked every 5 ms) or the limit passes.
-bool Spin(const std::function<bool()>& done, int limitMs) {
-    QElapsedTimer t;
-    t.start();
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (done() || t.elapsed() > limitMs)
-            loop.quit();
-    });
-    check.start(5);
-    if (!done())
-        loop.exec();
-    return done();
-}
 
 void Pause(int ms) {
     QEventLoop loop;

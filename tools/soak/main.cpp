@@ -6,7 +6,9 @@
 #include "device/PacedSend.h"
 #include "serial/Comm32.h"
 
+#include "Spin.h"
 #include <QApplication>
+
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
@@ -49,22 +51,6 @@ double CpuSeconds() {
     getrusage(RUSAGE_SELF, &u);
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
            double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-// Runs the event loop until done() holds (checked 50 times a second) or the limit passes.
-bool Spin(const std::function<bool()>& done, int limitMs) {
-    QElapsedTimer t;
-    t.start();
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (done() || t.elapsed() > limitMs)
-            loop.quit();
-    });
-    check.start(20);
-    if (!done())
-        loop.exec();
-    return done();
 }
 
 } // namespace
@@ -111,7 +97,7 @@ int main(int argc, char** argv) {
                w.findChild<QPushButton*>(QStringLiteral("LesenButton"))->isEnabled();
     };
     if (!w.findChild<TComm32*>(QStringLiteral("Communication"))->IsOpen() ||
-        !Spin(readDone, 20000)) {
+        !tools::Spin(readDone, 20000)) {
         std::fprintf(stderr, "start-up read failed: %s\n", qPrintable(w.statusText(0)));
         return 2;
     }
@@ -124,9 +110,9 @@ int main(int argc, char** argv) {
     int failed = 0;
     for (int i = 0; i < reads; ++i) {
         w.LesenButtonClick();
-        if (!Spin(readDone, 20000)) {
+        if (!tools::Spin(readDone, 20000)) {
             ++failed;
-            Spin([&] { return !w.TransferAktiv(); }, 20000);
+            tools::Spin([&] { return !w.TransferAktiv(); }, 20000);
         }
     }
     device::SetPacingStep(std::chrono::milliseconds(0));
@@ -141,17 +127,17 @@ int main(int argc, char** argv) {
     int lostReplugs = 0;
     for (int i = 0; i < replugs; ++i) {
         sim.Stop();
-        const bool letGo =
-            Spin([&] { return !w.findChild<TComm32*>(QStringLiteral("Communication"))->IsOpen(); },
-                 10000);
+        const bool letGo = tools::Spin(
+            [&] { return !w.findChild<TComm32*>(QStringLiteral("Communication"))->IsOpen(); },
+            10000);
         if (!sim.Start()) {
             std::fprintf(stderr, "simulator did not come back\n");
             return 2;
         }
         w.LesenButtonClick();
-        if (!letGo || !Spin(readDone, 20000)) {
+        if (!letGo || !tools::Spin(readDone, 20000)) {
             ++lostReplugs;
-            Spin([&] { return !w.TransferAktiv(); }, 20000);
+            tools::Spin([&] { return !w.TransferAktiv(); }, 20000);
         }
     }
     {
