@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QObject>
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
@@ -86,9 +87,10 @@ public:
         if (m_listener)
             m_listener->LineData(block);
     }
-    // The block arrives when events are next processed, as the serial component's do.
+    // The block arrives when events are next processed, as the serial component's do;
+    // not at all once the line is gone (a test that ended with a request out).
     void Post(const QByteArray& block) {
-        QTimer::singleShot(0, QCoreApplication::instance(), [this, block] { Deliver(block); });
+        QTimer::singleShot(0, &m_lebenszeit, [this, block] { Deliver(block); });
     }
     void Lose() {
         m_open = false;
@@ -99,6 +101,7 @@ public:
 private:
     device::TLineListener* m_listener = nullptr;
     bool m_open = false;
+    QObject m_lebenszeit; // the context of posted blocks, which end with it
 };
 
 } // namespace testsupport
