@@ -315,10 +315,12 @@ bool ConfigHistory::WriteIndex() const {
 }
 
 void ConfigHistory::Repair(const HistoryVersion& version, const ConfigImage& kept) const {
-    QFile file(FilePath(version));
-    if (file.open(QIODevice::ReadOnly) && file.read(ConfigImage::Size + 1) == kept.ToByteArray())
+    // Looked at on every read that sees the configuration again: never waits on
+    // whatever took the file's place.
+    int fehler = 0;
+    if (platform::ReadRegular(FilePath(version), ConfigImage::Size + 1, &fehler) ==
+        kept.ToByteArray())
         return;
-    file.close();
     SaveParameterFile(FilePath(version), kept);
 }
 
@@ -388,12 +390,14 @@ std::optional<ConfigImage> ConfigHistory::Load(int id, QString* reason) const {
     const HistoryVersion* v = Find(id);
     if (!v)
         return fail(QStringLiteral("Version %1 gibt es im Konfigurationsverlauf nicht").arg(id));
-    QFile file(FilePath(*v));
-    if (!file.open(QIODevice::ReadOnly))
+    int fehler = 0;
+    const std::optional<QByteArray> gelesen =
+        platform::ReadRegular(FilePath(*v), ConfigImage::Size + 1, &fehler);
+    if (!gelesen)
         return fail(QStringLiteral("Version %1: Datei %2 kann nicht gelesen werden")
                         .arg(id)
                         .arg(FilePath(*v)));
-    const QByteArray bytes = file.read(ConfigImage::Size + 1);
+    const QByteArray& bytes = *gelesen;
     if (bytes.size() != ConfigImage::Size)
         return fail(
             QStringLiteral("Version %1: Datei %2 hat %3 Bytes")
